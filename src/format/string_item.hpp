@@ -1,0 +1,68 @@
+// String items: a tag, a 1-, 2- or 4-byte big-endian length field and, except
+// for safe strings, that many content bytes.
+#pragma once
+
+#include <cstdint>
+
+#include "integer_item.hpp"
+#include "tags.hpp"
+
+namespace vok::format {
+
+enum class StringKind : uint8_t { plain, utf8, safe };
+
+// Room a writer reserves for a string: the content plus the tag and the
+// longest length field, whatever the form finally chosen.
+inline constexpr uint32_t kStringOverhead = 5;
+
+// Plain and safe strings stop at 65,535 bytes; UTF-8 strings at the 32-bit range.
+constexpr bool string_length_allowed(StringKind kind, uint64_t length) noexcept {
+    return kind == StringKind::utf8 ? length <= UINT32_MAX : length <= VOK_MAX_SHORT_STRING;
+}
+
+// Width of the length field behind one of the seven string tags, 0 otherwise.
+constexpr unsigned length_width(uint8_t tag) noexcept {
+    switch (tag) {
+    case VOK_STRING_1:
+    case VOK_UTF8_1:
+    case VOK_SAFE_1:
+        return 1;
+    case VOK_STRING_2:
+    case VOK_UTF8_2:
+    case VOK_SAFE_2:
+        return 2;
+    case VOK_UTF8_4:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+constexpr uint8_t string_tag(StringKind kind, unsigned width) noexcept {
+    switch (kind) {
+    case StringKind::plain:
+        return width == 1 ? VOK_STRING_1 : VOK_STRING_2;
+    case StringKind::safe:
+        return width == 1 ? VOK_SAFE_1 : VOK_SAFE_2;
+    default:
+        return width == 1 ? VOK_UTF8_1 : width == 2 ? VOK_UTF8_2 : VOK_UTF8_4;
+    }
+}
+
+// Size of the tag and length field for a string of the given length.
+constexpr uint32_t string_header_size(uint32_t length) noexcept { return 1 + field_width(length); }
+
+// Writes the tag and length field (length must be allowed for kind) and
+// returns where the content goes.
+inline uint8_t *put_string_header(uint8_t *p, StringKind kind, uint32_t length) noexcept {
+    const unsigned width = field_width(length);
+    p[0] = string_tag(kind, width);
+    return put_field(p + 1, length, width);
+}
+
+// Reads the length field behind a string tag of the given field width.
+inline uint32_t get_string_length(const uint8_t *p, unsigned width) noexcept {
+    return load_be(p + 1, width);
+}
+
+} // namespace vok::format
