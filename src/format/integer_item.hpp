@@ -98,13 +98,13 @@ inline uint8_t *put_signed(uint8_t *p, int32_t value) noexcept {
     const unsigned width = field_width(magnitude);
     p[0] = signed_tag(width);
     uint8_t *sign = put_field(p + 1, magnitude, width);
-    *sign = value < 0 ? 1 : 0;
+    *sign = static_cast<uint8_t>(value < 0);
     return sign + 1;
 }
 
 inline uint8_t *put_flag(uint8_t *p, int32_t flag) noexcept {
     p[0] = VOK_FLAG;
-    p[1] = flag != 0 ? 1 : 0;
+    p[1] = static_cast<uint8_t>(flag != 0);
     return p + kFlagItemSize;
 }
 
@@ -118,6 +118,12 @@ inline uint32_t get_unsigned(const uint8_t *p, unsigned width, uint32_t *value) 
 inline uint32_t get_signed(const uint8_t *p, unsigned width, int32_t *value) noexcept {
     *value = apply_sign(load_be(p + 1, width), p[1 + width]);
     return 2 + width;
+}
+
+// A flag's stored byte, unchanged: readers do not fold it to 0 or 1.
+inline uint32_t get_flag(const uint8_t *p, uint32_t *flag) noexcept {
+    *flag = p[1];
+    return kFlagItemSize;
 }
 
 } // namespace vok::format

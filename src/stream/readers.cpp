@@ -1,1 +1,119 @@
-// in progress
+// Peeking at and reading the items of an opened stream.
+#include <cstring>
+
+#include "format/integer_item.hpp"
+#include "format/string_item.hpp"
+#include "format/tags.hpp"
+#include "reading.hpp"
+
+namespace fmt = vok::format;
+using namespace vok::stream;
+
+namespace {
+
+// Reads a two-byte item (tag, byte) such as a flag or a phrase mark.
+template <typename T> uint16_t read_tagged_byte(vokStream *s, uint8_t expected, T *out) {
+    ReadWindow w{};
+    uint8_t tag = 0;
+    if (const uint16_t status = begin_read(s, &w, &tag)) return status;
+    if (tag != expected) return VOK_UNEXPECTED;
+    if (w.item_size(s->position) == 0) return VOK_INVALID_STREAM;
+    *out = w.data[s->position + 1];
+    s->position += 2;
+    return VOK_OK;
+}
+
+// Reads an integer item whose field width `width_of` derives from its tag,
+// decoded by `get`.
+template <typename T, typename Width, typename Get>
+uint16_t read_integer(vokStream *s, T *out, Width width_of, Get get) {
+    ReadWindow w{};
+    uint8_t tag = 0;
+    if (const uint16_t status = begin_read(s, &w, &tag)) return status;
+    const unsigned width = width_of(tag);
+    if (width == 0) return VOK_WRONG_TYPE;
+    if (w.item_size(s->position) == 0) return VOK_INVALID_STREAM;
+    s->position += get(w.data + s->position, width, out);
+    return VOK_OK;
+}
+
+} // namespace
+
+extern "C" {
+
+uint8_t vokPeek(const vokStream *stream) {
+    if (!is_readable(stream)) return VOK_INVALID;
+    const ReadWindow w = window_of(stream);
+    if (!w.has_byte(stream->position)) return VOK_INVALID;
+    return fmt::type_code(w.data[stream->position]);
+}
+
+uint16_t vokCanRead(const vokStream *stream) {
+    switch (vokPeek(stream)) {
+    case VOK_USER_MARK:
+        return VOK_OK;
+    case VOK_END:
+        return VOK_END_OF_STREAM;
+    default:
+        return VOK_WRONG_TYPE;
+    }
+}
+
+uint8_t vokReadUserMark(vokStream *stream) {
+    if (!is_readable(stream)) return VOK_INVALID;
+    const ReadWindow w = window_of(stream);
+    if (!w.has_byte(stream->position)) return VOK_INVALID;
+    return w.data[stream->position++];
+}
+
+uint16_t vokReadPhraseMark(vokStream *stream, uint8_t *phrase) {
+    return read_tagged_byte(stream, VOK_PHRASE_MARK, phrase);
+}
+
+uint16_t vokReadFlag(vokStream *stream, uint32_t *flag) {
+    return read_tagged_byte(stream, VOK_FLAG, flag);
+}
+
+uint16_t vokReadSigned(vokStream *stream, int32_t *value) {
+    return read_integer(stream, value, fmt::signed_width, fmt::get_signed);
+}
+
+uint16_t vokReadUnsigned(vokStream *stream, uint32_t *value) {
+    return read_integer(stream, value, fmt::unsigned_width, fmt::get_unsigned);
+}
+
+uint16_t vokGetStringSize(const vokStream *stream, uint32_t *size) {
+    ReadWindow w{};
+    uint8_t tag = 0;
+    if (const uint16_t status = begin_read(stream, &w, &tag)) return status;
+    const unsigned width = fmt::length_width(tag);
+    if (width == 0) {
+        *size = 0;
+        return VOK_WRONG_TYPE;
+    }
+    if (w.item_size(stream->position) == 0) return VOK_INVALID_STREAM;
+    *size = fmt::get_string_length(w.data + stream->position, width);
+    return VOK_OK;
+}
+
+uint16_t vokReadString(vokStream *stream, char *buffer) {
+    ReadWindow w{};
+    uint8_t tag = 0;
+    if (const uint16_t status = begin_read(stream, &w, &tag)) return status;
+    const unsigned width = fmt::length_width(tag);
+    if (width == 0) {
+        ++stream->position; // the tag is consumed even when it is refused
+        return VOK_WRONG_TYPE;
+    }
+    if (w.item_size(stream->position) == 0) return VOK_INVALID_STREAM;
+    const uint8_t *item = w.data + stream->position;
+    const uint32_t length = fmt::get_string_length(item, width);
+    stream->position += 1 + width;
+    if (fmt::is_safe_tag(tag)) return VOK_UNEXPECTED;
+    std::memcpy(buffer, item + 1 + width, length);
+    buffer[length] = '\0';
+    stream->position += length;
+    return VOK_OK;
+}
+
+} // extern "C"

@@ -1,0 +1,48 @@
+// Bounds of an opened stream.  Readers never touch a byte at or past the
+// block's total length, and an item counts as well-formed only if it ends
+// before the end marker.
+#pragma once
+
+#include <cstdint>
+
+#include "format/frame.hpp"
+#include "format/item_extent.hpp"
+#include "handle_state.hpp"
+
+namespace vok::stream {
+
+struct ReadWindow {
+    const uint8_t *data;
+    uint32_t total; // total length from the block's own length field
+
+    bool has_byte(uint32_t pos) const noexcept { return pos < total; }
+
+    // Bytes from pos up to, not including, the end marker.
+    uint64_t body_left(uint32_t pos) const noexcept {
+        return uint64_t{pos} + 1 < total ? uint64_t{total} - 1 - pos : 0;
+    }
+
+    // Size of the item at pos if it is well-formed and ends before the end
+    // marker; 0 otherwise.  pos must hold a byte.
+    uint64_t item_size(uint32_t pos) const noexcept {
+        const format::ItemExtent e = format::item_extent(data + pos, body_left(pos));
+        return e.kind == format::Extent::ok ? e.size : 0;
+    }
+};
+
+inline ReadWindow window_of(const vokStream *s) noexcept {
+    return {s->data, format::get_total_length(s->data)};
+}
+
+// Common entry of the value readers: VOK_OK with the window and the tag at
+// position, VOK_NOT_ACTIVE for a handle not open for reading, and
+// VOK_INVALID_STREAM when position has left the block.
+inline uint16_t begin_read(const vokStream *s, ReadWindow *w, uint8_t *tag) noexcept {
+    if (!is_readable(s)) return VOK_NOT_ACTIVE;
+    *w = window_of(s);
+    if (!w->has_byte(s->position)) return VOK_INVALID_STREAM;
+    *tag = w->data[s->position];
+    return VOK_OK;
+}
+
+} // namespace vok::stream

@@ -1,0 +1,28 @@
+// The frame every writer runs in: make room, encode at position, advance.
+// Callers check first that the handle is open for writing (is_writable).
+#pragma once
+
+#include <cstdint>
+
+#include "format/string_item.hpp"
+#include "growth.hpp"
+#include "handle_state.hpp"
+
+namespace vok::stream {
+
+// Runs encode(uint8_t *at) -> uint8_t *end after reserving `need` bytes.
+template <typename Encode>
+uint16_t write_item(vokStream *s, uint64_t need, Encode encode) noexcept {
+    if (const uint16_t status = reserve(s, need)) return status;
+    uint8_t *at = s->data + s->position;
+    s->position = static_cast<uint32_t>(encode(at) - s->data);
+    return VOK_OK;
+}
+
+// Appends a string item: VOK_STRING_TOO_LONG if the kind cannot hold the
+// length, VOK_NO_MEMORY if growth fails, else VOK_OK.  A safe string's
+// content is never stored; content is not read for it.
+uint16_t write_string_item(vokStream *s, format::StringKind kind, const uint8_t *content,
+                           uint64_t length) noexcept;
+
+} // namespace vok::stream
