@@ -189,8 +189,9 @@ VOK_API uint16_t vokWriteUnsigned(vokStream *stream, uint32_t value);
 /* A plain string item; VOK_STRING_TOO_LONG above 65,535 bytes. */
 VOK_API uint16_t vokWriteString(vokStream *stream, const char *string);
 
-/* A UTF-8 string item; the bytes are stored as given, not validated.  Up to
- * 4 GiB; VOK_NO_MEMORY if the stream would exceed the 32-bit size range. */
+/* A UTF-8 string item; the bytes are stored as given, not validated.
+ * VOK_STRING_TOO_LONG from 4 GiB on; VOK_NO_MEMORY if the stream would
+ * outgrow the 32-bit size range. */
 VOK_API uint16_t vokWriteUTF8String(vokStream *stream, const char *string);
 
 /* A safe string item: only the length is stored, never the content.  Returns
@@ -308,7 +309,7 @@ VOK_API uint16_t vokEncodeUnsigned(uint8_t **cursor, uint32_t value);
 /* Plain string item; VOK_STRING_TOO_LONG above 65,535 bytes. */
 VOK_API uint16_t vokEncodeString(uint8_t **cursor, const char *string);
 
-/* UTF-8 string item, any length below 4 GiB. */
+/* UTF-8 string item, any length below 4 GiB (VOK_STRING_TOO_LONG beyond). */
 VOK_API uint16_t vokEncodeUTF8String(uint8_t **cursor, const char *string);
 
 /* Safe strings are never encoded here: always VOK_UNEXPECTED, touching

@@ -12,10 +12,7 @@ namespace vok::stream {
 
 uint16_t write_string_item(vokStream *s, fmt::StringKind kind, const uint8_t *content,
                            uint64_t length) noexcept {
-    if (!fmt::string_length_allowed(kind, length)) {
-        // UTF-8 strings are limited only by the 32-bit size of a stream.
-        return kind == fmt::StringKind::utf8 ? VOK_NO_MEMORY : VOK_STRING_TOO_LONG;
-    }
+    if (!fmt::string_length_allowed(kind, length)) return VOK_STRING_TOO_LONG;
     const auto len = static_cast<uint32_t>(length);
     return write_item(s, length + fmt::kStringOverhead, [&](uint8_t *at) {
         uint8_t *body = fmt::put_string_header(at, kind, len);
