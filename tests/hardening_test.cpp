@@ -44,9 +44,8 @@ TEST(Hardening, VersionItemRunningIntoTheEndMarker) {
 // refuses them without moving, and skipping stops on them.
 TEST(Hardening, TruncatedItemsAreRefusedInPlace) {
     const char *bodies[] = {
-        "D4 01",          "D5 00 00 01",    "D9 00 01",       "DA 00 00 00 01", "CA",
-        "E0",             "CC 05 61 62",    "CD 00",          "D1 01 00 41",    "E8 FF FF FF FF",
-        "E8 00 00 00 05", "E3 01",          "D8 05",
+        "D4 01", "D5 00 00 01", "D9 00 01",       "DA 00 00 00 01", "CA",    "E0",    "CC 05 61 62",
+        "CD 00", "D1 01 00 41", "E8 FF FF FF FF", "E8 00 00 00 05", "E3 01", "D8 05",
     };
     for (const char *body : bodies) {
         ExactBlock block(block_with_body(body));

@@ -66,7 +66,8 @@ TEST(Accessors, HideTheBlockWhileOpen) {
 TEST(Close, GrowsForTheEndMarkerWhenFull) {
     vokStream s;
     ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
-    while (s.position < 256) ASSERT_EQ(vokWriteUserMark(&s, 9), VOK_OK);
+    while (s.position < 256)
+        ASSERT_EQ(vokWriteUserMark(&s, 9), VOK_OK);
     ASSERT_EQ(s.capacity, 256u);
     ASSERT_EQ(vokCloseStream(&s), VOK_OK);
     EXPECT_EQ(s.capacity, 256u + 128u);

@@ -87,10 +87,34 @@ TEST(Readers, WrongKindLeavesPositionAndOutput) {
         uint16_t status;
         uint32_t position;
     } cases[] = {
-        {"signed", [](vokStream *s) { int32_t v = 99; uint16_t r = vokReadSigned(s, &v); return v == 99 ? r : uint16_t{999}; }, VOK_WRONG_TYPE, 8},
-        {"flag", [](vokStream *s) { uint32_t v = 99; uint16_t r = vokReadFlag(s, &v); return v == 99 ? r : uint16_t{999}; }, VOK_UNEXPECTED, 8},
-        {"phrase", [](vokStream *s) { uint8_t v = 99; uint16_t r = vokReadPhraseMark(s, &v); return v == 99 ? r : uint16_t{999}; }, VOK_UNEXPECTED, 8},
-        {"string", [](vokStream *s) { char b[8] = "keep"; uint16_t r = vokReadString(s, b); return std::string(b) == "keep" ? r : uint16_t{999}; }, VOK_WRONG_TYPE, 9},
+        {"signed",
+         [](vokStream *s) {
+             int32_t v = 99;
+             uint16_t r = vokReadSigned(s, &v);
+             return v == 99 ? r : uint16_t{999};
+         },
+         VOK_WRONG_TYPE, 8},
+        {"flag",
+         [](vokStream *s) {
+             uint32_t v = 99;
+             uint16_t r = vokReadFlag(s, &v);
+             return v == 99 ? r : uint16_t{999};
+         },
+         VOK_UNEXPECTED, 8},
+        {"phrase",
+         [](vokStream *s) {
+             uint8_t v = 99;
+             uint16_t r = vokReadPhraseMark(s, &v);
+             return v == 99 ? r : uint16_t{999};
+         },
+         VOK_UNEXPECTED, 8},
+        {"string",
+         [](vokStream *s) {
+             char b[8] = "keep";
+             uint16_t r = vokReadString(s, b);
+             return std::string(b) == "keep" ? r : uint16_t{999};
+         },
+         VOK_WRONG_TYPE, 9},
     };
     for (const auto &c : cases) {
         vokStream s;
@@ -199,8 +223,9 @@ TEST(SkipPhrase, ItemSizesAndStops) {
         {"safe string has no content", "E2 05 E0 00", VOK_PHRASE_MARK, 2},
         {"safe 2-byte length", "E3 01 00 E0 00", VOK_PHRASE_MARK, 3},
         {"empty strings", "CC 00 D0 00", VOK_END, 4},
-        {"every width", "D2 01 D4 01 00 D5 00 00 00 01 D8 01 00 D9 00 01 00 DA 00 00 00 01 01 "
-                        "CA 00 CD 00 01 41 D1 00 01 41",
+        {"every width",
+         "D2 01 D4 01 00 D5 00 00 00 01 D8 01 00 D9 00 01 00 DA 00 00 00 01 01 "
+         "CA 00 CD 00 01 41 D1 00 01 41",
          VOK_END, 33},
         {"user mark stops", "D2 01 2A D2 01", VOK_USER_MARK, 2},
         {"byte 225 stops like a mark", "E1", VOK_USER_MARK, 0},

@@ -117,10 +117,10 @@ struct Pair {
 TEST(Append, CopiesTheSourceBody) {
     Pair p;
     ASSERT_EQ(vokCreateStream(&p.destination, 1, 0), VOK_OK);
-    ASSERT_EQ(vokWriteUnsigned(&p.destination, 1), VOK_OK); // Z
+    ASSERT_EQ(vokWriteUnsigned(&p.destination, 1), VOK_OK);  // Z
     ASSERT_EQ(vokCreateStream(&p.source, 9, 70000), VOK_OK); // other type and version
-    ASSERT_EQ(vokWriteString(&p.source, "x"), VOK_OK);      // X
-    ASSERT_EQ(vokWriteSigned(&p.source, -2), VOK_OK);       // Y
+    ASSERT_EQ(vokWriteString(&p.source, "x"), VOK_OK);       // X
+    ASSERT_EQ(vokWriteSigned(&p.source, -2), VOK_OK);        // Y
     ASSERT_EQ(vokCloseStream(&p.source), VOK_OK);
     const Bytes source = Bytes(p.source.data, p.source.data + p.source.position);
     const vokStream source_before = p.source;

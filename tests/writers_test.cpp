@@ -39,14 +39,16 @@ std::vector<WriteCase> write_cases() {
         {"mark0", [](vokStream *s) { return vokWriteUserMark(s, 0); }, VOK_OK, hex("00")},
         {"mark199", [](vokStream *s) { return vokWriteUserMark(s, 199); }, VOK_OK, hex("C7")},
         {"phrase7", [](vokStream *s) { return vokWritePhraseMark(s, 7); }, VOK_OK, hex("E0 07")},
-        {"phrase255", [](vokStream *s) { return vokWritePhraseMark(s, 255); }, VOK_OK, hex("E0 FF")},
+        {"phrase255", [](vokStream *s) { return vokWritePhraseMark(s, 255); }, VOK_OK,
+         hex("E0 FF")},
         {"flag5", [](vokStream *s) { return vokWriteFlag(s, 5); }, VOK_OK, hex("CA 01")},
         {"flagNeg", [](vokStream *s) { return vokWriteFlag(s, -1); }, VOK_OK, hex("CA 01")},
         {"flag0", [](vokStream *s) { return vokWriteFlag(s, 0); }, VOK_OK, hex("CA 00")},
         {"u0", [](vokStream *s) { return vokWriteUnsigned(s, 0); }, VOK_OK, hex("D2 00")},
         {"u255", [](vokStream *s) { return vokWriteUnsigned(s, 255); }, VOK_OK, hex("D2 FF")},
         {"u256", [](vokStream *s) { return vokWriteUnsigned(s, 256); }, VOK_OK, hex("D4 01 00")},
-        {"u65535", [](vokStream *s) { return vokWriteUnsigned(s, 65535); }, VOK_OK, hex("D4 FF FF")},
+        {"u65535", [](vokStream *s) { return vokWriteUnsigned(s, 65535); }, VOK_OK,
+         hex("D4 FF FF")},
         {"u65536", [](vokStream *s) { return vokWriteUnsigned(s, 65536); }, VOK_OK,
          hex("D5 00 01 00 00")},
         {"uMax", [](vokStream *s) { return vokWriteUnsigned(s, UINT32_MAX); }, VOK_OK,
@@ -55,10 +57,8 @@ std::vector<WriteCase> write_cases() {
         {"s5", [](vokStream *s) { return vokWriteSigned(s, 5); }, VOK_OK, hex("D8 05 00")},
         {"sM1", [](vokStream *s) { return vokWriteSigned(s, -1); }, VOK_OK, hex("D8 01 01")},
         {"sM255", [](vokStream *s) { return vokWriteSigned(s, -255); }, VOK_OK, hex("D8 FF 01")},
-        {"sM256", [](vokStream *s) { return vokWriteSigned(s, -256); }, VOK_OK,
-         hex("D9 01 00 01")},
-        {"sM300", [](vokStream *s) { return vokWriteSigned(s, -300); }, VOK_OK,
-         hex("D9 01 2C 01")},
+        {"sM256", [](vokStream *s) { return vokWriteSigned(s, -256); }, VOK_OK, hex("D9 01 00 01")},
+        {"sM300", [](vokStream *s) { return vokWriteSigned(s, -300); }, VOK_OK, hex("D9 01 2C 01")},
         {"s65535", [](vokStream *s) { return vokWriteSigned(s, 65535); }, VOK_OK,
          hex("D9 FF FF 00")},
         {"sM65536", [](vokStream *s) { return vokWriteSigned(s, -65536); }, VOK_OK,
@@ -143,14 +143,14 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"inactiveString", false,
                     [](vokStream *s) { return vokWriteString(s, kTooLong.c_str()); },
                     VOK_NOT_ACTIVE},
-        RefusalCase{"inactivePhrase", false,
-                    [](vokStream *s) { return vokWritePhraseMark(s, 1); }, VOK_NOT_ACTIVE},
+        RefusalCase{"inactivePhrase", false, [](vokStream *s) { return vokWritePhraseMark(s, 1); },
+                    VOK_NOT_ACTIVE},
         RefusalCase{"inactiveFlag", false, [](vokStream *s) { return vokWriteFlag(s, 1); },
                     VOK_NOT_ACTIVE},
         RefusalCase{"inactiveSigned", false, [](vokStream *s) { return vokWriteSigned(s, 1); },
                     VOK_NOT_ACTIVE},
-        RefusalCase{"inactiveUnsigned", false,
-                    [](vokStream *s) { return vokWriteUnsigned(s, 1); }, VOK_NOT_ACTIVE},
+        RefusalCase{"inactiveUnsigned", false, [](vokStream *s) { return vokWriteUnsigned(s, 1); },
+                    VOK_NOT_ACTIVE},
         RefusalCase{"inactiveUtf8", false, [](vokStream *s) { return vokWriteUTF8String(s, "a"); },
                     VOK_NOT_ACTIVE},
         RefusalCase{"inactiveSafe", false, [](vokStream *s) { return vokWriteSafeString(s, "a"); },
@@ -194,7 +194,8 @@ TEST(WriterGrowth, ShortStringGrowsByAtLeast128) {
 TEST(WriterGrowth, FixedItemsGrowBy128AtThe123rdItem) {
     vokStream s;
     ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
-    for (int i = 1; i <= 122; ++i) ASSERT_EQ(vokWriteUnsigned(&s, 7), VOK_OK);
+    for (int i = 1; i <= 122; ++i)
+        ASSERT_EQ(vokWriteUnsigned(&s, 7), VOK_OK);
     EXPECT_EQ(s.position, 252u);
     EXPECT_EQ(s.capacity, 256u);
     ASSERT_EQ(vokWriteUnsigned(&s, 7), VOK_OK);
@@ -220,13 +221,15 @@ TEST(WriterGrowth, EachFixedWriterUsesItsOwnNeed) {
         ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
         // Fill with user marks until exactly `need` bytes remain, then once more
         // until one byte is missing.
-        while (s.position < 256 - n.need) ASSERT_EQ(vokWriteUserMark(&s, 0), VOK_OK);
+        while (s.position < 256 - n.need)
+            ASSERT_EQ(vokWriteUserMark(&s, 0), VOK_OK);
         ASSERT_EQ(n.write(&s), VOK_OK);
         EXPECT_EQ(s.capacity, 256u) << "need " << n.need;
         vokDestroyStream(s.data);
 
         ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
-        while (s.position < 256 - n.need + 1) ASSERT_EQ(vokWriteUserMark(&s, 0), VOK_OK);
+        while (s.position < 256 - n.need + 1)
+            ASSERT_EQ(vokWriteUserMark(&s, 0), VOK_OK);
         const uint32_t at = s.position;
         ASSERT_EQ(n.write(&s), VOK_OK);
         EXPECT_EQ(s.capacity, at + 128u) << "need " << n.need;
