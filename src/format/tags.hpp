@@ -8,8 +8,8 @@
 
 namespace vok::format {
 
-inline constexpr uint8_t kFirstTag = VOK_START;  // bytes below are user marks
-inline constexpr uint8_t kLastTag = VOK_UTF8_4;  // bytes above are never tags
+inline constexpr uint8_t kFirstTag = VOK_START; // bytes below are user marks
+inline constexpr uint8_t kLastTag = VOK_UTF8_4; // bytes above are never tags
 
 constexpr bool is_user_mark(uint8_t byte) noexcept { return byte < kFirstTag; }
 
