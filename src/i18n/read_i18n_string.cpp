@@ -1,0 +1,44 @@
+// Setting a QVRCore string object from a UTF-8 string item, at a handle
+// opened for reading or at a cursor.  QVRCore gets the content where it lies
+// in the stream; nothing is copied.  A failed conversion still consumes the
+// item, so the caller can go on with the next one.
+#include "format/string_item.hpp"
+#include "format/tags.hpp"
+#include "i18n/qvrcore_boundary.hpp"
+#include "stream/reading.hpp"
+
+namespace fmt = vok::format;
+
+extern "C" {
+
+uint16_t vokReadI18NString(vokStream *stream, i18nString string, int32_t *status) {
+    vok::stream::ReadWindow w{};
+    uint8_t tag = 0;
+    if (const uint16_t refused = vok::stream::begin_read(stream, &w, &tag)) return refused;
+    if (!fmt::is_utf8_tag(tag)) {
+        ++stream->position; // the tag is consumed even when it is refused
+        return VOK_WRONG_TYPE;
+    }
+    if (w.item_size(stream->position) == 0) return VOK_INVALID_STREAM;
+
+    const unsigned width = fmt::length_width(tag);
+    const uint8_t *item = w.data + stream->position;
+    const uint32_t length = fmt::get_string_length(item, width);
+    const uint16_t result = vok::i18n::set_from_content(string, item + 1 + width, length, status);
+    stream->position += 1 + width + length;
+    return result;
+}
+
+uint16_t vokDecodeI18NString(uint8_t **cursor, i18nString string, int32_t *status) {
+    uint8_t *item = *cursor;
+    if (!fmt::is_utf8_tag(item[0])) return VOK_WRONG_TYPE;
+
+    const unsigned width = fmt::length_width(item[0]);
+    const uint32_t length = fmt::get_string_length(item, width);
+    uint8_t *content = item + 1 + width;
+    const uint16_t result = vok::i18n::set_from_content(string, content, length, status);
+    *cursor = content + length;
+    return result;
+}
+
+} // extern "C"
