@@ -1,0 +1,38 @@
+// `vok check`: a complete structural check of a stream.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "stream_walker.hpp"
+
+namespace vok::tool {
+
+struct CheckExpectations {
+    std::optional<uint8_t> type;
+    std::optional<uint32_t> version;
+};
+
+struct CheckReport {
+    // Empty for a well-formed stream.  A stream type other than the
+    // expected one is a problem, as it is for the library's opener.
+    std::vector<Problem> problems;
+    // A version other than the expected one: the opener reads such a stream,
+    // so it is worth saying but not a failure.
+    std::optional<std::string> warning;
+    uint64_t items = 0; // body items
+    uint64_t phrases = 0;
+    uint32_t length = 0;
+    uint8_t type = 0;
+    uint32_t version = 0;
+};
+
+CheckReport check_stream(std::span<const uint8_t> file, const CheckExpectations &expected);
+
+// "ok: 12 items, 2 phrases, 80 bytes (type 7, version 3)"
+std::string summary_line(const CheckReport &report);
+
+} // namespace vok::tool

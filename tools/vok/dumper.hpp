@@ -1,0 +1,24 @@
+// `vok dump`: a listing of a stream, one entry per line, as it is read.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "notation_writer.hpp"
+#include "sink.hpp"
+#include "stream_walker.hpp"
+
+namespace vok::tool {
+
+struct DumpOptions {
+    bool json = false;
+    NotationOptions notation;
+};
+
+// Lists every entry that can be read, then returns what was found wrong
+// (nothing for a well-formed stream).
+std::vector<Problem> dump_stream(std::span<const uint8_t> file, Sink &out,
+                                 const DumpOptions &options);
+
+} // namespace vok::tool
