@@ -1,0 +1,78 @@
+# Installation: the public headers, the shared libraries (vok32 and the QVRCore
+# library it imports), the vok tool when it is built, a CMake package giving
+# vok32::vok32 and vok32::QVRCore, and a pkg-config file.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(VOK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vok32)
+set(VOK_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+set(vok_installed_libraries vok32)
+if(TARGET QVRCore)
+  list(APPEND vok_installed_libraries QVRCore)
+endif()
+
+# Installed binaries find their neighbours relative to themselves, so an
+# installation works from any prefix without LD_LIBRARY_PATH: libvok32 loads
+# libQVRCore from its own directory, the tool loads both from the library
+# directory.
+if(NOT WIN32 AND NOT APPLE)
+  set_target_properties(vok32 PROPERTIES INSTALL_RPATH "$ORIGIN")
+  if(TARGET vok)
+    file(RELATIVE_PATH vok_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+    set_target_properties(vok PROPERTIES INSTALL_RPATH "$ORIGIN/${vok_bin_to_lib}")
+  endif()
+endif()
+
+install(TARGETS ${vok_installed_libraries}
+  EXPORT vok32Targets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
+
+install(FILES
+  ${PROJECT_SOURCE_DIR}/include/vok32.h
+  ${PROJECT_SOURCE_DIR}/include/vok32.hpp
+  ${PROJECT_BINARY_DIR}/include/vok32_version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
+if(TARGET QVRCore)
+  install(FILES ${PROJECT_SOURCE_DIR}/qvrcore/include/qvrcore.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
+endif()
+
+if(TARGET vok)
+  install(TARGETS vok RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+endif()
+
+# CMake package: find_package(vok32 CONFIG) in any 1.x consumer.
+install(EXPORT vok32Targets
+  NAMESPACE vok32::
+  DESTINATION ${VOK_INSTALL_CMAKEDIR}
+  COMPONENT Development)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/vok32Config.cmake.in
+  ${PROJECT_BINARY_DIR}/vok32Config.cmake
+  INSTALL_DESTINATION ${VOK_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/vok32ConfigVersion.cmake
+  VERSION ${PROJECT_VERSION}
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/vok32Config.cmake ${PROJECT_BINARY_DIR}/vok32ConfigVersion.cmake
+  DESTINATION ${VOK_INSTALL_CMAKEDIR} COMPONENT Development)
+
+# pkg-config: the prefix is derived from the .pc file's own place, so the
+# installation stays valid under `cmake --install --prefix` and when moved.
+file(RELATIVE_PATH VOK_PC_TO_PREFIX
+  ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" VOK_PC_TO_PREFIX "${VOK_PC_TO_PREFIX}")
+foreach(dir LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE ${CMAKE_INSTALL_${dir}})
+    set(VOK_PC_${dir} ${CMAKE_INSTALL_${dir}})
+  else()
+    set(VOK_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+  endif()
+endforeach()
+if(TARGET QVRCore)
+  set(VOK_PC_LIBS_PRIVATE "-lQVRCore")
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/cmake/vok32.pc.in ${PROJECT_BINARY_DIR}/vok32.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/vok32.pc
+  DESTINATION ${VOK_INSTALL_PKGCONFIGDIR} COMPONENT Development)

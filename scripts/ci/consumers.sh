@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Installs the project into a temporary prefix and builds, outside the source
+# tree, a C99 program through pkg-config and a C++ program through
+# find_package; both write and read a stream against the installed files.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+source_dir=$PWD
+build=build/consumers
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOK_WERROR=ON \
+  -DVOK_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr/local
+cmake --build "$build" -j2
+# Installed elsewhere than configured: the package files must not depend on it.
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+echo "--- installed files"
+(cd "$prefix" && find . \( -type f -o -type l \) | sort)
+
+libdir=$(dirname "$(find "$prefix" -name 'libvok32.so' | head -n1)")
+expect() { [ -e "$prefix/$1" ] || [ -e "$libdir/$1" ] || { echo "missing: $1" >&2; exit 1; }; }
+for f in include/vok32.h include/vok32_version.h include/vok32.hpp include/qvrcore.h \
+  libvok32.so libvok32.so.1 libQVRCore.so libQVRCore.so.1 pkgconfig/vok32.pc \
+  cmake/vok32/vok32Config.cmake cmake/vok32/vok32ConfigVersion.cmake; do
+  expect "$f"
+done
+if [ -d tools ]; then
+  expect bin/vok
+  # The tool finds the libraries through its own rpath.
+  if ldd "$prefix/bin/vok" | grep 'not found'; then exit 1; fi
+fi
+readelf -d "$libdir/libvok32.so" | grep -q 'SONAME.*\[libvok32\.so\.1\]' ||
+  { echo "libvok32.so has no versioned SONAME" >&2; exit 1; }
+if grep -rl "$source_dir" "$prefix" >/dev/null; then
+  echo "installed files refer to the source tree:" >&2
+  grep -rl "$source_dir" "$prefix" >&2
+  exit 1
+fi
+
+echo "--- C99 consumer through pkg-config"
+mkdir -p "$work/c"
+cp tests/consumers/c/*.c "$work/c/"
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+project_version=$(sed -n 's/^project(vok32 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ "$(pkg-config --modversion vok32)" = "$project_version" ] ||
+  { echo "pkg-config reports another version than $project_version" >&2; exit 1; }
+# shellcheck disable=SC2046 # pkg-config prints several words on purpose
+gcc -std=c99 -Wall -Wextra -Wpedantic -Werror "$work/c/roundtrip.c" -o "$work/c/roundtrip" \
+  $(pkg-config --cflags --libs vok32)
+LD_LIBRARY_PATH=$libdir "$work/c/roundtrip"
+
+echo "--- C++ consumer through find_package"
+cp -r tests/consumers/cpp "$work/cpp"
+cmake -S "$work/cpp" -B "$work/cpp/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_PREFIX_PATH="$prefix"
+cmake --build "$work/cpp/build"
+"$work/cpp/build/cpp_consumer" # found through the build tree's rpath
