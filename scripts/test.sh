@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 stages=("$@")
-((${#stages[@]})) || stages=(linux)
+((${#stages[@]})) || stages=(linux consumers)
 
 for stage in "${stages[@]}"; do
   echo "=== stage: $stage"
