@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release
+cmake --build --preset release --target vok_example vok
 
 echo "--- examples/record_roundtrip.c"
 build/release/examples/vok_example
