@@ -1,0 +1,148 @@
+// vok32 against msgpack-c and libcbor on the same three data sets, with two
+// floors: a memcpy of vok32's encoded bytes and a loop that only sums the
+// input.  Every decoder is first run once against a verifier that compares
+// each value; timed decoders then compare a checksum of what they read.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "cbor_codec.hpp"
+#include "dataset.hpp"
+#include "msgpack_codec.hpp"
+#include "vok_cursor.hpp"
+#include "vok_handle.hpp"
+
+namespace bench {
+namespace {
+
+void set_counters(benchmark::State &state, size_t items, size_t payload, size_t encoded) {
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * items));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * payload));
+    state.counters["ns_per_item"] = benchmark::Counter(
+        static_cast<double>(items) * 1e-9,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["encoded_bytes"] = static_cast<double>(encoded);
+}
+
+template <typename Codec, typename Data>
+void encode_bench(benchmark::State &state, const Data &data) {
+    Codec codec;
+    Encoded out{};
+    for (auto _ : state) {
+        out = codec.encode(data);
+        benchmark::DoNotOptimize(out.data);
+        benchmark::ClobberMemory();
+    }
+    if (out.size == 0) state.SkipWithError("encoding failed");
+    set_counters(state, data.size(), payload_bytes(data), out.size);
+}
+
+template <typename Codec, typename Data>
+void decode_bench(benchmark::State &state, const Data &data) {
+    Codec codec;
+    const Encoded in = codec.encode(data);
+    const uint64_t expected = checksum(data);
+    for (auto _ : state) {
+        ChecksumSink sink;
+        if (!codec.decode(data, in, sink) || sink.sum != expected) {
+            state.SkipWithError("decoded values differ from the input");
+            break;
+        }
+        benchmark::DoNotOptimize(sink.sum);
+    }
+    set_counters(state, data.size(), payload_bytes(data), in.size);
+}
+
+// Floor: copy vok32's encoded block into memory allocated once.
+template <typename Data> void memcpy_bench(benchmark::State &state, const Data &data) {
+    VokCursor vok;
+    const Encoded in = vok.encode(data);
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[in.size]);
+    for (auto _ : state) {
+        std::memcpy(copy.get(), in.data, in.size);
+        benchmark::DoNotOptimize(copy.get());
+        benchmark::ClobberMemory();
+    }
+    set_counters(state, data.size(), payload_bytes(data), in.size);
+}
+
+// Floor: the checksum a decoder accumulates, over the input itself.
+template <typename Data> void sum_bench(benchmark::State &state, const Data &data) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(checksum(data));
+    set_counters(state, data.size(), payload_bytes(data), 0);
+}
+
+template <typename Codec, typename Data> bool verify(const char *name, const Data &data) {
+    Codec codec;
+    const Encoded in = codec.encode(data);
+    VerifySink sink(data);
+    if (in.size != 0 && codec.decode(data, in, sink) && sink.ok()) return true;
+    std::fprintf(stderr, "%s does not round-trip its data\n", name);
+    return false;
+}
+
+template <typename Data> bool verify_all(const Data &data) {
+    bool ok = verify<VokCursor>("vok32_cursor", data);
+    ok &= verify<VokHandle>("vok32_handle", data);
+    ok &= verify<Msgpack<MsgpackPull::zone>>("msgpack_zone", data);
+    ok &= verify<Msgpack<MsgpackPull::next>>("msgpack_next", data);
+    ok &= verify<Cbor>("libcbor", data);
+    // Both vok32 sides must give the same bytes.
+    VokCursor cursor;
+    VokHandle handle;
+    const Encoded a = cursor.encode(data);
+    const Encoded b = handle.encode(data);
+    if (a.size != b.size || std::memcmp(a.data, b.data, a.size) != 0) {
+        std::fprintf(stderr, "vok32 cursor and handle blocks differ\n");
+        ok = false;
+    }
+    return ok;
+}
+
+template <typename Codec, typename Data>
+void add_codec(const std::string &set, const char *name, const Data &data) {
+    benchmark::RegisterBenchmark((set + "/encode/" + name).c_str(), [&data](benchmark::State &s) {
+        encode_bench<Codec>(s, data);
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((set + "/decode/" + name).c_str(), [&data](benchmark::State &s) {
+        decode_bench<Codec>(s, data);
+    })->Unit(benchmark::kMillisecond);
+}
+
+template <typename Data> void add_all(const std::string &set, const Data &data) {
+    add_codec<VokCursor>(set, "vok32_cursor", data);
+    add_codec<VokHandle>(set, "vok32_handle", data);
+    add_codec<Msgpack<MsgpackPull::zone>>(set, "msgpack_zone", data);
+    add_codec<Msgpack<MsgpackPull::next>>(set, "msgpack_next", data);
+    add_codec<Cbor>(set, "libcbor", data);
+    for (const char *op : {"encode", "decode"}) {
+        benchmark::RegisterBenchmark((set + "/" + op + "/memcpy").c_str(),
+                                     [&data](benchmark::State &s) { memcpy_bench(s, data); })
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((set + "/" + op + "/sum").c_str(), [&data](
+                                                                            benchmark::State &s) {
+            sum_bench(s, data);
+        })->Unit(benchmark::kMillisecond);
+    }
+}
+
+} // namespace
+} // namespace bench
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    const bench::Dataset &d = bench::dataset();
+    if (!bench::verify_all(d.ints) || !bench::verify_all(d.records) || !bench::verify_all(d.blobs))
+        return 1;
+    bench::add_all("ints", d.ints);
+    bench::add_all("records", d.records);
+    bench::add_all("blobs", d.blobs);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
