@@ -16,31 +16,20 @@ inline constexpr uint32_t kFlagItemSize = 2;
 
 // Width in bytes (1, 2 or 4) of the narrowest field that holds value.
 constexpr unsigned field_width(uint32_t value) noexcept {
-    return value <= 0xFFu ? 1u : value <= 0xFFFFu ? 2u : 4u;
+    return 1u << ((value > 0xFFu) + (value > 0xFFFFu));
 }
 
 // Stores value as a field of the given width; returns the byte after it.
 inline uint8_t *put_field(uint8_t *p, uint32_t value, unsigned width) noexcept {
-    switch (width) {
-    case 1:
-        p[0] = static_cast<uint8_t>(value);
-        return p + 1;
-    case 2:
-        store_be16(p, static_cast<uint16_t>(value));
-        return p + 2;
-    default:
-        store_be32(p, value);
-        return p + 4;
-    }
+    store_be(p, value, width);
+    return p + width;
 }
 
-// Tags of a width, indexed by width (1, 2 or 4).
-constexpr uint8_t unsigned_tag(unsigned width) noexcept {
-    return width == 1 ? VOK_UNSIGNED_1 : width == 2 ? VOK_UNSIGNED_2 : VOK_UNSIGNED_4;
-}
-constexpr uint8_t signed_tag(unsigned width) noexcept {
-    return width == 1 ? VOK_SIGNED_1 : width == 2 ? VOK_SIGNED_2 : VOK_SIGNED_4;
-}
+// Tags of a width (1, 2 or 4), looked up rather than chosen by branches.
+inline constexpr uint8_t kUnsignedTags[5] = {0, VOK_UNSIGNED_1, VOK_UNSIGNED_2, 0, VOK_UNSIGNED_4};
+inline constexpr uint8_t kSignedTags[5] = {0, VOK_SIGNED_1, VOK_SIGNED_2, 0, VOK_SIGNED_4};
+constexpr uint8_t unsigned_tag(unsigned width) noexcept { return kUnsignedTags[width]; }
+constexpr uint8_t signed_tag(unsigned width) noexcept { return kSignedTags[width]; }
 
 // Width of the value field behind an unsigned tag, or 0 for any other byte.
 constexpr unsigned unsigned_width(uint8_t tag) noexcept {
