@@ -5,8 +5,7 @@
 
 namespace vok::stream {
 
-uint16_t reserve(vokStream *s, uint64_t need) noexcept {
-    if (uint64_t{s->position} + need <= s->capacity) return VOK_OK;
+uint16_t grow(vokStream *s, uint64_t need) noexcept {
     const uint64_t target = uint64_t{s->position} + std::max<uint64_t>(need, kGrowthStep);
     if (target > UINT32_MAX) return VOK_NO_MEMORY;
     void *grown = std::realloc(s->data, static_cast<size_t>(target));

@@ -11,9 +11,16 @@ namespace vok::stream {
 // size, so the capacity of a handle is predictable from its writes.
 inline constexpr uint32_t kGrowthStep = 128;
 
-// Ensures `need` bytes fit at position.  If not, reallocates to position plus
-// the larger of need and the growth step.  VOK_NO_MEMORY if that fails or
-// would leave the 32-bit size range; the existing buffer is kept intact.
-uint16_t reserve(vokStream *s, uint64_t need) noexcept;
+// Reallocates to position plus the larger of need and the growth step.
+// VOK_NO_MEMORY if that fails or would leave the 32-bit size range; the
+// existing buffer is kept intact.
+uint16_t grow(vokStream *s, uint64_t need) noexcept;
+
+// Ensures `need` bytes fit at position, growing the buffer if they do not.
+// The test is inline: every writer runs it and it almost always passes.
+inline uint16_t reserve(vokStream *s, uint64_t need) noexcept {
+    if (uint64_t{s->position} + need <= s->capacity) return VOK_OK;
+    return grow(s, need);
+}
 
 } // namespace vok::stream
