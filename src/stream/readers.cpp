@@ -17,22 +17,23 @@ template <typename T> uint16_t read_tagged_byte(vokStream *s, uint8_t expected, 
     uint8_t tag = 0;
     if (const uint16_t status = begin_read(s, &w, &tag)) return status;
     if (tag != expected) return VOK_UNEXPECTED;
-    if (w.item_size(s->position) == 0) return VOK_INVALID_STREAM;
+    if (!w.holds(s->position, 2)) return VOK_INVALID_STREAM;
     *out = w.data[s->position + 1];
     s->position += 2;
     return VOK_OK;
 }
 
 // Reads an integer item whose field width `width_of` derives from its tag,
-// decoded by `get`.
+// decoded by `get`; `fixed` is the item's size beyond its value field (the
+// tag, and the sign byte of a signed item).
 template <typename T, typename Width, typename Get>
-uint16_t read_integer(vokStream *s, T *out, Width width_of, Get get) {
+uint16_t read_integer(vokStream *s, T *out, Width width_of, uint32_t fixed, Get get) {
     ReadWindow w{};
     uint8_t tag = 0;
     if (const uint16_t status = begin_read(s, &w, &tag)) return status;
     const unsigned width = width_of(tag);
     if (width == 0) return VOK_WRONG_TYPE;
-    if (w.item_size(s->position) == 0) return VOK_INVALID_STREAM;
+    if (!w.holds(s->position, fixed + width)) return VOK_INVALID_STREAM;
     s->position += get(w.data + s->position, width, out);
     return VOK_OK;
 }
@@ -75,11 +76,11 @@ uint16_t vokReadFlag(vokStream *stream, uint32_t *flag) {
 }
 
 uint16_t vokReadSigned(vokStream *stream, int32_t *value) {
-    return read_integer(stream, value, fmt::signed_width, fmt::get_signed);
+    return read_integer(stream, value, fmt::signed_width, 2, fmt::get_signed);
 }
 
 uint16_t vokReadUnsigned(vokStream *stream, uint32_t *value) {
-    return read_integer(stream, value, fmt::unsigned_width, fmt::get_unsigned);
+    return read_integer(stream, value, fmt::unsigned_width, 1, fmt::get_unsigned);
 }
 
 uint16_t vokGetStringSize(const vokStream *stream, uint32_t *size) {

@@ -22,6 +22,9 @@ struct ReadWindow {
         return uint64_t{pos} + 1 < total ? uint64_t{total} - 1 - pos : 0;
     }
 
+    // Whether an item of `size` bytes at pos ends before the end marker.
+    bool holds(uint32_t pos, uint32_t size) const noexcept { return size <= body_left(pos); }
+
     // Size of the item at pos if it is well-formed and ends before the end
     // marker; 0 otherwise.  pos must hold a byte.
     uint64_t item_size(uint32_t pos) const noexcept {
@@ -38,8 +41,10 @@ inline ReadWindow window_of(const vokStream *s) noexcept {
 // position, VOK_NOT_ACTIVE for a handle not open for reading, and
 // VOK_INVALID_STREAM when position has left the block.
 inline uint16_t begin_read(const vokStream *s, ReadWindow *w, uint8_t *tag) noexcept {
-    if (!is_readable(s)) return VOK_NOT_ACTIVE;
+    // The readability test and the window share one load of the length field.
+    if (s->active == 0 || s->data == nullptr) return VOK_NOT_ACTIVE;
     *w = window_of(s);
+    if (w->total == 0) return VOK_NOT_ACTIVE;
     if (!w->has_byte(s->position)) return VOK_INVALID_STREAM;
     *tag = w->data[s->position];
     return VOK_OK;
