@@ -23,18 +23,20 @@ template <typename T> uint16_t read_tagged_byte(vokStream *s, uint8_t expected, 
     return VOK_OK;
 }
 
-// Reads an integer item whose field width `width_of` derives from its tag,
-// decoded by `get`; `fixed` is the item's size beyond its value field (the
-// tag, and the sign byte of a signed item).
-template <typename T, typename Width, typename Get>
-uint16_t read_integer(vokStream *s, T *out, Width width_of, uint32_t fixed, Get get) {
+// Reads an integer item whose field width `WidthOf` derives from its tag,
+// decoded by `Get`; `fixed` is the item's size beyond its value field (the
+// tag, and the sign byte of a signed item).  The helpers are template
+// arguments so that each reader gets them inlined rather than called through
+// pointers.
+template <auto WidthOf, auto Get, typename T>
+uint16_t read_integer(vokStream *s, T *out, uint32_t fixed) {
     ReadWindow w{};
     uint8_t tag = 0;
     if (const uint16_t status = begin_read(s, &w, &tag)) return status;
-    const unsigned width = width_of(tag);
+    const unsigned width = WidthOf(tag);
     if (width == 0) return VOK_WRONG_TYPE;
     if (!w.holds(s->position, fixed + width)) return VOK_INVALID_STREAM;
-    s->position += get(w.data + s->position, width, out);
+    s->position += Get(w.data + s->position, width, out);
     return VOK_OK;
 }
 
@@ -76,11 +78,11 @@ uint16_t vokReadFlag(vokStream *stream, uint32_t *flag) {
 }
 
 uint16_t vokReadSigned(vokStream *stream, int32_t *value) {
-    return read_integer(stream, value, fmt::signed_width, 2, fmt::get_signed);
+    return read_integer<fmt::signed_width, fmt::get_signed>(stream, value, 2);
 }
 
 uint16_t vokReadUnsigned(vokStream *stream, uint32_t *value) {
-    return read_integer(stream, value, fmt::unsigned_width, 1, fmt::get_unsigned);
+    return read_integer<fmt::unsigned_width, fmt::get_unsigned>(stream, value, 1);
 }
 
 uint16_t vokGetStringSize(const vokStream *stream, uint32_t *size) {
