@@ -73,13 +73,12 @@ inline uint8_t *field_or_scratch(bool needed, uint8_t *field_byte, uint8_t *scra
 // stores a narrower width does not need go to a scratch slot, so each byte
 // of the field is written once and nothing past it is touched.
 inline void store_be(uint8_t *p, uint32_t value, unsigned width) noexcept {
-    uint8_t scratch[3];
-    const bool two = width >= 2;
+    uint8_t scratch[2];
     const bool four = width == 4;
     p[0] = static_cast<uint8_t>(value >> (8 * (width - 1)));
-    *detail::field_or_scratch(two, p + 1, scratch) = static_cast<uint8_t>(value >> (four ? 16 : 0));
-    *detail::field_or_scratch(four, p + 2, scratch + 1) = static_cast<uint8_t>(value >> 8);
-    *detail::field_or_scratch(four, p + 3, scratch + 2) = static_cast<uint8_t>(value);
+    *detail::field_or_scratch(width >= 2, p + 1, scratch) =
+        static_cast<uint8_t>(value >> (four ? 16 : 0));
+    store_be16(detail::field_or_scratch(four, p + 2, scratch), static_cast<uint16_t>(value));
 }
 
 } // namespace vok::format
