@@ -1,0 +1,91 @@
+// The tool's structural checker on arbitrary files: it must never crash, and
+// it must call a file well-formed exactly when a walk with the library's
+// readers, item by item with the reader of each tag, reaches the end marker
+// at the block's last byte.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <vector>
+
+#include "checker.hpp"
+#include "vok32.h"
+
+namespace {
+
+uint32_t big_endian(const uint8_t *p, unsigned width) {
+    uint32_t v = 0;
+    for (unsigned i = 0; i < width; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// Reads one item with the reader its tag calls for; false if the tag has no
+// reader or the reader refuses.
+bool read_one(vokStream &s, uint8_t tag) {
+    if (tag < VOK_START) return vokReadUserMark(&s) == tag;
+    uint32_t u = 0;
+    int32_t i = 0;
+    uint8_t phrase = 0;
+    switch (tag) {
+    case VOK_FLAG:
+        return vokReadFlag(&s, &u) == VOK_OK;
+    case VOK_PHRASE_MARK:
+        return vokReadPhraseMark(&s, &phrase) == VOK_OK;
+    case VOK_UNSIGNED_1:
+    case VOK_UNSIGNED_2:
+    case VOK_UNSIGNED_4:
+        return vokReadUnsigned(&s, &u) == VOK_OK;
+    case VOK_SIGNED_1:
+    case VOK_SIGNED_2:
+    case VOK_SIGNED_4:
+        return vokReadSigned(&s, &i) == VOK_OK;
+    case VOK_STRING_1:
+    case VOK_STRING_2:
+    case VOK_UTF8_1:
+    case VOK_UTF8_2:
+    case VOK_UTF8_4:
+    case VOK_SAFE_1:
+    case VOK_SAFE_2: {
+        if (vokGetStringSize(&s, &u) != VOK_OK) return false;
+        std::vector<char> buffer(u + 1u);
+        const uint16_t status = vokReadString(&s, buffer.data());
+        return status == (tag == VOK_SAFE_1 || tag == VOK_SAFE_2 ? VOK_UNEXPECTED : VOK_OK);
+    }
+    default:
+        return false;
+    }
+}
+
+bool well_formed_by_readers(const uint8_t *block, size_t size) {
+    if (size < 9 || size > UINT32_MAX || big_endian(block, 4) != size) return false;
+    const uint8_t tag = block[6];
+    const unsigned w = tag == VOK_UNSIGNED_1 ? 1 : tag == VOK_UNSIGNED_2 ? 2 : 4;
+    const uint32_t version = 7 + w <= size ? big_endian(block + 7, w) : 0;
+    vokStream s{};
+    if (vokOpenStream(&s, block, block[5], version) != VOK_OK) return false;
+    for (;;) {
+        if (vokPeek(&s) == VOK_END) return s.position == size - 1;
+        if (s.position >= size || !read_one(s, block[s.position])) return false;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    // An exact-size heap copy, so that reads past the file are reported.
+    std::vector<uint8_t> file(data, data + size);
+    const vok::tool::CheckReport report = vok::tool::check_stream(file, {});
+    const bool checker_ok = report.problems.empty();
+    const bool readers_ok = well_formed_by_readers(file.data(), file.size());
+    if (checker_ok != readers_ok) {
+        std::fprintf(stderr, "checker says %s, readers say %s\n", checker_ok ? "ok" : "broken",
+                     readers_ok ? "ok" : "broken");
+        for (const auto &p : report.problems)
+            std::fprintf(stderr, "  %llu: %s\n", static_cast<unsigned long long>(p.offset),
+                         p.message.c_str());
+        std::abort();
+    }
+    return 0;
+}

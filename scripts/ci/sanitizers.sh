@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The whole test suite under AddressSanitizer + LeakSanitizer +
+# UndefinedBehaviorSanitizer, then under ThreadSanitizer.  Any report fails.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+for preset in asan tsan; do
+  echo "=== $preset"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset" -j2
+  ctest --preset "$preset" -j2
+done
