@@ -16,11 +16,15 @@ inline constexpr uint32_t kGrowthStep = 128;
 // existing buffer is kept intact.
 uint16_t grow(vokStream *s, uint64_t need) noexcept;
 
+// Whether `need` bytes fit at position without growth.
+inline bool fits(const vokStream *s, uint64_t need) noexcept {
+    return uint64_t{s->position} + need <= s->capacity;
+}
+
 // Ensures `need` bytes fit at position, growing the buffer if they do not.
 // The test is inline: every writer runs it and it almost always passes.
 inline uint16_t reserve(vokStream *s, uint64_t need) noexcept {
-    if (uint64_t{s->position} + need <= s->capacity) return VOK_OK;
-    return grow(s, need);
+    return fits(s, need) ? uint16_t{VOK_OK} : grow(s, need);
 }
 
 } // namespace vok::stream

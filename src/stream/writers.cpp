@@ -14,7 +14,7 @@ uint16_t write_string_item(vokStream *s, fmt::StringKind kind, const uint8_t *co
                            uint64_t length) noexcept {
     if (!fmt::string_length_allowed(kind, length)) return VOK_STRING_TOO_LONG;
     const auto len = static_cast<uint32_t>(length);
-    return write_item(s, length + fmt::kStringOverhead, [&](uint8_t *at) {
+    return write_item(s, length + fmt::kStringOverhead, [=](uint8_t *at) {
         uint8_t *body = fmt::put_string_header(at, kind, len);
         if (kind == fmt::StringKind::safe) return body;
         if (len != 0) std::memcpy(body, content, len);
@@ -39,7 +39,7 @@ extern "C" {
 uint16_t vokWriteUserMark(vokStream *stream, uint8_t mark) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     if (mark > VOK_MAX_USER_MARK) return VOK_MARK_OUT_OF_RANGE;
-    return write_item(stream, 1, [&](uint8_t *at) {
+    return write_item(stream, 1, [=](uint8_t *at) {
         *at = mark;
         return at + 1;
     });
@@ -47,7 +47,7 @@ uint16_t vokWriteUserMark(vokStream *stream, uint8_t mark) {
 
 uint16_t vokWritePhraseMark(vokStream *stream, uint8_t phrase) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
-    return write_item(stream, 2, [&](uint8_t *at) {
+    return write_item(stream, 2, [=](uint8_t *at) {
         at[0] = VOK_PHRASE_MARK;
         at[1] = phrase;
         return at + 2;
@@ -57,13 +57,13 @@ uint16_t vokWritePhraseMark(vokStream *stream, uint8_t phrase) {
 uint16_t vokWriteFlag(vokStream *stream, int32_t flag) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     return write_item(stream, fmt::kFlagItemSize,
-                      [&](uint8_t *at) { return fmt::put_flag(at, flag); });
+                      [=](uint8_t *at) { return fmt::put_flag(at, flag); });
 }
 
 uint16_t vokWriteSigned(vokStream *stream, int32_t value) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     return write_item(stream, fmt::kMaxSignedItemSize,
-                      [&](uint8_t *at) { return fmt::put_signed(at, value); });
+                      [=](uint8_t *at) { return fmt::put_signed(at, value); });
 }
 
 uint16_t vokWriteUnsigned(vokStream *stream, uint32_t value) {
@@ -71,7 +71,7 @@ uint16_t vokWriteUnsigned(vokStream *stream, uint32_t value) {
     // One byte more than the largest unsigned item: the growth threshold of
     // this writer is part of the observable capacity behaviour.
     return write_item(stream, fmt::kMaxUnsignedItemSize + 1,
-                      [&](uint8_t *at) { return fmt::put_unsigned(at, value); });
+                      [=](uint8_t *at) { return fmt::put_unsigned(at, value); });
 }
 
 uint16_t vokWriteString(vokStream *stream, const char *string) {

@@ -10,13 +10,26 @@
 
 namespace vok::stream {
 
+// Encodes at position and advances past the item; room is already made.
+template <typename Encode> uint16_t put_item(vokStream *s, Encode encode) noexcept {
+    uint8_t *at = s->data + s->position;
+    s->position += static_cast<uint32_t>(encode(at) - at);
+    return VOK_OK;
+}
+
+// The rare path of write_item, kept out of line so that the common one needs
+// no stack frame.
+template <typename Encode>
+[[gnu::noinline]] uint16_t grow_and_put_item(vokStream *s, uint64_t need, Encode encode) noexcept {
+    if (const uint16_t status = grow(s, need)) return status;
+    return put_item(s, encode);
+}
+
 // Runs encode(uint8_t *at) -> uint8_t *end after reserving `need` bytes.
 template <typename Encode>
 uint16_t write_item(vokStream *s, uint64_t need, Encode encode) noexcept {
-    if (const uint16_t status = reserve(s, need)) return status;
-    uint8_t *at = s->data + s->position;
-    s->position = static_cast<uint32_t>(encode(at) - s->data);
-    return VOK_OK;
+    if (!fits(s, need)) return grow_and_put_item(s, need, encode);
+    return put_item(s, encode);
 }
 
 // Appends a string item: VOK_STRING_TOO_LONG if the kind cannot hold the
