@@ -43,9 +43,9 @@ inline Bytes finish(vokStream &s) {
 // Bytes written so far to a stream that is still open.
 inline Bytes written(const vokStream &s) { return Bytes(s.data, s.data + s.position); }
 
-// A finished block of type 1, version 0 holding `body` (as hex).
-inline Bytes block_with_body(const std::string &body) {
-    Bytes b = concat(hex("00 00 00 00 C8 01 D2 00"), hex(body));
+// A finished block of type 1, version 0 holding `body`.
+inline Bytes block_of(const Bytes &body) {
+    Bytes b = concat(hex("00 00 00 00 C8 01 D2 00"), body);
     b.push_back(VOK_END);
     const auto n = static_cast<uint32_t>(b.size());
     b[0] = static_cast<uint8_t>(n >> 24);
@@ -54,5 +54,7 @@ inline Bytes block_with_body(const std::string &body) {
     b[3] = static_cast<uint8_t>(n);
     return b;
 }
+
+inline Bytes block_with_body(const std::string &body) { return block_of(hex(body)); }
 
 } // namespace vok_test

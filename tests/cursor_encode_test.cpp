@@ -1,5 +1,7 @@
-// Cursor encoders: exact bytes, width boundaries, refusals that must leave the
-// caller's memory and pointer alone, and finishing a block more than once.
+// The cursor frame and what only the cursor side does: the header leaves the
+// length bytes alone, a block can be finished more than once, and safe
+// strings are refused.  Item bytes are covered for both families in
+// items_test.
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -14,10 +16,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Test names come from the cases, so a failure names the item.
-template <typename Case> std::string case_name(const testing::TestParamInfo<Case> &param) {
-    return param.param.name;
-}
 constexpr uint8_t kUntouched = 0xA5;
 
 // Runs one encoder on memory filled with kUntouched; returns the status, the
@@ -38,105 +36,6 @@ Encoded encode(const std::function<uint16_t(uint8_t **)> &encoder, size_t room =
     memory.resize(static_cast<size_t>(advance));
     return {status, memory, beyond};
 }
-
-struct ItemCase {
-    const char *name;
-    std::function<uint16_t(uint8_t **)> encoder;
-    Bytes expected;
-};
-
-class EncodeItem : public testing::TestWithParam<ItemCase> {};
-
-TEST_P(EncodeItem, WritesExactBytesAndAdvancesPastThem) {
-    const Encoded out = encode(GetParam().encoder);
-    EXPECT_EQ(out.status, VOK_OK);
-    EXPECT_EQ(out.bytes, GetParam().expected);
-    EXPECT_FALSE(out.wrote_beyond);
-}
-
-auto unsig(uint32_t v) {
-    return [v](uint8_t **c) { return vokEncodeUnsigned(c, v); };
-}
-auto sig(int32_t v) {
-    return [v](uint8_t **c) { return vokEncodeSigned(c, v); };
-}
-auto flag(int32_t v) {
-    return [v](uint8_t **c) { return vokEncodeFlag(c, v); };
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Items, EncodeItem,
-    testing::Values(
-        ItemCase{"unsigned_0", unsig(0), {0xD2, 0x00}},
-        ItemCase{"unsigned_255", unsig(255), {0xD2, 0xFF}},
-        ItemCase{"unsigned_256", unsig(256), {0xD4, 0x01, 0x00}},
-        ItemCase{"unsigned_65535", unsig(65535), {0xD4, 0xFF, 0xFF}},
-        ItemCase{"unsigned_65536", unsig(65536), {0xD5, 0x00, 0x01, 0x00, 0x00}},
-        ItemCase{"unsigned_max", unsig(UINT32_MAX), {0xD5, 0xFF, 0xFF, 0xFF, 0xFF}},
-        ItemCase{"signed_0", sig(0), {0xD8, 0x00, 0x00}},
-        ItemCase{"signed_minus_5", sig(-5), {0xD8, 0x05, 0x01}},
-        ItemCase{"signed_minus_255", sig(-255), {0xD8, 0xFF, 0x01}},
-        ItemCase{"signed_256", sig(256), {0xD9, 0x01, 0x00, 0x00}},
-        ItemCase{"signed_minus_300", sig(-300), {0xD9, 0x01, 0x2C, 0x01}},
-        ItemCase{"signed_minus_65535", sig(-65535), {0xD9, 0xFF, 0xFF, 0x01}},
-        ItemCase{"signed_65536", sig(65536), {0xDA, 0x00, 0x01, 0x00, 0x00, 0x00}},
-        ItemCase{"signed_min", sig(INT32_MIN), {0xDA, 0x80, 0x00, 0x00, 0x00, 0x01}},
-        ItemCase{"signed_max", sig(INT32_MAX), {0xDA, 0x7F, 0xFF, 0xFF, 0xFF, 0x00}},
-        ItemCase{"flag_5", flag(5), {0xCA, 0x01}},
-        ItemCase{"flag_negative", flag(-1), {0xCA, 0x01}},
-        ItemCase{"flag_0", flag(0), {0xCA, 0x00}},
-        ItemCase{"string_abc",
-                 [](uint8_t **c) { return vokEncodeString(c, "abc"); },
-                 {0xCC, 0x03, 'a', 'b', 'c'}},
-        ItemCase{"string_empty", [](uint8_t **c) { return vokEncodeString(c, ""); }, {0xCC, 0x00}},
-        ItemCase{
-            "string_null", [](uint8_t **c) { return vokEncodeString(c, nullptr); }, {0xCC, 0x00}},
-        ItemCase{"utf8_two_bytes",
-                 [](uint8_t **c) { return vokEncodeUTF8String(c, "\xC3\xA9"); },
-                 {0xD0, 0x02, 0xC3, 0xA9}}),
-    case_name<ItemCase>);
-
-// Strings across the length-field boundaries; plain strings stop at 65,535.
-struct StringCase {
-    bool utf8;
-    size_t length;
-    uint16_t status;
-    Bytes header; // tag and length field; empty when refused
-};
-
-class EncodeLongString : public testing::TestWithParam<StringCase> {};
-
-TEST_P(EncodeLongString, ChoosesLengthFieldOrRefusesUntouched) {
-    const StringCase &c = GetParam();
-    const std::string content(c.length, 'x');
-    const Encoded out = encode(
-        [&](uint8_t **cursor) {
-            return c.utf8 ? vokEncodeUTF8String(cursor, content.c_str())
-                          : vokEncodeString(cursor, content.c_str());
-        },
-        c.length + 8);
-    ASSERT_EQ(out.status, c.status);
-    EXPECT_FALSE(out.wrote_beyond);
-    if (c.status != VOK_OK) {
-        EXPECT_TRUE(out.bytes.empty());
-        return;
-    }
-    ASSERT_EQ(out.bytes.size(), c.header.size() + c.length);
-    EXPECT_EQ(Bytes(out.bytes.begin(), out.bytes.begin() + std::ssize(c.header)), c.header);
-    EXPECT_EQ(std::string(out.bytes.begin() + std::ssize(c.header), out.bytes.end()), content);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, EncodeLongString,
-    testing::Values(StringCase{false, 255, VOK_OK, {0xCC, 0xFF}},
-                    StringCase{false, 256, VOK_OK, {0xCD, 0x01, 0x00}},
-                    StringCase{false, 65535, VOK_OK, {0xCD, 0xFF, 0xFF}},
-                    StringCase{false, 65536, VOK_STRING_TOO_LONG, {}},
-                    StringCase{true, 255, VOK_OK, {0xD0, 0xFF}},
-                    StringCase{true, 256, VOK_OK, {0xD1, 0x01, 0x00}},
-                    StringCase{true, 65535, VOK_OK, {0xD1, 0xFF, 0xFF}},
-                    StringCase{true, 65536, VOK_OK, {0xE8, 0x00, 0x01, 0x00, 0x00}},
-                    StringCase{true, 70000, VOK_OK, {0xE8, 0x00, 0x01, 0x11, 0x70}}));
 
 TEST(EncodeSafeString, IsRefusedWithoutWriting) {
     const Encoded out = encode([](uint8_t **c) { return vokEncodeSafeString(c, "secret"); });
