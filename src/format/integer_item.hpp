@@ -66,8 +66,11 @@ constexpr uint32_t magnitude_of(int32_t value) noexcept {
 }
 
 // Any non-zero sign byte negates the magnitude (32-bit wrap-around).
+// Negates through a mask rather than a branch, which signs in real data would
+// mispredict half the time.
 constexpr int32_t apply_sign(uint32_t magnitude, uint8_t sign) noexcept {
-    return static_cast<int32_t>(sign != 0 ? 0u - magnitude : magnitude);
+    const uint32_t mask = 0u - uint32_t{sign != 0};
+    return static_cast<int32_t>((magnitude ^ mask) - mask);
 }
 
 constexpr uint32_t unsigned_item_size(uint32_t value) noexcept { return 1 + field_width(value); }
