@@ -60,11 +60,10 @@ def ratio_rows(medians):
 
 
 def print_tables(medians, markdown):
-    sep = "|" if markdown else " "
-
     def line(cells, widths):
-        text = sep.join(str(c).rjust(w) for c, w in zip(cells, widths))
-        return f"{sep}{text}{sep}" if markdown else text
+        if markdown:
+            return "| " + " | ".join(str(c) for c in cells) + " |"
+        return " ".join(str(c).rjust(w) for c, w in zip(cells, widths))
 
     head = ["data set", "op", "contender", "ns/item", "MB/s", "encoded bytes"]
     widths = [8, 6, 13, 12, 9, 13]
@@ -101,7 +100,7 @@ def plot(medians, path):
     labels = [f"{case}\n{label}" for case, label, _, _ in rows]
     values = [r for _, _, r, _ in rows]
     fig, ax = plt.subplots(figsize=(9, 0.42 * len(rows) + 1.2))
-    bars = ax.barh(range(len(rows)), values, color=[
+    ax.barh(range(len(rows)), values, color=[
         "#4c72b0" if t is None or r <= t else "#dd8452" for _, _, r, t in rows])
     for i, (_, _, r, t) in enumerate(rows):
         if t is not None:
@@ -112,7 +111,6 @@ def plot(medians, path):
     ax.invert_yaxis()
     ax.set_xlabel("time ratio (median CPU time; below 1: vok32 faster; black tick: target)")
     ax.set_title("vok32 against msgpack-c, libcbor and memcpy")
-    del bars
     fig.tight_layout()
     fig.savefig(path, dpi=110)
 
