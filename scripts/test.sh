@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 stages=("$@")
-((${#stages[@]})) || stages=(linux consumers windows)
+((${#stages[@]})) || stages=(linux sanitizers fuzz consumers windows)
 
 for stage in "${stages[@]}"; do
   echo "=== stage: $stage"
