@@ -1,19 +1,11 @@
 // Create, close, open, reset and the accessors.
 #include <gtest/gtest.h>
 
-#include <cstddef>
-
 #include "byte_helpers.hpp"
 
 using namespace vok_test;
 
 namespace {
-
-// The record's layout is shared with callers compiled elsewhere.
-static_assert(offsetof(vokStream, data) == 0);
-static_assert(offsetof(vokStream, capacity) == sizeof(void *));
-static_assert(offsetof(vokStream, position) == sizeof(void *) + 4);
-static_assert(offsetof(vokStream, active) == sizeof(void *) + 8);
 
 TEST(Create, EmptyStreamSizeFollowsVersionWidth) {
     const struct {

@@ -6,10 +6,24 @@
 // write offset of a stream under construction.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "format/frame.hpp"
 #include "vok32.h"
+
+// Callers compiled elsewhere allocate the record, so its layout is frozen.
+static_assert(std::is_standard_layout_v<vokStream>);
+static_assert(std::is_same_v<decltype(vokStream::data), uint8_t *>);
+static_assert(std::is_same_v<decltype(vokStream::capacity), uint32_t>);
+static_assert(std::is_same_v<decltype(vokStream::position), uint32_t>);
+static_assert(std::is_same_v<decltype(vokStream::active), uint32_t>);
+static_assert(offsetof(vokStream, data) == 0);
+static_assert(offsetof(vokStream, capacity) == sizeof(uint8_t *));
+static_assert(offsetof(vokStream, position) == sizeof(uint8_t *) + 4);
+static_assert(offsetof(vokStream, active) == sizeof(uint8_t *) + 8);
+static_assert(sizeof(vokStream) == sizeof(uint8_t *) + 16);
 
 namespace vok::stream {
 
