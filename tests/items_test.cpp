@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 
 #include "byte_helpers.hpp"
@@ -16,10 +17,9 @@ enum class Kind { flag, signed_value, unsigned_value, plain, utf8 };
 
 struct ItemCase {
     Kind kind;
-    int64_t number;       // flag, signed or unsigned value; string length
-    Bytes bytes;          // the item as written; empty when refused
-    int64_t read_back;    // the value the readers deliver (strings: unused)
-    bool foreign = false; // valid bytes that our writers never produce
+    int64_t number;    // flag, signed or unsigned value; string length
+    Bytes bytes;       // the item as written; empty when refused
+    int64_t read_back; // the value the readers deliver (strings: unused)
 };
 
 // A string of n bytes; its content is the letter x repeated.
@@ -104,11 +104,17 @@ int64_t read_cursor(uint8_t **p, Kind kind, uint16_t *status) {
     }
 }
 
+// Names a case by its first bytes in test listings.
+void PrintTo(const ItemCase &c, std::ostream *out) {
+    for (size_t n = 0; n < c.bytes.size() && n < 6; ++n)
+        *out << int{c.bytes[n]} << ' ';
+    if (c.bytes.empty()) *out << "refused, length " << c.number;
+}
+
 class Items : public ::testing::TestWithParam<ItemCase> {};
 
 TEST_P(Items, BothFamiliesWriteTheSameBytes) {
     const ItemCase &c = GetParam();
-    if (c.foreign) GTEST_SKIP() << "only read";
     const bool is_string = c.kind == Kind::plain || c.kind == Kind::utf8;
     const std::string text = is_string ? std::string(static_cast<size_t>(c.number), 'x') : "";
     const uint16_t expected = c.bytes.empty() ? VOK_STRING_TOO_LONG : VOK_OK;
@@ -130,9 +136,7 @@ TEST_P(Items, BothFamiliesWriteTheSameBytes) {
                             [](uint8_t b) { return b == 0xA5; }));
 }
 
-TEST_P(Items, BothFamiliesReadTheValueBack) {
-    const ItemCase &c = GetParam();
-    if (c.bytes.empty()) GTEST_SKIP() << "refused items have no bytes to read";
+void check_read_back(const ItemCase &c) {
     const bool is_string = c.kind == Kind::plain || c.kind == Kind::utf8;
     const int64_t value = is_string ? c.number : c.read_back;
 
@@ -149,6 +153,11 @@ TEST_P(Items, BothFamiliesReadTheValueBack) {
     EXPECT_EQ(read_cursor(&p, c.kind, &status), value);
     EXPECT_EQ(status, VOK_OK);
     EXPECT_EQ(p - item.data(), std::ssize(item));
+}
+
+TEST_P(Items, BothFamiliesReadTheValueBack) {
+    if (GetParam().bytes.empty()) return; // refused: nothing to read
+    check_read_back(GetParam());
 }
 
 ItemCase u(int64_t v, const char *b) { return {Kind::unsigned_value, v, hex(b), v}; }
@@ -178,9 +187,11 @@ INSTANTIATE_TEST_SUITE_P(
 // Valid bytes from other producers: wider fields than needed, sign and flag
 // bytes other than 0 and 1.  Readers take them as they stand.
 ItemCase foreign(Kind kind, const char *bytes, int64_t value) {
-    return {kind, kind == Kind::plain ? value : 0, hex(bytes), value, true};
+    return {kind, kind == Kind::plain ? value : 0, hex(bytes), value};
 }
-INSTANTIATE_TEST_SUITE_P(Foreign, Items,
+class ForeignItems : public ::testing::TestWithParam<ItemCase> {};
+TEST_P(ForeignItems, BothFamiliesReadTheValueBack) { check_read_back(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(Foreign, ForeignItems,
                          ::testing::Values(foreign(Kind::flag, "CA 07", 7),
                                            foreign(Kind::signed_value, "D8 05 02", -5),
                                            foreign(Kind::signed_value, "D8 00 01", 0),

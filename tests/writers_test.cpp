@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "byte_helpers.hpp"
@@ -18,6 +19,8 @@ struct WriteCase {
     uint16_t status;
     Bytes item;
 };
+
+void PrintTo(const WriteCase &c, std::ostream *out) { *out << c.name; }
 
 class WriterBytes : public ::testing::TestWithParam<WriteCase> {};
 
@@ -71,6 +74,8 @@ struct RefusalCase {
     std::function<uint16_t(vokStream *)> write;
     uint16_t status;
 };
+
+void PrintTo(const RefusalCase &c, std::ostream *out) { *out << c.name; }
 
 class WriterRefusal : public ::testing::TestWithParam<RefusalCase> {};
 

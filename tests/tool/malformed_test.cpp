@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "checker.hpp"
+#include "format/frame.hpp"
 #include "tool_helpers.hpp"
 
 using namespace vok::tool;

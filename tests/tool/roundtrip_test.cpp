@@ -6,6 +6,7 @@
 #include <random>
 
 #include "checker.hpp"
+#include "format/frame.hpp"
 #include "format/integer_item.hpp"
 #include "format/string_item.hpp"
 #include "tool_helpers.hpp"

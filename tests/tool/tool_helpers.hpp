@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "byte_helpers.hpp"
 #include "dumper.hpp"
-#include "format/frame.hpp"
 #include "packer.hpp"
 
 namespace vok::tool::testing {
@@ -14,13 +14,7 @@ namespace vok::tool::testing {
 using Bytes = std::vector<uint8_t>;
 
 // A finished block around the given body: type 1, version 0.
-inline Bytes framed(const Bytes &body) {
-    Bytes block{0, 0, 0, 0, VOK_START, 1, VOK_UNSIGNED_1, 0};
-    block.insert(block.end(), body.begin(), body.end());
-    block.push_back(VOK_END);
-    format::put_total_length(block.data(), static_cast<uint32_t>(block.size()));
-    return block;
-}
+inline Bytes framed(const Bytes &body) { return vok_test::block_of(body); }
 
 // The full listing (nothing shortened) and the problems found.
 inline std::string dump_text(const Bytes &block, std::vector<Problem> *problems = nullptr,
