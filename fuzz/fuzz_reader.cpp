@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "support/reader_oracle.hpp"
+#include "reader_oracle.hpp"
 #include "vok32.h"
 
 namespace {
