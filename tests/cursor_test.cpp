@@ -1,0 +1,141 @@
+// What only the cursor family does: the frame in caller memory, header
+// validation without length or end marker, raw peeking, and refusals that
+// leave the byte pointer and the result alone.  Item bytes and values are
+// covered for both families in items_test.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "byte_helpers.hpp"
+
+using namespace vok_test;
+
+namespace {
+
+constexpr uint8_t kUntouched = 0xA5;
+
+bool untouched_from(const Bytes &memory, std::ptrdiff_t offset) {
+    return std::all_of(memory.begin() + offset, memory.end(),
+                       [](uint8_t b) { return b == kUntouched; });
+}
+
+TEST(CursorFrame, HeaderLeavesTheLengthBytesAlone) {
+    for (const auto &[version, header] : {std::pair<uint32_t, const char *>{3, "C8 07 D2 03"},
+                                          {256, "C8 07 D4 01 00"},
+                                          {65536, "C8 07 D5 00 01 00 00"}}) {
+        Bytes memory(16, kUntouched);
+        uint8_t *p = memory.data();
+        EXPECT_EQ(vokStartStream(&p, 7, version), VOK_OK);
+        const Bytes expected = hex(std::string("A5 A5 A5 A5 ") + header); // length untouched
+        ASSERT_EQ(p - memory.data(), std::ssize(expected)) << version;
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), memory.begin())) << version;
+        EXPECT_TRUE(untouched_from(memory, p - memory.data())) << version;
+    }
+}
+
+TEST(CursorFrame, FinishingTwiceGivesTheLongerBlock) {
+    Bytes memory(32, kUntouched);
+    uint8_t *p = memory.data();
+    vokStartStream(&p, 1, 0);
+    EXPECT_EQ(vokFinalStream(memory.data(), p), VOK_OK);
+    EXPECT_EQ(Bytes(memory.begin(), memory.begin() + 9), hex("00 00 00 09 C8 01 D2 00 C9"));
+    EXPECT_EQ(p - memory.data(), 8) << "the pointer stays on the end marker";
+
+    vokEncodeUnsigned(&p, 300);
+    EXPECT_EQ(vokFinalStream(memory.data(), p), VOK_OK);
+    EXPECT_EQ(Bytes(memory.begin(), memory.begin() + 12),
+              hex("00 00 00 0C C8 01 D2 00 D4 01 2C C9"));
+}
+
+TEST(CursorFrame, SafeStringsAreNeverEncoded) {
+    Bytes memory(8, kUntouched);
+    uint8_t *p = memory.data();
+    EXPECT_EQ(vokEncodeSafeString(&p, "secret"), VOK_UNEXPECTED);
+    EXPECT_EQ(p, memory.data());
+    EXPECT_TRUE(untouched_from(memory, 0));
+}
+
+TEST(Validate, StatusAndWhereThePointerEnds) {
+    const struct {
+        const char *block;
+        uint8_t type;
+        uint32_t version;
+        uint16_t status;
+        std::ptrdiff_t offset;
+    } cases[] = {
+        {"00 00 00 0C C8 07 D2 03 D4 01 2C C9", 7, 3, VOK_OK, 8},
+        {"00 00 00 0C C8 07 D2 03 D4 01 2C C9", 7, 4, VOK_OLDER_VERSION, 8},
+        {"00 00 00 0C C8 07 D2 03 D4 01 2C C9", 7, 2, VOK_NEWER_VERSION, 8},
+        {"00 00 00 0C C8 07 D2 03 D4 01 2C C9", 6, 3, VOK_WRONG_STREAM_TYPE, 0},
+        {"00 00 00 09 C9 07 D2 03 C9", 7, 3, VOK_UNEXPECTED, 0},
+        {"00 00 00 0A C8 07 D8 03 00 C9", 7, 3, VOK_BAD_VERSION, 0},
+        {"00 00 00 00 C8 07 D2 03 00", 7, 3, VOK_OK, 8}, // no length, no end marker
+        {"00 00 00 0A C8 07 D4 01 00 C9", 7, 256, VOK_OK, 9},
+        {"00 00 00 0C C8 07 D5 FF FF FF FF C9", 7, 1, VOK_NEWER_VERSION, 11}, // unsigned compare
+    };
+    for (const auto &c : cases) {
+        Bytes block = hex(c.block);
+        uint8_t *p = block.data();
+        EXPECT_EQ(vokValidateStream(&p, c.type, c.version), c.status) << c.block;
+        EXPECT_EQ(p - block.data(), c.offset) << c.block;
+    }
+}
+
+TEST(Peeking, RawBytesAndUtf8Tags) {
+    for (int b = 0; b < 256; ++b) {
+        const auto byte = static_cast<uint8_t>(b);
+        EXPECT_EQ(vokPeekType(&byte), byte);
+        const bool utf8 = b == VOK_UTF8_1 || b == VOK_UTF8_2 || b == VOK_UTF8_4;
+        EXPECT_EQ(vokIsUTF8String(byte), utf8 ? VOK_OK : VOK_NOT_UTF8) << b;
+    }
+}
+
+// Each refusal must leave both the byte pointer and the result as they were.
+TEST(Decoders, RefuseOtherItemsUntouched) {
+    enum Decoder { flag, signed_value, unsigned_value, string };
+    const struct {
+        Decoder decoder;
+        const char *item;
+        uint16_t status;
+    } cases[] = {
+        {flag, "D2 01", VOK_UNEXPECTED},
+        {flag, "C9", VOK_UNEXPECTED},
+        {signed_value, "D2 05", VOK_WRONG_TYPE},
+        {signed_value, "C9", VOK_WRONG_TYPE},
+        {unsigned_value, "D8 05 00", VOK_WRONG_TYPE},
+        {unsigned_value, "CA 01", VOK_WRONG_TYPE},
+        {string, "D2 05", VOK_WRONG_TYPE},
+        {string, "C9", VOK_WRONG_TYPE},
+        {string, "E2 05", VOK_UNEXPECTED},
+        {string, "E3 01 00", VOK_UNEXPECTED},
+    };
+    for (const auto &c : cases) {
+        Bytes item = hex(c.item);
+        uint8_t *p = item.data();
+        uint32_t u = 0x5A5A5A5A;
+        int32_t i = 0x5A5A5A5A;
+        char sentinel = 0, *text = &sentinel;
+        const uint16_t status = c.decoder == flag             ? vokDecodeFlag(&p, &u)
+                                : c.decoder == signed_value   ? vokDecodeSigned(&p, &i)
+                                : c.decoder == unsigned_value ? vokDecodeUnsigned(&p, &u)
+                                                              : vokDecodeString(&p, &text);
+        EXPECT_EQ(status, c.status) << c.item;
+        EXPECT_EQ(p, item.data()) << c.item;
+        EXPECT_TRUE(u == 0x5A5A5A5A && i == 0x5A5A5A5A && text == &sentinel) << c.item;
+    }
+}
+
+TEST(Decoders, StringsComeBackInTerminatedBlocks) {
+    for (const auto &[item, content] :
+         {std::pair<const char *, const char *>{"CC 03 61 62 63", "abc"}, {"CC 00", ""}}) {
+        Bytes bytes = hex(item);
+        uint8_t *p = bytes.data();
+        char *string = nullptr;
+        ASSERT_EQ(vokDecodeString(&p, &string), VOK_OK);
+        EXPECT_STREQ(string, content);
+        EXPECT_EQ(p - bytes.data(), std::ssize(bytes));
+        vokDestroyStream(string);
+    }
+}
+
+} // namespace
