@@ -1,7 +1,6 @@
 // Shared helpers for the tests of the vok tool's modules.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,30 +10,24 @@
 
 namespace vok::tool::testing {
 
-using Bytes = std::vector<uint8_t>;
+using vok_test::block_of;
+using vok_test::Bytes;
+using vok_test::hex;
 
-// A finished block around the given body: type 1, version 0.
-inline Bytes framed(const Bytes &body) { return vok_test::block_of(body); }
-
-// The full listing (nothing shortened) and the problems found.
-inline std::string dump_text(const Bytes &block, std::vector<Problem> *problems = nullptr,
-                             bool json = false) {
+// The listing of a block; the problems found go to *problems.
+inline std::string dump_text(const Bytes &block, const DumpOptions &options = {},
+                             std::vector<Problem> *problems = nullptr) {
     Sink out;
-    DumpOptions options;
-    options.json = json;
     std::vector<Problem> found = dump_stream(block, out, options);
-    if (problems != nullptr) *problems = found;
+    if (problems != nullptr) *problems = std::move(found);
     return out.text();
 }
 
+// The packed block, or no bytes and the error in *error.
 inline Bytes pack_or_fail(const std::string &text, PackError *error = nullptr) {
     Bytes block;
-    PackError e;
-    if (!pack_text(text, block, e)) {
-        if (error != nullptr) *error = e;
-        return {};
-    }
-    return block;
+    PackError ignored;
+    return pack_text(text, block, error != nullptr ? *error : ignored) ? block : Bytes{};
 }
 
 } // namespace vok::tool::testing
