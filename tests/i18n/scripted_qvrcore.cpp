@@ -2,58 +2,50 @@
 
 #include <dlfcn.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
-namespace scripted {
+using scripted::script;
 
-Script &script() {
-    static Script instance;
-    return instance;
+#ifndef FREE_SPY_OFF
+extern "C" void __libc_free(void *);
+
+extern "C" __attribute__((visibility("default"))) void free(void *pointer) {
+    if (scripted::spying_on_free && pointer == nullptr)
+        ++script.null_frees;
+    else if (scripted::spying_on_free && pointer == script.last_block)
+        ++script.last_block_frees;
+    __libc_free(pointer);
 }
-
-// The real QVRCore definition that ours hides.
-template <typename F> F real(const char *name) {
-    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
-}
-
-} // namespace scripted
-
-using namespace scripted;
+#endif
 
 extern "C" __attribute__((visibility("default"))) uint32_t
 i18nStringStringToBytes(i18nString string, uint8_t **bytes, uint32_t encoding, int32_t *status) {
-    Script &s = script();
-    s.to_bytes_calls.push_back({string, *bytes, encoding, status});
-    s.last_block = nullptr;
-    if (!s.to_bytes) {
-        static const auto next = real<decltype(&i18nStringStringToBytes)>(__func__);
-        const uint32_t count = next(string, bytes, encoding, status);
-        s.last_block = *bytes;
+    script.to_bytes_calls.emplace_back(string, *bytes, encoding, status);
+    script.last_block = nullptr;
+    if (!script.to_bytes) { // the real definition, which ours hides
+        static const auto real =
+            reinterpret_cast<decltype(&i18nStringStringToBytes)>(dlsym(RTLD_NEXT, __func__));
+        const uint32_t count = real(string, bytes, encoding, status);
+        script.last_block = *bytes;
         return count;
     }
-    const ToBytesAnswer &a = *s.to_bytes;
-    *status = a.status;
-    if (a.status != 0) return 0;
-    uint8_t *block = nullptr;
-    if (a.content != nullptr) {
-        block = static_cast<uint8_t *>(std::malloc(a.block_size));
-        std::memcpy(block, a.content, std::min(a.block_size, std::strlen(a.content) + 1));
-    }
-    *bytes = s.last_block = block;
-    return a.count;
+    const auto [count, answer, content] = *script.to_bytes;
+    *status = answer;
+    if (answer != 0) return 0;
+    *bytes = script.last_block =
+        content != nullptr ? reinterpret_cast<uint8_t *>(strdup(content)) : nullptr;
+    return count;
 }
 
 extern "C" __attribute__((visibility("default"))) void
 i18nStringBytesToString(i18nString string, const uint8_t *bytes, uint32_t length, uint32_t encoding,
                         uint8_t flags, int32_t *status) {
-    Script &s = script();
-    s.to_string_calls.push_back({string, bytes, length, encoding, flags, status, *status});
-    if (s.to_string_status) {
-        *status = *s.to_string_status;
+    script.to_string_calls.emplace_back(string, bytes, length, encoding, flags, status, *status);
+    if (script.to_string_status) {
+        *status = *script.to_string_status;
         return;
     }
-    static const auto next = real<decltype(&i18nStringBytesToString)>(__func__);
-    next(string, bytes, length, encoding, flags, status);
+    static const auto real =
+        reinterpret_cast<decltype(&i18nStringBytesToString)>(dlsym(RTLD_NEXT, __func__));
+    real(string, bytes, length, encoding, flags, status);
 }

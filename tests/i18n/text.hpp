@@ -1,7 +1,6 @@
 // A QVRCore string object owned by a test, with its text as UTF-16 units.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
