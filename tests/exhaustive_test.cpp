@@ -9,18 +9,14 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 
 #include "vok32.h"
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VOK_SANITIZED_BUILD 1
-#elif defined(__has_feature)
+#if defined(__has_feature) // clang's way; GCC defines __SANITIZE_*__
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define VOK_SANITIZED_BUILD 1
 #endif
@@ -28,7 +24,7 @@ namespace {
 
 // Optimised builds take every three-byte body; slower builds a sample that
 // still meets every first byte with every last byte (the strides are prime).
-#if defined(VOK_SANITIZED_BUILD)
+#if defined(VOK_SANITIZED_BUILD) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr uint32_t kThreeByteStride = 61;
 #elif !defined(NDEBUG)
 constexpr uint32_t kThreeByteStride = 13;
@@ -39,8 +35,8 @@ constexpr uint32_t kThreeByteStride = 1;
 constexpr uint8_t kHeader[] = {0, 0, 0, 0, VOK_START, 1, VOK_UNSIGNED_1, 0};
 constexpr uint32_t kBodyStart = sizeof kHeader;
 
-bool one_of(unsigned v, std::initializer_list<unsigned> set) {
-    return std::find(set.begin(), set.end(), v) != set.end();
+template <typename... Set> bool one_of(unsigned v, Set... set) {
+    return ((v == unsigned(set)) || ...);
 }
 
 // At least `room` writable bytes ending where an inaccessible page begins.
@@ -65,7 +61,7 @@ const char *probe(vokStream &s, uint32_t total, uint8_t *strings_end) {
     auto consumed = [&] { return s.position > from && s.position < total; };
     // A success consumes an item before the end marker, a refusal stays put.
     auto settle = [&](uint16_t status, uint16_t refusal, const char *reader) {
-        const bool known = one_of(status, {VOK_OK, refusal, VOK_INVALID_STREAM});
+        const bool known = one_of(status, VOK_OK, refusal, VOK_INVALID_STREAM);
         expect(known && (status == VOK_OK ? consumed() : stays()), reader);
         s.position = from;
     };
@@ -74,7 +70,7 @@ const char *probe(vokStream &s, uint32_t total, uint8_t *strings_end) {
     expect(peeked >= VOK_START && peeked <= VOK_INVALID && stays(), "vokPeek: not a type code");
     expect(from + 1 < total || peeked == (from < total ? VOK_END : VOK_INVALID), "vokPeek: end");
     const uint16_t can = vokCanRead(&s);
-    expect(one_of(can, {VOK_OK, VOK_WRONG_TYPE, VOK_END_OF_STREAM}) && stays(), "vokCanRead");
+    expect(one_of(can, VOK_OK, VOK_WRONG_TYPE, VOK_END_OF_STREAM) && stays(), "vokCanRead");
     expect((can == VOK_OK) == (peeked == VOK_USER_MARK), "vokCanRead: disagrees on a user mark");
     expect((can == VOK_END_OF_STREAM) == (peeked == VOK_END), "vokCanRead: disagrees on the end");
     const uint8_t mark = vokReadUserMark(&s);
@@ -91,7 +87,7 @@ const char *probe(vokStream &s, uint32_t total, uint8_t *strings_end) {
     settle(vokReadSigned(&s, &signed_number), VOK_WRONG_TYPE, "vokReadSigned");
     settle(vokReadUnsigned(&s, &number), VOK_WRONG_TYPE, "vokReadUnsigned");
     const uint16_t sized = vokGetStringSize(&s, &size);
-    expect(one_of(sized, {VOK_OK, VOK_WRONG_TYPE, VOK_INVALID_STREAM}) && stays(),
+    expect(one_of(sized, VOK_OK, VOK_WRONG_TYPE, VOK_INVALID_STREAM) && stays(),
            "vokGetStringSize");
     expect(sized != VOK_WRONG_TYPE || size == 0, "vokGetStringSize: size of another item");
     if (sized != VOK_OK || size > VOK_MAX_SHORT_STRING) size = 0; // no longer one fits
@@ -107,8 +103,8 @@ const char *probe(vokStream &s, uint32_t total, uint8_t *strings_end) {
     s.position = from;
 
     const uint8_t stop = vokSkipPhrase(&s);
-    expect(one_of(stop, {VOK_PHRASE_MARK, VOK_END, VOK_USER_MARK}) ? vokPeek(&s) == stop
-                                                                   : stop == VOK_INVALID,
+    expect(one_of(stop, VOK_PHRASE_MARK, VOK_END, VOK_USER_MARK) ? vokPeek(&s) == stop
+                                                                 : stop == VOK_INVALID,
            "vokSkipPhrase: result");
     expect(s.position >= from && s.position <= total, "vokSkipPhrase: moved back or out");
     expect(vokReset(&s) == VOK_OK && s.position == kBodyStart && s.active == 1, "vokReset");

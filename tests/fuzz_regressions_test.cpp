@@ -1,6 +1,5 @@
-// Hostile inputs kept as plain tests: what the fuzz harnesses turned up, and
-// states they cannot produce on their own, so that the normal build replays
-// them.
+// Hostile inputs the fuzz harnesses turned up, or states they cannot produce
+// on their own, kept as plain tests so that every build replays them.
 #include <gtest/gtest.h>
 
 #include "byte_helpers.hpp"
@@ -10,9 +9,8 @@ namespace {
 
 using namespace vok_test;
 
-// The opener checked the version item, but the block stays the caller's and
-// may change behind the handle: rewinding must not trust the earlier check
-// and read a version item that now runs past the block.
+// The block stays the caller's and may change behind the handle: rewinding
+// must recheck the version item the opener checked, which now runs past it.
 TEST(FuzzRegressions, ResetRechecksAVersionItemChangedAfterOpening) {
     Bytes block = hex("00 00 00 09 C8 01 D2 00 C9");
     vokStream s{};
