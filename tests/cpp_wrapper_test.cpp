@@ -84,7 +84,7 @@ TEST(CppWriter, EachTypeGoesToItsItemAndStringsKeepEveryByte) {
 }
 
 TEST(CppReader, ChecksTheLengthFieldAgainstTheBytesGiven) {
-    for (size_t size : {12, 3, 0}) {
+    for (const size_t size : {size_t{12}, size_t{3}, size_t{0}}) {
         const vok::reader cut({size == 0 ? nullptr : kRecord.data(), size}, 7, 3);
         EXPECT_EQ(cut.open_status(), vok::status::invalid_stream) << size;
         EXPECT_FALSE(cut.is_open());
