@@ -1,6 +1,6 @@
 # Installation: the public headers, the shared libraries (vok32 and the QVRCore
 # library it imports), the vok tool when it is built, a CMake package giving
-# vok32::vok32 and vok32::QVRCore, and a pkg-config file.
+# vok32::vok32 and vok32::QVRCore, and pkg-config files for both.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -70,9 +70,15 @@ foreach(dir LIBDIR INCLUDEDIR)
     set(VOK_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
   endif()
 endforeach()
+set(vok_pc_files vok32)
 if(TARGET QVRCore)
-  set(VOK_PC_LIBS_PRIVATE "-lQVRCore")
+  # vok32.h's i18n functions take QVRCore's string objects, so a program that
+  # links vok32 through pkg-config gets QVRCore's flags too.
+  set(VOK_PC_REQUIRES "Requires: QVRCore")
+  list(APPEND vok_pc_files QVRCore)
 endif()
-configure_file(${PROJECT_SOURCE_DIR}/cmake/vok32.pc.in ${PROJECT_BINARY_DIR}/vok32.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/vok32.pc
-  DESTINATION ${VOK_INSTALL_PKGCONFIGDIR} COMPONENT Development)
+foreach(pc IN LISTS vok_pc_files)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc
+    DESTINATION ${VOK_INSTALL_PKGCONFIGDIR} COMPONENT Development)
+endforeach()

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build/valgrind
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOK_BUILD_TESTS=ON
 cmake --build "$build" -j2
 
 status=0

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the project into a temporary prefix and builds, outside the source
-# tree, a C99 program through pkg-config and a C++ program through
-# find_package; both write and read a stream against the installed files.
+# tree, C99 programs through pkg-config (one of them the README's i18n
+# example) and a C++ program through find_package; each writes and reads a
+# stream against the installed files.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source_dir=$PWD
@@ -11,9 +12,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOK_WERROR=ON \
-  -DVOK_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr/local
+# The README's build for installation: the library, QVRCore and the tool,
+# with no test and no GoogleTest.
+cmake --preset release -B "$build" -DVOK_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr/local
 cmake --build "$build" -j2
+if grep -qi gtest "$build/build.ninja"; then
+  echo "the build for installation builds tests" >&2
+  exit 1
+fi
 # Installed elsewhere than configured: the package files must not depend on it.
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
@@ -23,7 +29,7 @@ echo "--- installed files"
 libdir=$(dirname "$(find "$prefix" -name 'libvok32.so' | head -n1)")
 expect() { [ -e "$prefix/$1" ] || [ -e "$libdir/$1" ] || { echo "missing: $1" >&2; exit 1; }; }
 for f in include/vok32.h include/vok32_version.h include/vok32.hpp include/qvrcore.h \
-  libvok32.so libvok32.so.1 libQVRCore.so pkgconfig/vok32.pc \
+  libvok32.so libvok32.so.1 libQVRCore.so pkgconfig/vok32.pc pkgconfig/QVRCore.pc \
   cmake/vok32/vok32Config.cmake cmake/vok32/vok32ConfigVersion.cmake; do
   expect "$f"
 done
@@ -51,6 +57,15 @@ project_version=$(sed -n 's/^project(vok32 VERSION \([0-9.]*\).*/\1/p' CMakeList
 gcc -std=c99 -Wall -Wextra -Wpedantic -Werror "$work/c/roundtrip.c" -o "$work/c/roundtrip" \
   $(pkg-config --cflags --libs vok32)
 LD_LIBRARY_PATH=$libdir "$work/c/roundtrip"
+
+echo "--- the README's i18n example, through pkg-config as printed there"
+awk -v heading='## Internationalised strings' -f tests/consumers/c/readme_example.awk README.md \
+  >"$work/c/app.c"
+# shellcheck disable=SC2046
+cc -std=c99 "$work/c/app.c" $(pkg-config --cflags --libs vok32) -o "$work/c/app"
+output=$(LD_LIBRARY_PATH=$libdir "$work/c/app")
+[ "$output" = "9 UTF-16 units" ] || { echo "the i18n example printed: $output" >&2; exit 1; }
+echo "$output"
 
 echo "--- C++ consumer through find_package"
 cp -r tests/consumers/cpp "$work/cpp"
