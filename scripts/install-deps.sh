@@ -13,6 +13,7 @@ needs=(
   cmake cmake
   ninja ninja-build
   gcc gcc
+  cc gcc
   g++ g++
   pkg-config pkg-config
   git git
@@ -33,6 +34,7 @@ needs=(
   /usr/include/benchmark/benchmark.h libbenchmark-dev
   /usr/include/msgpack.h libmsgpack-dev
   /usr/include/cbor.h libcbor-dev
+  /usr/bin/time time
   # Windows: cross compilers, GoogleTest sources, MSVC-format import
   # libraries, and Wine with its 64-bit loader
   x86_64-w64-mingw32-gcc-posix gcc-mingw-w64-x86-64-posix
