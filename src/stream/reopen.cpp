@@ -13,9 +13,12 @@ using namespace vok::stream;
 namespace {
 
 // A closed stream's total length must match its position and be followed by
-// an end marker, otherwise the block was altered after closing.
+// an end marker, otherwise the block was altered after closing.  No buffer we
+// build is smaller than the stream in it, so a capacity below the position
+// marks a record whose block is not ours: one that was opened for reading.
 bool closed_frame_intact(const vokStream *s) {
-    if (s->data == nullptr || s->position < fmt::kMinStreamLength) return false;
+    if (s->data == nullptr || s->position < fmt::kMinStreamLength || s->capacity < s->position)
+        return false;
     const uint32_t total = fmt::get_total_length(s->data);
     return total == s->position && s->data[total - 1] == VOK_END;
 }
@@ -53,7 +56,10 @@ uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, uint8_t ty
     const uint32_t total = fmt::get_total_length(block);
     const uint64_t capacity = copy_capacity(total);
     stream->data = nullptr;
-    if (capacity > UINT32_MAX) return VOK_NO_MEMORY;
+    if (capacity > UINT32_MAX) {
+        stream->capacity = 0; // 2^32 in 32 bits; nothing was allocated
+        return VOK_NO_MEMORY;
+    }
     stream->capacity = static_cast<uint32_t>(capacity);
     stream->data = static_cast<uint8_t *>(std::malloc(static_cast<size_t>(capacity)));
     if (stream->data == nullptr) return VOK_NO_MEMORY;
@@ -69,9 +75,10 @@ uint16_t vokAppendStream(vokStream *destination, const vokStream *source) {
         source->data[fmt::kStartOffset] != VOK_START || !closed_frame_intact(source))
         return VOK_INVALID_STREAM;
     const uint32_t total = source->position;
-    uint32_t version = 0;
-    const uint32_t body = fmt::get_version(source->data, &version);
-    if (body == 0 || body > total - fmt::kEndMarkerSize) return VOK_INVALID_STREAM;
+    // Only the version item's extent matters; its value bytes may not exist.
+    const unsigned width = fmt::unsigned_width(source->data[fmt::kVersionOffset]);
+    const uint32_t body = fmt::kVersionOffset + 1 + width;
+    if (width == 0 || body > total - fmt::kEndMarkerSize) return VOK_INVALID_STREAM;
     // The need counts the body plus one byte, as the end marker would.
     if (const uint16_t status = reserve(destination, uint64_t{total} - body)) return status;
     const uint32_t length = total - fmt::kEndMarkerSize - body;
