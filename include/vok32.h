@@ -98,13 +98,12 @@ extern "C" {
  * opened one never has, which is how the library tells the two directions
  * apart without another field.  A buffer the library builds is never smaller
  * than the stream in it, so a record that looks closed but has a capacity
- * below its position was opened for reading: it is not reopened or appended
- * from.  Hence no call on a handle opened for reading writes into, grows or
- * frees the caller's block, with one exception the caller must avoid: a record
- * that held a writable stream keeps that stream's capacity when it is then
- * opened for reading, and after a refused vokReopenCopyStream, vokReopenStream
- * takes the caller's block for a closed stream of its own; zero the record
- * (or use a fresh one) before opening a block with it.
+ * below its position was opened for reading, and vokReopenStream refuses it.
+ * Hence no call on a handle opened for reading writes into, grows or frees
+ * the caller's block, with one exception left to the caller: a record that
+ * held a writable stream keeps its capacity when it is then opened for
+ * reading, and after a refused vokReopenCopyStream, vokReopenStream takes the
+ * caller's block for its own; zero the record before opening a block with it.
  */
 typedef struct vokStream {
     uint8_t *data;
@@ -232,8 +231,9 @@ VOK_API uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, ui
 /* Appends the body (items only) of the closed stream source to the stream
  * destination, which is open for writing.  VOK_NOT_ACTIVE if destination is
  * not open for writing; VOK_STILL_ACTIVE if source is active;
- * VOK_INVALID_STREAM if source is not a well-formed closed stream (as for
- * vokReopenStream, or a version item that runs into its end marker);
+ * VOK_INVALID_STREAM if source is not a well-formed closed stream (length
+ * bytes equal to position, start and end markers, a version item that ends
+ * before the end marker; capacity is not looked at);
  * VOK_NO_MEMORY on failed growth.  Source is never modified. */
 VOK_API uint16_t vokAppendStream(vokStream *destination, const vokStream *source);
 

@@ -13,12 +13,9 @@ using namespace vok::stream;
 namespace {
 
 // A closed stream's total length must match its position and be followed by
-// an end marker, otherwise the block was altered after closing.  No buffer we
-// build is smaller than the stream in it, so a capacity below the position
-// marks a record whose block is not ours: one that was opened for reading.
+// an end marker, otherwise the block was altered after closing.
 bool closed_frame_intact(const vokStream *s) {
-    if (s->data == nullptr || s->position < fmt::kMinStreamLength || s->capacity < s->position)
-        return false;
+    if (s->data == nullptr || s->position < fmt::kMinStreamLength) return false;
     const uint32_t total = fmt::get_total_length(s->data);
     return total == s->position && s->data[total - 1] == VOK_END;
 }
@@ -43,7 +40,12 @@ extern "C" {
 
 uint16_t vokReopenStream(vokStream *stream) {
     if (stream->active != 0) return VOK_OK;
-    if (!closed_frame_intact(stream)) return VOK_INVALID_STREAM;
+    // No buffer we build is smaller than the stream in it: a capacity below
+    // the position marks a block we did not build, one opened for reading
+    // whose record a refused copy left inactive.  Appending only reads its
+    // source, so it accepts such a record.
+    if (stream->capacity < stream->position || !closed_frame_intact(stream))
+        return VOK_INVALID_STREAM;
     make_writable(stream, stream->position);
     return VOK_OK;
 }
