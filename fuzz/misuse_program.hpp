@@ -86,10 +86,7 @@ class Session {
   public:
     explicit Session(const CallerBlocks &blocks) : blocks_(blocks) {
         int32_t status = 0;
-        i18nStringSetUTF8(text_,
-                          "Gr\xC3\xBC\xC3\x9F"
-                          "e",
-                          &status);
+        i18nStringSetUTF8(text_, "caf\xC3\xA9", &status);
     }
     ~Session() {
         for (vokStream &r : records_)
@@ -112,88 +109,37 @@ class Session {
         uint32_t u = 0;
         int32_t i = 0;
         uint8_t id = 0;
+        // One call per line, as a table.
+        // clang-format off
         switch (op % 26) {
-        case 0:
-            adopt(r, [&] { vokCreateStream(&r, type, version); });
-            break;
-        case 1:
-            vokCloseStream(&r);
-            break;
-        case 2:
-            release(r);
-            r = vokStream{};
-            vokOpenStream(&r, block, type, version);
-            break;
-        case 3:
-            vokReset(&r);
-            break;
-        case 4:
-            vokGetData(&r), vokGetLength(&r), vokGetLengthEx(&r);
-            break;
-        case 5:
-            vokWriteUserMark(&r, static_cast<uint8_t>(k * 3));
-            break;
-        case 6:
-            vokWritePhraseMark(&r, static_cast<uint8_t>(k));
-            break;
-        case 7:
-            vokWriteFlag(&r, static_cast<int32_t>(k & 1));
-            break;
-        case 8:
-            vokWriteSigned(&r, (k & 1 ? -40000 : 1) * static_cast<int32_t>(k));
-            break;
-        case 9:
-            vokWriteUnsigned(&r, uint32_t{k} << (k % 25));
-            break;
-        case 10:
-            vokWriteString(&r, text.c_str());
-            break;
-        case 11:
-            vokWriteUTF8String(&r, text.c_str());
-            break;
-        case 12:
-            vokWriteSafeString(&r, text.c_str());
-            break;
-        case 13:
-            vokWriteI18NString(&r, text_, &i);
-            break;
-        case 14:
-            vokReopenStream(&r);
-            break;
-        case 15:
-            adopt(r, [&] { vokReopenCopyStream(&r, block, type, version); });
-            break;
-        case 16:
-            vokAppendStream(&r, &records_[k % 3]);
-            break;
-        case 17:
-            vokPeek(&r), vokCanRead(&r);
-            break;
-        case 18:
-            vokReadUserMark(&r);
-            break;
-        case 19:
-            vokReadPhraseMark(&r, &id);
-            break;
-        case 20:
-            vokReadFlag(&r, &u);
-            break;
-        case 21:
-            vokReadSigned(&r, &i);
-            break;
-        case 22:
-            vokReadUnsigned(&r, &u);
-            break;
-        case 23:
-            read_string(r);
-            break;
-        case 24:
-            vokSkipPhrase(&r);
-            break;
-        default:
-            vokReadI18NString(&r, into_, &i);
-            break;
+        case 0: adopt(r, [&] { vokCreateStream(&r, type, version); }); break;
+        case 1: vokCloseStream(&r); break;
+        case 2: release(r), r = vokStream{}, vokOpenStream(&r, block, type, version); break;
+        case 3: vokReset(&r); break;
+        case 4: vokGetData(&r), vokGetLength(&r), vokGetLengthEx(&r); break;
+        case 5: vokWriteUserMark(&r, static_cast<uint8_t>(k * 3)); break;
+        case 6: vokWritePhraseMark(&r, static_cast<uint8_t>(k)); break;
+        case 7: vokWriteFlag(&r, static_cast<int32_t>(k & 1)); break;
+        case 8: vokWriteSigned(&r, (k & 1 ? -40000 : 1) * static_cast<int32_t>(k)); break;
+        case 9: vokWriteUnsigned(&r, uint32_t{k} << (k % 25)); break;
+        case 10: vokWriteString(&r, text.c_str()); break;
+        case 11: vokWriteUTF8String(&r, text.c_str()); break;
+        case 12: vokWriteSafeString(&r, text.c_str()); break;
+        case 13: vokWriteI18NString(&r, text_, &i); break;
+        case 14: vokReopenStream(&r); break;
+        case 15: adopt(r, [&] { vokReopenCopyStream(&r, block, type, version); }); break;
+        case 16: vokAppendStream(&r, &records_[k % 3]); break;
+        case 17: vokPeek(&r), vokCanRead(&r); break;
+        case 18: vokReadUserMark(&r); break;
+        case 19: vokReadPhraseMark(&r, &id); break;
+        case 20: vokReadFlag(&r, &u); break;
+        case 21: vokReadSigned(&r, &i); break;
+        case 22: vokReadUnsigned(&r, &u); break;
+        case 23: read_string(r); break;
+        case 24: vokSkipPhrase(&r); break;
+        default: vokReadI18NString(&r, into_, &i); break;
         }
+        // clang-format on
     }
 
   private:
