@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,7 +29,7 @@ mode_t default_mode() {
 
 OutputFile::~OutputFile() {
     if (!committed_) discard();
-    if (!temporary_.empty() && fd_ >= 0) close(fd_);
+    if ((owned_ || !temporary_.empty()) && fd_ >= 0) close(fd_);
 }
 
 void OutputFile::discard() {
@@ -48,7 +49,13 @@ bool OutputFile::open(const std::string &path, std::string &error) {
         return true;
     }
     name_ = path;
-    std::string pattern = path + ".XXXXXX";
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return open_in_place(error);
+    // The file that a symbolic link names is replaced, not the link.
+    char *real = realpath(path.c_str(), nullptr);
+    target_ = real != nullptr ? real : path;
+    std::free(real);
+    std::string pattern = target_ + ".XXXXXX";
     fd_ = mkstemp(pattern.data());
     if (fd_ < 0 || fchmod(fd_, default_mode()) != 0) {
         error = system_error("cannot create a temporary file beside it");
@@ -56,6 +63,14 @@ bool OutputFile::open(const std::string &path, std::string &error) {
     }
     temporary_ = pattern;
     return true;
+}
+
+// A device or a FIFO is written as it is: there is nothing to rename.
+bool OutputFile::open_in_place(std::string &error) {
+    fd_ = ::open(name_.c_str(), O_WRONLY | O_CLOEXEC);
+    owned_ = fd_ >= 0;
+    if (!owned_) error = system_error("cannot open");
+    return owned_;
 }
 
 bool OutputFile::write(std::span<const uint8_t> bytes, std::string &error) {
@@ -86,7 +101,7 @@ bool OutputFile::commit(std::string &error) {
         error = system_error("cannot write");
         return false;
     }
-    if (std::rename(temporary_.c_str(), name_.c_str()) != 0) {
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
         error = system_error("cannot rename the temporary file into place");
         return false;
     }

@@ -1,7 +1,8 @@
 // Where `vok pack` writes its blocks.  A named file is written under a
 // temporary name beside it and renamed only when everything succeeded, so a
 // failed run never leaves a partial file; standard output, when it is a
-// regular file, is cut back to where it started.
+// regular file, is cut back to where it started.  A device or FIFO named as
+// the output is written in place.
 #pragma once
 
 #include <cstdint>
@@ -29,15 +30,18 @@ class OutputFile {
     const std::string &name() const noexcept { return name_; }
 
   private:
+    bool open_in_place(std::string &error);
     bool flush(std::string &error);
     void discard();
 
     int fd_ = -1;
     std::string name_;
-    std::string temporary_; // empty for standard output
+    std::string target_;    // the file to replace
+    std::string temporary_; // empty when written in place
     long long start_ = -1;  // standard output's starting offset, if it can seek
     std::vector<uint8_t> buffer_;
     bool committed_ = false;
+    bool owned_ = false; // a device or FIFO opened by name
 };
 
 } // namespace vok::tool
