@@ -113,7 +113,7 @@ int run_check(const std::string &path, const CheckExpectations &expected) {
     return read && good && written ? 0 : kExitInvalid;
 }
 
-int run_pack(const std::string &path, const std::string &output) {
+int run_pack(const std::string &path, const std::string &output, bool json) {
     if ((output.empty() || output == "-") && isatty(STDOUT_FILENO)) {
         print_error("vok pack: not writing a binary stream to a terminal; use -o FILE or redirect "
                     "the output");
@@ -130,7 +130,7 @@ int run_pack(const std::string &path, const std::string &output) {
         print_error(out.name() + ": " + error);
         return kExitInvalid;
     }
-    Packer packer;
+    Packer packer(json);
     if (!pack_lines(input, packer, out)) return kExitInvalid;
     if (!out.commit(error)) {
         print_error(out.name() + ": " + error);

@@ -4,36 +4,12 @@
 #include <string>
 
 #include "hex_column.hpp"
+#include "json_words.hpp"
 #include "text_escape.hpp"
 
 namespace vok::tool {
 
 namespace {
-
-const char *json_kind(ItemKind kind) {
-    switch (kind) {
-    case ItemKind::header:
-        return "stream";
-    case ItemKind::user_mark:
-        return "mark";
-    case ItemKind::phrase_mark:
-        return "phrase";
-    case ItemKind::flag:
-        return "flag";
-    case ItemKind::unsigned_int:
-        return "unsigned";
-    case ItemKind::signed_int:
-        return "signed";
-    case ItemKind::plain_string:
-        return "string";
-    case ItemKind::utf8_string:
-        return "utf8";
-    case ItemKind::safe_string:
-        return "safe";
-    default:
-        return "end";
-    }
-}
 
 class JsonObject {
   public:
@@ -79,7 +55,7 @@ void write_json_entry(Sink &out, const Entry &entry, uint32_t declared_length,
     JsonObject json(out);
     json.number("offset", static_cast<int64_t>(entry.offset));
     json.number("size", static_cast<int64_t>(entry.bytes.size()));
-    json.text("kind", json_kind(item.kind));
+    json.text("kind", json_words::name_of(item.kind));
     if (in_phrase) json.number("in_phrase", *in_phrase);
     switch (item.kind) {
     case ItemKind::header:

@@ -12,8 +12,6 @@ namespace vok::tool {
 
 namespace {
 
-constexpr uint32_t kMaxShortString = 65535;
-
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool is_word_char(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -299,7 +297,7 @@ bool parse_string(LineCursor &in, Item &item, std::string &content) {
     if (!parse_quoted(in, content)) return false;
     item.text = content;
     item.number = static_cast<uint32_t>(content.size());
-    if (item.kind == ItemKind::plain_string && content.size() > kMaxShortString)
+    if (item.kind == ItemKind::plain_string && content.size() > VOK_MAX_SHORT_STRING)
         return in.fail(column, "a plain string holds at most 65535 bytes, this one " +
                                    counted(content.size(), "byte"));
     if (content.size() > UINT32_MAX) return in.fail(column, "string too long for a stream");
@@ -359,7 +357,7 @@ bool NotationParser::parse_line(std::string_view line, bool &has_item, Item &ite
     case ItemKind::safe_string: {
         in.skip_spaces();
         const size_t column = in.column();
-        ok = in.number(kMaxShortString, "a safe string length", item.number) &&
+        ok = in.number(VOK_MAX_SHORT_STRING, "a safe string length", item.number) &&
              check_fits(in, column, item);
         break;
     }
