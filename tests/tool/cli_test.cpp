@@ -80,6 +80,8 @@ const std::tuple<std::string, int, std::string> kRuns[] = {
     {"vok dump --help", 0, "Usage: vok dump"},
     {"vok --version", 0, std::string(vokxVersion()) + "\n"},
     {"vok dump --json two.bin | vok pack --json | cmp - two.bin", 0, ""},
+    {"vok check --json two.bin", 0,
+     R"({"offset":13,"kind":"block","length":13,"type":7,"version":3,"items":2,"phrases":0})"},
     {R"(echo '{"kind":"stream","type":1,"version":0}
 {"kind":"mark","value":300}' | vok pack --json)",
      1, "<stdin>:2:1: \"value\" must be a number from 0 to 199"},

@@ -92,9 +92,9 @@ int run_dump(const std::string &path, const DumpOptions &options) {
     return read && written && problems.empty() ? 0 : kExitInvalid;
 }
 
-int run_check(const std::string &path, const CheckExpectations &expected) {
+int run_check(const std::string &path, const CheckExpectations &expected, bool json) {
     Sink out(stdout);
-    CheckPrinter printer(out);
+    CheckPrinter printer(out, json);
     Input input;
     bool good = true;
     const bool read = read_blocks(input, path, [&](const Block &block) {
@@ -102,9 +102,14 @@ int run_check(const std::string &path, const CheckExpectations &expected) {
         good = result.problems.empty();
         if (!good) {
             report(input.name(), result.problems.front());
+            printer.fail(result.problems.front());
             return false;
         }
-        if (result.warning) report(input.name(), {result.offset, "warning: " + *result.warning});
+        if (result.warning) {
+            const Problem warning{result.offset, "warning: " + *result.warning};
+            report(input.name(), warning);
+            printer.warn({result.offset, *result.warning});
+        }
         printer.add(result);
         return true;
     });

@@ -5,31 +5,24 @@
 
 #include "hex_column.hpp"
 #include "json_words.hpp"
+#include "notation_words.hpp"
 #include "text_escape.hpp"
 
 namespace vok::tool {
 
+Sink &JsonObject::key(const char *name) {
+    if (!first_) out_ << ',';
+    first_ = false;
+    return out_ << '"' << std::string_view(name) << "\":";
+}
+
+void JsonObject::number(const char *name, int64_t value) { key(name) << std::to_string(value); }
+
+void JsonObject::text(const char *name, std::string_view value) {
+    write_json_string(key(name), value);
+}
+
 namespace {
-
-class JsonObject {
-  public:
-    explicit JsonObject(Sink &out) : out_(out) { out_ << '{'; }
-    ~JsonObject() { out_ << "}\n"; }
-    JsonObject(const JsonObject &) = delete;
-    JsonObject &operator=(const JsonObject &) = delete;
-
-    Sink &key(const char *name) {
-        if (!first_) out_ << ',';
-        first_ = false;
-        return out_ << '"' << std::string_view(name) << "\":";
-    }
-    void number(const char *name, int64_t value) { key(name) << std::to_string(value); }
-    void text(const char *name, std::string_view value) { key(name) << '"' << value << '"'; }
-
-  private:
-    Sink &out_;
-    bool first_ = true;
-};
 
 void write_content(JsonObject &json, Sink &out, const Item &item, const NotationOptions &options) {
     std::string_view shown = item.text;
@@ -47,6 +40,32 @@ void write_content(JsonObject &json, Sink &out, const Item &item, const Notation
     }
 }
 
+// The keys that tell what the item holds, but for its width and content.
+void write_fields(JsonObject &json, const Item &item, uint32_t declared_length) {
+    switch (item.kind) {
+    case ItemKind::header:
+        json.number("length", declared_length);
+        json.number("type", item.extra);
+        json.number("version", item.number);
+        return;
+    case ItemKind::signed_int:
+        json.number("value", signed_reading(item));
+        json.number("magnitude", item.number);
+        json.number("sign", item.extra);
+        return;
+    case ItemKind::plain_string:
+    case ItemKind::utf8_string:
+    case ItemKind::safe_string:
+        json.number("length", item.number);
+        return;
+    case ItemKind::end:
+        return;
+    default: // marks, flag, unsigned
+        json.number("value", item.number);
+        return;
+    }
+}
+
 } // namespace
 
 void write_json_entry(Sink &out, const Entry &entry, uint32_t declared_length,
@@ -57,41 +76,18 @@ void write_json_entry(Sink &out, const Entry &entry, uint32_t declared_length,
     json.number("size", static_cast<int64_t>(entry.bytes.size()));
     json.text("kind", json_words::name_of(item.kind));
     if (in_phrase) json.number("in_phrase", *in_phrase);
-    switch (item.kind) {
-    case ItemKind::header:
-        json.number("length", declared_length);
-        json.number("type", item.extra);
-        json.number("version", item.number);
+    write_fields(json, item, declared_length);
+    if (item.kind == ItemKind::header || words::takes_width(item.kind))
         json.number("width", item.width);
-        break;
-    case ItemKind::user_mark:
-    case ItemKind::phrase_mark:
-    case ItemKind::flag:
-        json.number("value", item.number);
-        break;
-    case ItemKind::unsigned_int:
-        json.number("value", item.number);
-        json.number("width", item.width);
-        break;
-    case ItemKind::signed_int:
-        json.number("value", signed_reading(item));
-        json.number("magnitude", item.number);
-        json.number("sign", item.extra);
-        json.number("width", item.width);
-        break;
-    case ItemKind::plain_string:
-    case ItemKind::utf8_string:
-        json.number("length", item.number);
-        json.number("width", item.width);
+    if (item.kind == ItemKind::plain_string || item.kind == ItemKind::utf8_string)
         write_content(json, out, item, options);
-        break;
-    case ItemKind::safe_string:
-        json.number("length", item.number);
-        json.number("width", item.width);
-        break;
-    case ItemKind::end:
-        break;
-    }
+}
+
+void write_json_problem(Sink &out, const Problem &problem, std::string_view kind) {
+    JsonObject json(out);
+    json.number("offset", static_cast<int64_t>(problem.offset));
+    json.text("kind", kind);
+    json.text("message", problem.message);
 }
 
 } // namespace vok::tool

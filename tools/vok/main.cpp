@@ -29,6 +29,7 @@ struct Options {
     CheckExpectations expected;
     std::string output;
     bool pack_json = false;
+    bool check_json = false;
 };
 
 CLI::App *add_dump(CLI::App &app, Options &o) {
@@ -49,6 +50,7 @@ CLI::App *add_check(CLI::App &app, Options &o) {
         ->check(CLI::Range(0, 255));
     check->add_option("--version", o.expected.version,
                       "Expected version (an older or newer one is a warning)");
+    check->add_flag("--json", o.check_json, "One JSON object per block instead of the summary");
     return check;
 }
 
@@ -93,7 +95,7 @@ int run(int argc, char **argv) {
         if (o.shorten || (!o.full && isatty(STDOUT_FILENO))) o.dump.notation.shorten_above = 64;
         return run_dump(o.path, o.dump);
     }
-    if (check->parsed()) return run_check(o.path, o.expected);
+    if (check->parsed()) return run_check(o.path, o.expected, o.check_json);
     return run_pack(o.path, o.output, o.pack_json);
 }
 
