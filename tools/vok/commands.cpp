@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <optional>
 #include <unistd.h>
 
 #include "block_reader.hpp"

@@ -245,14 +245,19 @@ bool skip_listing_columns(LineCursor &in) {
     return true;
 }
 
+// A number no greater than max that must fit the item's recorded width.
+bool parse_sized_number(LineCursor &in, uint32_t max, const char *what, Item &item) {
+    in.skip_spaces();
+    const size_t column = in.column();
+    return in.number(max, what, item.number) && check_fits(in, column, item);
+}
+
 bool parse_header(LineCursor &in, Item &item) {
     uint32_t type = 0;
     if (!in.expect_word(words::kType) || !in.number(255, "a stream type", type)) return false;
     item.extra = static_cast<uint8_t>(type);
-    if (!in.expect_word(words::kVersion) || !parse_width(in, 32, item.width)) return false;
-    in.skip_spaces();
-    const size_t column = in.column();
-    return in.number(UINT32_MAX, "a version", item.number) && check_fits(in, column, item);
+    return in.expect_word(words::kVersion) && parse_width(in, 32, item.width) &&
+           parse_sized_number(in, UINT32_MAX, "a version", item);
 }
 
 bool parse_signed(LineCursor &in, Item &item) {
@@ -304,16 +309,8 @@ bool parse_string(LineCursor &in, Item &item, std::string &content) {
     return check_fits(in, column, item);
 }
 
-} // namespace
-
-bool NotationParser::parse_line(std::string_view line, bool &has_item, Item &item,
-                                NotationError &error) {
-    has_item = false;
-    LineCursor in(line, error);
-    in.skip_spaces();
-    if (is_digit(in.peek()) && !skip_listing_columns(in)) return false;
-    if (in.at_line_end()) return true;
-
+// The keyword and its optional width.
+bool parse_keyword(LineCursor &in, Item &item) {
     const size_t start = in.column();
     const std::string_view keyword = in.word();
     const std::optional<ItemKind> kind = kind_of(keyword);
@@ -323,48 +320,47 @@ bool NotationParser::parse_line(std::string_view line, bool &has_item, Item &ite
     }
     item = Item{};
     item.kind = *kind;
-    if (words::takes_width(*kind)) {
-        const bool wide = *kind != ItemKind::plain_string && *kind != ItemKind::safe_string;
-        if (!parse_width(in, wide ? 32 : 16, item.width)) return false;
-    }
-    bool ok = true;
-    switch (*kind) {
+    if (!words::takes_width(*kind)) return true;
+    const bool wide = *kind != ItemKind::plain_string && *kind != ItemKind::safe_string;
+    return parse_width(in, wide ? 32 : 16, item.width);
+}
+
+// What follows the keyword.
+bool parse_fields(LineCursor &in, Item &item, std::string &content) {
+    switch (item.kind) {
     case ItemKind::header:
-        ok = parse_header(in, item);
-        break;
+        return parse_header(in, item);
     case ItemKind::user_mark:
-        ok = in.number(VOK_MAX_USER_MARK, "a user mark", item.number);
-        break;
+        return in.number(VOK_MAX_USER_MARK, "a user mark", item.number);
     case ItemKind::phrase_mark:
-        ok = in.number(255, "a phrase identifier", item.number);
-        break;
+        return in.number(255, "a phrase identifier", item.number);
     case ItemKind::flag:
-        ok = parse_flag(in, item);
-        break;
-    case ItemKind::unsigned_int: {
-        in.skip_spaces();
-        const size_t column = in.column();
-        ok = in.number(UINT32_MAX, "a value", item.number) && check_fits(in, column, item);
-        break;
-    }
+        return parse_flag(in, item);
+    case ItemKind::unsigned_int:
+        return parse_sized_number(in, UINT32_MAX, "a value", item);
     case ItemKind::signed_int:
-        ok = parse_signed(in, item);
-        break;
+        return parse_signed(in, item);
     case ItemKind::plain_string:
     case ItemKind::utf8_string:
-        ok = parse_string(in, item, content_);
-        break;
-    case ItemKind::safe_string: {
-        in.skip_spaces();
-        const size_t column = in.column();
-        ok = in.number(VOK_MAX_SHORT_STRING, "a safe string length", item.number) &&
-             check_fits(in, column, item);
-        break;
-    }
+        return parse_string(in, item, content);
+    case ItemKind::safe_string:
+        return parse_sized_number(in, VOK_MAX_SHORT_STRING, "a safe string length", item);
     case ItemKind::end:
-        break;
+        return true;
     }
-    if (!ok) return false;
+    return false;
+}
+
+} // namespace
+
+bool NotationParser::parse_line(std::string_view line, bool &has_item, Item &item,
+                                NotationError &error) {
+    has_item = false;
+    LineCursor in(line, error);
+    in.skip_spaces();
+    if (is_digit(in.peek()) && !skip_listing_columns(in)) return false;
+    if (in.at_line_end()) return true;
+    if (!parse_keyword(in, item) || !parse_fields(in, item, content_)) return false;
     if (!in.at_line_end())
         return in.fail("unexpected '" + printable(in.token()) + "' after the item");
     has_item = true;
