@@ -150,6 +150,11 @@ TEST(Cli, MemoryFollowsTheBytesPresentNotTheLengthField) {
                "offset 268435455: no end marker: the block's last byte is 0x00");
     expect_run(kBigBlock + "ulimit -v 100000; vok check big.bin", 1,
                "big.bin: offset 0: not enough memory for a block of 268435456 bytes");
+    // 300 blocks of 1 MiB through a pipe in 100 MB: memory follows one block.
+    expect_run(R"(printf '\0\20\0\0\310\1\322\0\350\0\17\377\362' > mib.bin; )"
+               R"(truncate -s 1048575 mib.bin; printf '\311' >> mib.bin; )"
+               "yes mib.bin | head -300 | xargs cat | (ulimit -v 100000; vok check)",
+               0, "ok: 300 blocks, 314572800 bytes");
     expect_run(R"(ulimit -v 100000; printf '\377\377\377\377\310' | vok dump)", 1,
                "says 4294967295 bytes but the input ends after 5 bytes");
     expect_run("ulimit -v 100000; { echo 'stream type 1 version 0'; printf 'str \"'; "

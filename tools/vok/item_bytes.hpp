@@ -11,9 +11,9 @@
 
 namespace vok::tool {
 
-// The item's bytes; it must be a body item (not the header or end marker)
-// whose width fits its kind, as the parsers ensure.
-std::vector<uint8_t> item_bytes(const Item &item);
+// The item's bytes, in place of what out held; it must be a body item (not
+// the header or end marker) whose width fits its kind, as the parsers ensure.
+void item_bytes(const Item &item, std::vector<uint8_t> &out);
 
 // A block holding only the header: length field, start marker, type, the
 // version in its recorded width, end marker.

@@ -73,14 +73,24 @@ bool OutputFile::open_in_place(std::string &error) {
     return owned_;
 }
 
+// Small blocks are gathered; a large one goes out as it is, not copied.
 bool OutputFile::write(std::span<const uint8_t> bytes, std::string &error) {
-    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
-    return buffer_.size() < kBufferSize || flush(error);
+    if (buffer_.size() + bytes.size() < kBufferSize) {
+        buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+        return true;
+    }
+    return flush(error) && write_all(bytes, error);
 }
 
 bool OutputFile::flush(std::string &error) {
-    for (size_t done = 0; done < buffer_.size();) {
-        const ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    const bool written = write_all(buffer_, error);
+    buffer_.clear();
+    return written;
+}
+
+bool OutputFile::write_all(std::span<const uint8_t> bytes, std::string &error) {
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
             error = system_error("cannot write");
@@ -88,7 +98,6 @@ bool OutputFile::flush(std::string &error) {
         }
         done += static_cast<size_t>(put);
     }
-    buffer_.clear();
     return true;
 }
 

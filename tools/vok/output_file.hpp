@@ -32,6 +32,7 @@ class OutputFile {
   private:
     bool open_in_place(std::string &error);
     bool flush(std::string &error);
+    bool write_all(std::span<const uint8_t> bytes, std::string &error);
     void discard();
 
     int fd_ = -1;

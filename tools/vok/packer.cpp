@@ -58,8 +58,8 @@ bool Packer::start_block(const Item &item, size_t column) {
 
 bool Packer::write(const Item &item, size_t column) {
     if (item.kind == ItemKind::end) return close_block();
-    const std::vector<uint8_t> bytes = item_bytes(item);
-    const uint16_t status = vokxWriteItem(&stream_, bytes.data(), bytes.size());
+    item_bytes(item, item_bytes_);
+    const uint16_t status = vokxWriteItem(&stream_, item_bytes_.data(), item_bytes_.size());
     if (status != VOK_OK)
         return fail(column,
                     "the library refused the item (" + std::string(vokxStatusName(status)) + ")");

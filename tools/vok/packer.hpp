@@ -61,6 +61,7 @@ class Packer {
     bool any_block_ = false;
     size_t line_ = 0;
     PackError error_;
+    std::vector<uint8_t> item_bytes_; // reused from item to item
 };
 
 // Packs a whole text into its blocks, back to back; on failure error holds
