@@ -4,15 +4,20 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "vok32x.h"
+
 namespace vok::tool {
 
 namespace {
 
-// The smallest buffer; also the most a read brings beyond a small block.
+// The smallest buffer, and so the size of reads while blocks are small.
 constexpr size_t kReadAhead = size_t{1} << 20;
 
+// The length field, which vokxInspect reads as soon as four bytes are there.
 uint32_t length_field(const uint8_t *p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+    vokxBlockInfo info;
+    vokxInspect(p, 4, &info);
+    return info.length;
 }
 
 } // namespace
