@@ -33,9 +33,8 @@ void write_listing_line(Sink &out, const Entry &entry, uint32_t declared_length,
 
 } // namespace
 
-std::vector<Problem> dump_stream(std::span<const uint8_t> file, Sink &out,
-                                 const DumpOptions &options) {
-    StreamWalker walker(file);
+std::vector<Problem> dump_stream(const Block &block, Sink &out, const DumpOptions &options) {
+    StreamWalker walker(block);
     std::optional<uint8_t> phrase;
     Entry entry{};
     while (walker.next(entry)) {
@@ -52,6 +51,9 @@ std::vector<Problem> dump_stream(std::span<const uint8_t> file, Sink &out,
         }
         if (kind == ItemKind::phrase_mark) phrase = static_cast<uint8_t>(entry.item.number);
     }
+    if (options.json)
+        for (const Problem &problem : walker.problems())
+            write_json_problem(out, problem);
     return walker.problems();
 }
 

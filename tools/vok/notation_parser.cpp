@@ -12,8 +12,6 @@ namespace vok::tool {
 
 namespace {
 
-constexpr uint32_t kMaxShortString = 65535;
-
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool is_word_char(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -80,7 +78,7 @@ class LineCursor {
         const auto [end, ec] = std::from_chars(first, last, parsed, base);
         if (ec == std::errc::invalid_argument || end == first)
             return fail(start,
-                        std::string("expected ") + what + ", found '" + std::string(token()) + "'");
+                        std::string("expected ") + what + ", found '" + printable(token()) + "'");
         advance(static_cast<size_t>(end - first));
         if (ec == std::errc::result_out_of_range || parsed > max || is_word_char(peek()))
             return fail(start,
@@ -109,60 +107,69 @@ void append_utf8(std::string &out, UChar32 c) {
     out.append(reinterpret_cast<const char *>(bytes), static_cast<size_t>(length));
 }
 
+// The two hex digits of \xHH, as one byte appended to out.
+bool parse_hex_escape(LineCursor &in, size_t start, std::string &out) {
+    const char high = in.peek();
+    in.advance();
+    const char low = in.peek();
+    if (!is_hex_digit(high) || !is_hex_digit(low))
+        return in.fail(start, "\\x needs two hex digits");
+    in.advance();
+    const char digits[] = {high, low};
+    uint32_t byte = 0;
+    std::from_chars(digits, digits + 2, byte, 16);
+    out.push_back(static_cast<char>(byte));
+    return true;
+}
+
+// The code point of \u{H...}, appended to out in UTF-8.
+bool parse_unicode_escape(LineCursor &in, size_t start, std::string &out) {
+    if (in.peek() != '{') return in.fail(start, "\\u needs a code point in braces: \\u{e9}");
+    in.advance();
+    uint32_t code = 0;
+    size_t digits = 0;
+    for (; is_hex_digit(in.peek()) && digits < 7; ++digits, in.advance())
+        code =
+            code * 16 + static_cast<uint32_t>(is_digit(in.peek()) ? in.peek() - '0'
+                                                                  : (in.peek() | 0x20) - 'a' + 10);
+    if (digits == 0 || in.peek() != '}' || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return in.fail(start, "\\u{...} needs a Unicode scalar value in hex");
+    in.advance();
+    append_utf8(out, static_cast<UChar32>(code));
+    return true;
+}
+
+// The byte a one-letter escape stands for, or -1.
+int single_escape(char c) {
+    switch (c) {
+    case '\\':
+    case '"':
+        return c;
+    case 'n':
+        return '\n';
+    case 't':
+        return '\t';
+    case 'r':
+        return '\r';
+    case '0':
+        return 0;
+    default:
+        return -1;
+    }
+}
+
 // One escape after a backslash, appended to out.
 bool parse_escape(LineCursor &in, std::string &out) {
     const size_t start = in.column() - 1;
     const char c = in.peek();
     in.advance();
-    switch (c) {
-    case '\\':
-    case '"':
-        out.push_back(c);
-        return true;
-    case 'n':
-        out.push_back('\n');
-        return true;
-    case 't':
-        out.push_back('\t');
-        return true;
-    case 'r':
-        out.push_back('\r');
-        return true;
-    case '0':
-        out.push_back('\0');
-        return true;
-    case 'x': {
-        const char high = in.peek();
-        in.advance();
-        const char low = in.peek();
-        if (!is_hex_digit(high) || !is_hex_digit(low))
-            return in.fail(start, "\\x needs two hex digits");
-        in.advance();
-        const char digits[] = {high, low};
-        uint32_t byte = 0;
-        std::from_chars(digits, digits + 2, byte, 16);
-        out.push_back(static_cast<char>(byte));
-        return true;
-    }
-    case 'u': {
-        if (in.peek() != '{') return in.fail(start, "\\u needs a code point in braces: \\u{e9}");
-        in.advance();
-        uint32_t code = 0;
-        size_t digits = 0;
-        for (; is_hex_digit(in.peek()) && digits < 7; ++digits, in.advance())
-            code = code * 16 + static_cast<uint32_t>(is_digit(in.peek())
-                                                         ? in.peek() - '0'
-                                                         : (in.peek() | 0x20) - 'a' + 10);
-        if (digits == 0 || in.peek() != '}' || code > 0x10FFFF ||
-            (code >= 0xD800 && code <= 0xDFFF))
-            return in.fail(start, "\\u{...} needs a Unicode scalar value in hex");
-        in.advance();
-        append_utf8(out, static_cast<UChar32>(code));
-        return true;
-    }
-    default:
-        return in.fail(start, "unknown escape '\\" + std::string(1, c) + "'");
-    }
+    if (c == 'x') return parse_hex_escape(in, start, out);
+    if (c == 'u') return parse_unicode_escape(in, start, out);
+    const int byte = single_escape(c);
+    if (byte < 0)
+        return in.fail(start, "unknown escape: a backslash before '" + printable({&c, 1}) + "'");
+    out.push_back(static_cast<char>(byte));
+    return true;
 }
 
 // A quoted string; a trailing "..." marks one that dump shortened.
@@ -179,6 +186,8 @@ bool parse_quoted(LineCursor &in, std::string &out) {
         if (c == '"') break;
         if (c != '\\') {
             out.push_back(c);
+        } else if (in.at_end()) {
+            return in.fail(start, "string without its closing quote");
         } else if (!parse_escape(in, out)) {
             return false;
         }
@@ -236,14 +245,19 @@ bool skip_listing_columns(LineCursor &in) {
     return true;
 }
 
+// A number no greater than max that must fit the item's recorded width.
+bool parse_sized_number(LineCursor &in, uint32_t max, const char *what, Item &item) {
+    in.skip_spaces();
+    const size_t column = in.column();
+    return in.number(max, what, item.number) && check_fits(in, column, item);
+}
+
 bool parse_header(LineCursor &in, Item &item) {
     uint32_t type = 0;
     if (!in.expect_word(words::kType) || !in.number(255, "a stream type", type)) return false;
     item.extra = static_cast<uint8_t>(type);
-    if (!in.expect_word(words::kVersion) || !parse_width(in, 32, item.width)) return false;
-    in.skip_spaces();
-    const size_t column = in.column();
-    return in.number(UINT32_MAX, "a version", item.number) && check_fits(in, column, item);
+    return in.expect_word(words::kVersion) && parse_width(in, 32, item.width) &&
+           parse_sized_number(in, UINT32_MAX, "a version", item);
 }
 
 bool parse_signed(LineCursor &in, Item &item) {
@@ -288,11 +302,53 @@ bool parse_string(LineCursor &in, Item &item, std::string &content) {
     if (!parse_quoted(in, content)) return false;
     item.text = content;
     item.number = static_cast<uint32_t>(content.size());
-    if (item.kind == ItemKind::plain_string && content.size() > kMaxShortString)
+    if (item.kind == ItemKind::plain_string && content.size() > VOK_MAX_SHORT_STRING)
         return in.fail(column, "a plain string holds at most 65535 bytes, this one " +
                                    counted(content.size(), "byte"));
     if (content.size() > UINT32_MAX) return in.fail(column, "string too long for a stream");
     return check_fits(in, column, item);
+}
+
+// The keyword and its optional width.
+bool parse_keyword(LineCursor &in, Item &item) {
+    const size_t start = in.column();
+    const std::string_view keyword = in.word();
+    const std::optional<ItemKind> kind = kind_of(keyword);
+    if (!kind) {
+        return in.fail(start, keyword.empty() ? "expected an item"
+                                              : "unknown item '" + std::string(keyword) + "'");
+    }
+    item = Item{};
+    item.kind = *kind;
+    if (!words::takes_width(*kind)) return true;
+    const bool wide = *kind != ItemKind::plain_string && *kind != ItemKind::safe_string;
+    return parse_width(in, wide ? 32 : 16, item.width);
+}
+
+// What follows the keyword.
+bool parse_fields(LineCursor &in, Item &item, std::string &content) {
+    switch (item.kind) {
+    case ItemKind::header:
+        return parse_header(in, item);
+    case ItemKind::user_mark:
+        return in.number(VOK_MAX_USER_MARK, "a user mark", item.number);
+    case ItemKind::phrase_mark:
+        return in.number(255, "a phrase identifier", item.number);
+    case ItemKind::flag:
+        return parse_flag(in, item);
+    case ItemKind::unsigned_int:
+        return parse_sized_number(in, UINT32_MAX, "a value", item);
+    case ItemKind::signed_int:
+        return parse_signed(in, item);
+    case ItemKind::plain_string:
+    case ItemKind::utf8_string:
+        return parse_string(in, item, content);
+    case ItemKind::safe_string:
+        return parse_sized_number(in, VOK_MAX_SHORT_STRING, "a safe string length", item);
+    case ItemKind::end:
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -304,60 +360,9 @@ bool NotationParser::parse_line(std::string_view line, bool &has_item, Item &ite
     in.skip_spaces();
     if (is_digit(in.peek()) && !skip_listing_columns(in)) return false;
     if (in.at_line_end()) return true;
-
-    const size_t start = in.column();
-    const std::string_view keyword = in.word();
-    const std::optional<ItemKind> kind = kind_of(keyword);
-    if (!kind) {
-        return in.fail(start, keyword.empty() ? "expected an item"
-                                              : "unknown item '" + std::string(keyword) + "'");
-    }
-    item = Item{};
-    item.kind = *kind;
-    if (words::takes_width(*kind)) {
-        const bool wide = *kind != ItemKind::plain_string && *kind != ItemKind::safe_string;
-        if (!parse_width(in, wide ? 32 : 16, item.width)) return false;
-    }
-    bool ok = true;
-    switch (*kind) {
-    case ItemKind::header:
-        ok = parse_header(in, item);
-        break;
-    case ItemKind::user_mark:
-        ok = in.number(VOK_MAX_USER_MARK, "a user mark", item.number);
-        break;
-    case ItemKind::phrase_mark:
-        ok = in.number(255, "a phrase identifier", item.number);
-        break;
-    case ItemKind::flag:
-        ok = parse_flag(in, item);
-        break;
-    case ItemKind::unsigned_int: {
-        in.skip_spaces();
-        const size_t column = in.column();
-        ok = in.number(UINT32_MAX, "a value", item.number) && check_fits(in, column, item);
-        break;
-    }
-    case ItemKind::signed_int:
-        ok = parse_signed(in, item);
-        break;
-    case ItemKind::plain_string:
-    case ItemKind::utf8_string:
-        ok = parse_string(in, item, content_);
-        break;
-    case ItemKind::safe_string: {
-        in.skip_spaces();
-        const size_t column = in.column();
-        ok = in.number(kMaxShortString, "a safe string length", item.number) &&
-             check_fits(in, column, item);
-        break;
-    }
-    case ItemKind::end:
-        break;
-    }
-    if (!ok) return false;
+    if (!parse_keyword(in, item) || !parse_fields(in, item, content_)) return false;
     if (!in.at_line_end())
-        return in.fail("unexpected '" + std::string(in.token()) + "' after the item");
+        return in.fail("unexpected '" + printable(in.token()) + "' after the item");
     has_item = true;
     return true;
 }

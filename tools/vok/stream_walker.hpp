@@ -1,8 +1,9 @@
-// Walks a stream held in a file, entry by entry: the header, each body item
-// and the end marker.  The frame (length field, end marker, start marker,
-// version) is checked first; the items are then read with the library's
-// handle readers, which refuse anything that runs past the block.  The walk
-// stops at the first malformed item and records why and where.
+// Walks one block, entry by entry: the header, each body item and the end
+// marker.  The frame is checked with vokxInspect, the block opened with
+// vokxOpen and the items walked with vokxNextItem, which never read past
+// the bytes present.  A block whose length field or end marker is wrong is
+// repaired in place so that its items can still be listed.  The walk stops
+// at the first problem and records why and where; offsets are the input's.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "block_reader.hpp"
 #include "item.hpp"
-#include "vok32.h"
+#include "vok32x.h"
 
 namespace vok::tool {
 
@@ -22,45 +24,51 @@ struct Problem {
 
 struct Entry {
     uint64_t offset;
-    std::span<const uint8_t> bytes; // the entry's bytes in the file
+    std::span<const uint8_t> bytes; // the entry's bytes as read
     Item item;
 };
 
 class StreamWalker {
   public:
-    // file must outlive the walker and the entries it hands out.
-    explicit StreamWalker(std::span<const uint8_t> file);
+    // The block's bytes must outlive the walker and the entries it hands
+    // out; the walker may change them (see above).
+    explicit StreamWalker(const Block &block);
+    StreamWalker(const StreamWalker &) = delete;
+    StreamWalker &operator=(const StreamWalker &) = delete;
 
     // The next entry, or false when the walk is over (at the end marker or at
     // a problem).
     bool next(Entry &entry);
 
-    // Everything found wrong so far, in the order found: a frame problem
-    // first, then the item at which the walk stopped.
+    // Everything found wrong, in the order found: a frame problem first,
+    // then the item at which the walk stopped.
     const std::vector<Problem> &problems() const noexcept { return problems_; }
 
-    // The value of the length field (0 if the file is too short for one).
+    // The value of the length field (0 if the block is too short for one).
     uint32_t declared_length() const noexcept { return declared_length_; }
 
   private:
     enum class Phase : uint8_t { header, body, done };
 
     void check_frame();
+    bool check_end();
+    bool supply_end_marker(size_t present);
+    void diagnose_header();
+    void open_block();
     bool next_body_item(Entry &entry);
-    bool read_item(uint8_t tag, Item &item, const char *&kind_name);
+    bool end_marker(uint32_t offset, Entry &entry);
+    bool bad_item(uint32_t offset);
     bool stop(uint64_t offset, std::string message);
 
-    std::span<const uint8_t> file_;
-    // The block the library reads: the file itself, or, when its frame is
-    // broken, a copy of what it holds with a length field and end marker
-    // that make its items readable.
-    std::vector<uint8_t> repaired_;
-    const uint8_t *block_ = nullptr;
-    uint32_t body_end_ = 0; // offset of the (real or supplied) end marker
-    bool end_supplied_ = false;
+    Block block_;
+    // The header as read, before a repair changed its length field.
+    uint8_t header_bytes_[VOK_MAX_FRAME_SIZE] = {};
     uint32_t declared_length_ = 0;
+    uint32_t length_ = 0; // of the block as walked, after any repair
+    bool end_supplied_ = false;
     Item header_{};
-    uint32_t first_body_ = 0;
+    vokxBlockInfo info_{};
+    uint32_t next_offset_ = 0; // where the next item starts
     vokStream stream_{};
     Phase phase_ = Phase::done;
     std::vector<Problem> problems_;
