@@ -41,7 +41,7 @@ inline Bytes finish(vokStream &s) {
 inline Bytes block_of(const Bytes &body) {
     Bytes b = concat(hex("00 00 00 00 C8 01 D2 00"), body);
     b.push_back(VOK_END);
-    for (int i = 0; i < 4; ++i)
+    for (size_t i = 0; i < 4; ++i)
         b[i] = static_cast<uint8_t>(b.size() >> (24 - 8 * i));
     return b;
 }

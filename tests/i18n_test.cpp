@@ -26,7 +26,7 @@ class I18n : public ::testing::Test {
 // The i18n writer produces what the UTF-8 writer does (whose items every
 // reader is tested with), and the i18n readers get the original text back.
 TEST_F(I18n, TextRoundTripsThroughEveryPath) {
-    for (const size_t size : {0, 10, 255, 256, 65536}) {
+    for (const size_t size : {0u, 10u, 255u, 256u, 65536u}) {
         SCOPED_TRACE(size);
         // 1- to 4-byte characters, padded with z.
         const std::string utf8 =

@@ -41,7 +41,7 @@ TEST(Reopen, RefusesAnAlteredBlock) {
 TEST(ReopenCopy, CapacityRoundsUpPastTheLength) {
     // Length of a string making the block longer, the block's length, capacity.
     for (const auto &[text, length, capacity] :
-         {std::tuple{0, 11u, 256u}, {245, 256u, 384u}, {288, 300u, 384u}, {372, 384u, 512u}}) {
+         {std::tuple{0u, 11u, 256u}, {245u, 256u, 384u}, {288u, 300u, 384u}, {372u, 384u, 512u}}) {
         vokStream w;
         ASSERT_EQ(vokCreateStream(&w, 1, 0), VOK_OK);
         ASSERT_EQ(vokWriteString(&w, std::string(text, 'p').c_str()), VOK_OK);
