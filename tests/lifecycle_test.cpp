@@ -18,17 +18,6 @@ Bytes with(Bytes b, size_t offset, uint8_t value) {
     return b;
 }
 
-TEST(Create, HeaderFollowsTheVersionWidth) {
-    for (const auto &[version, block] : {std::pair{255u, hex("00 00 00 09 C8 05 D2 FF C9")},
-                                         {256u, hex("00 00 00 0A C8 05 D4 01 00 C9")},
-                                         {65536u, hex("00 00 00 0C C8 05 D5 00 01 00 00 C9")}}) {
-        vokStream s;
-        ASSERT_EQ(vokCreateStream(&s, 5, version), VOK_OK);
-        EXPECT_TRUE(s.capacity == 256 && s.active == 1 && s.position == block.size() - 1);
-        EXPECT_EQ(finish(s), block) << "version " << version;
-    }
-}
-
 TEST(Accessors, HideTheBlockWhileOpen) {
     vokStream s;
     ASSERT_EQ(vokCreateStream(&s, 1, 65536), VOK_OK);
