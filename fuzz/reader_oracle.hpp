@@ -1,9 +1,9 @@
 // An independent model of what each handle reader must do at a position of
 // an opened block, and a checker that runs one reader call and compares it
-// with the model.  It holds the reader fuzzer's calls to the rules: nothing
-// is read at or past the block's length, an item that does not end before
-// the end marker is refused, and a refusal moves the position only where
-// documented.
+// with the model.  It holds the reader fuzzer's calls, and the exhaustive
+// test's walk over every short body, to the rules: nothing is read at or past
+// the block's length, an item that does not end before the end marker is
+// refused, and a refusal moves the position only where documented.
 //
 // Written from the byte layout alone, without the library's own helpers, so
 // that a fault in those helpers shows up as a disagreement.

@@ -65,7 +65,7 @@ Bytes with_version(Bytes block, const char *version_item) {
 }
 const std::vector<Bytes> kBlocks = {block_of(all_rows()),
                                     with_version(block_of(hex("01")), "D4 01 2C"),
-                                    with_version(block_of({}), "D5 00 01 11 70")};
+                                    with_version(block_of(Bytes{}), "D5 00 01 11 70")};
 
 // Copies bytes so that they end where an inaccessible page begins.
 const uint8_t *flush(const Bytes &bytes, size_t n) {

@@ -6,34 +6,18 @@
 
 using scripted::script;
 
-#ifndef FREE_SPY_OFF
-extern "C" void __libc_free(void *);
-
-extern "C" __attribute__((visibility("default"))) void free(void *pointer) {
-    if (scripted::spying_on_free && pointer == nullptr)
-        ++script.null_frees;
-    else if (scripted::spying_on_free && pointer == script.last_block)
-        ++script.last_block_frees;
-    __libc_free(pointer);
-}
-#endif
-
 extern "C" __attribute__((visibility("default"))) uint32_t
 i18nStringStringToBytes(i18nString string, uint8_t **bytes, uint32_t encoding, int32_t *status) {
     script.to_bytes_calls.emplace_back(string, *bytes, encoding, status);
-    script.last_block = nullptr;
     if (!script.to_bytes) { // the real definition, which ours hides
         static const auto real =
             reinterpret_cast<decltype(&i18nStringStringToBytes)>(dlsym(RTLD_NEXT, __func__));
-        const uint32_t count = real(string, bytes, encoding, status);
-        script.last_block = *bytes;
-        return count;
+        return real(string, bytes, encoding, status);
     }
     const auto [count, answer, content] = *script.to_bytes;
     *status = answer;
     if (answer != 0) return 0;
-    *bytes = script.last_block =
-        content != nullptr ? reinterpret_cast<uint8_t *>(strdup(content)) : nullptr;
+    *bytes = content != nullptr ? reinterpret_cast<uint8_t *>(strdup(content)) : nullptr;
     return count;
 }
 

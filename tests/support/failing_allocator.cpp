@@ -12,12 +12,15 @@ namespace {
 // One sequence of calls at a time, on one thread.  Constant initialisation
 // makes it ready before the program's first allocation.
 struct State {
-    bool armed;
-    uint64_t fail_at, attempts;
+    bool armed, fail_next;
     int64_t live;
 } state{};
 
-bool fail_this_attempt() { return state.armed && ++state.attempts == state.fail_at; }
+bool fail_this_attempt() {
+    const bool fail = state.armed && state.fail_next;
+    state.fail_next = false;
+    return fail;
+}
 
 void *counted(void *p) {
     if (p != nullptr && state.armed) ++state.live;
@@ -26,9 +29,9 @@ void *counted(void *p) {
 
 } // namespace
 
-void arm(uint64_t fail_at) { state = State{true, fail_at, 0, 0}; }
+void arm() { state = State{true, false, 0}; }
 void disarm() { state.armed = false; }
-uint64_t attempts() { return state.attempts; }
+void fail_next(bool on) { state.fail_next = on; }
 int64_t live() { return state.live; }
 void *foreign_malloc(size_t size) { return counted(__real_malloc(size)); }
 
