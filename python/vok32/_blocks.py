@@ -36,7 +36,7 @@ def as_block(data: Bytes) -> bytes:
 def _inspect(buffer: bytearray, info: _native.VokxBlockInfo) -> int:
     view = (ctypes.c_char * len(buffer)).from_buffer(buffer)
     try:
-        return int(_native.vokxInspect(view, len(buffer), ctypes.byref(info)))
+        return int(_native.vokxInspect(view, len(buffer), ctypes.addressof(info)))
     finally:
         del view  # lets the buffer grow again
 
@@ -48,7 +48,7 @@ def inspect(data: Bytes) -> BlockInfo:
     its length field), INVALID_STREAM when it can never be a block."""
     raw = as_block(data)
     info = _native.VokxBlockInfo()
-    status = _native.vokxInspect(raw, len(raw), ctypes.byref(info))
+    status = _native.vokxInspect(raw, len(raw), ctypes.addressof(info))
     if status:
         raise VokError(status, 0)
     return BlockInfo(info.length, info.type, info.version, info.body)

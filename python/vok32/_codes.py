@@ -74,7 +74,7 @@ class VokError(Exception):
 
     def __init__(self, status: int, offset: Optional[int] = None) -> None:
         super().__init__(status, offset)
-        self.status = status
+        self.status = int(status)
         self.name = _native.vokxStatusName(status).decode("ascii", "replace")
         self.text = _native.vokxStatusText(status).decode("ascii", "replace")
         self.offset = offset

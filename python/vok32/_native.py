@@ -11,7 +11,7 @@ from __future__ import annotations
 import ctypes
 import os
 import sys
-from ctypes import POINTER, Structure, c_char_p, c_int32, c_size_t, c_uint8, c_uint16, c_uint32, c_void_p
+from ctypes import Structure, c_char_p, c_int32, c_size_t, c_uint8, c_uint16, c_uint32, c_void_p
 from typing import Any, Optional
 
 ENVIRONMENT_VARIABLE = "VOK32_LIBRARY_PATH"
@@ -62,7 +62,10 @@ def library_names(platform: str = sys.platform) -> tuple[str, str]:
 def _load_pair(paths: tuple[str, str]) -> tuple[ctypes.CDLL, ctypes.CDLL]:
     # vok32 first: vok32x needs it, and the loader then resolves that
     # dependency to the copy already in the process, whatever its directory.
-    return ctypes.CDLL(paths[0]), ctypes.CDLL(paths[1])
+    # PyDLL keeps the interpreter lock during a call: every call is short,
+    # keeping the lock is cheaper than handing it over and back, and a
+    # handle is never used by another Python thread halfway through a call.
+    return ctypes.PyDLL(paths[0]), ctypes.PyDLL(paths[1])
 
 
 def load_libraries(
@@ -114,11 +117,12 @@ def _function(library: ctypes.CDLL, name: str, result: Any, arguments: list) -> 
     return function
 
 
-_stream = POINTER(VokStream)
-_cursor = POINTER(c_void_p)
-
-# Byte arguments are c_char_p so that a bytes object is passed in place,
-# without a copy; c_void_p where the package passes an address inside one.
+# Handles, items and results are passed as addresses (c_void_p) of
+# structures their Python objects own for as long as they live: that costs
+# less than a checked pointer type on every call.  Byte arguments are
+# c_char_p, so that a bytes object is passed in place, without a copy.
+_stream = c_void_p
+_cursor = c_void_p
 vokCreateStream = _function(vok32, "vokCreateStream", c_uint16, [_stream, c_uint8, c_uint32])
 vokCloseStream = _function(vok32, "vokCloseStream", c_uint16, [_stream])
 vokGetLength = _function(vok32, "vokGetLength", c_uint32, [_stream])
@@ -137,16 +141,16 @@ vokEncodeUTF8String = _function(vok32, "vokEncodeUTF8String", c_uint16, [_cursor
 vokPeek = _function(vok32, "vokPeek", c_uint8, [_stream])
 vokCanRead = _function(vok32, "vokCanRead", c_uint16, [_stream])
 vokReadUserMark = _function(vok32, "vokReadUserMark", c_uint8, [_stream])
-vokReadPhraseMark = _function(vok32, "vokReadPhraseMark", c_uint16, [_stream, POINTER(c_uint8)])
-vokReadFlag = _function(vok32, "vokReadFlag", c_uint16, [_stream, POINTER(c_uint32)])
-vokReadSigned = _function(vok32, "vokReadSigned", c_uint16, [_stream, POINTER(c_int32)])
-vokReadUnsigned = _function(vok32, "vokReadUnsigned", c_uint16, [_stream, POINTER(c_uint32)])
-vokGetStringSize = _function(vok32, "vokGetStringSize", c_uint16, [_stream, POINTER(c_uint32)])
+vokReadPhraseMark = _function(vok32, "vokReadPhraseMark", c_uint16, [_stream, c_void_p])
+vokReadFlag = _function(vok32, "vokReadFlag", c_uint16, [_stream, c_void_p])
+vokReadSigned = _function(vok32, "vokReadSigned", c_uint16, [_stream, c_void_p])
+vokReadUnsigned = _function(vok32, "vokReadUnsigned", c_uint16, [_stream, c_void_p])
+vokGetStringSize = _function(vok32, "vokGetStringSize", c_uint16, [_stream, c_void_p])
 vokReadString = _function(vok32, "vokReadString", c_uint16, [_stream, c_void_p])
 vokSkipPhrase = _function(vok32, "vokSkipPhrase", c_uint8, [_stream])
-vokxInspect = _function(vok32x, "vokxInspect", c_uint16, [c_void_p, c_size_t, POINTER(VokxBlockInfo)])
+vokxInspect = _function(vok32x, "vokxInspect", c_uint16, [c_void_p, c_size_t, c_void_p])
 vokxOpen = _function(vok32x, "vokxOpen", c_uint16, [_stream, c_char_p, c_size_t, c_uint8, c_uint32])
-vokxNextItem = _function(vok32x, "vokxNextItem", c_uint16, [_stream, POINTER(VokxItem)])
+vokxNextItem = _function(vok32x, "vokxNextItem", c_uint16, [_stream, c_void_p])
 vokxWriteItem = _function(vok32x, "vokxWriteItem", c_uint16, [_stream, c_void_p, c_size_t])
 vokxStatusName = _function(vok32x, "vokxStatusName", c_char_p, [c_uint16])
 vokxStatusText = _function(vok32x, "vokxStatusText", c_char_p, [c_uint16])

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import ctypes
+import struct
 from typing import NamedTuple, Optional, Union
 
 from . import _native
@@ -24,6 +25,8 @@ class Item(NamedTuple):
     size: int
 
 
+# Item's own constructor is a Python function; this skips it.
+_new_item = tuple.__new__
 _UTF8_KINDS = frozenset((Kind.UTF8_1, Kind.UTF8_2, Kind.UTF8_4))
 _SAFE_KINDS = frozenset((Kind.SAFE_1, Kind.SAFE_2))
 
@@ -38,6 +41,8 @@ for _kind in (Kind.STRING_1, Kind.STRING_2):
 for _kind in _UTF8_KINDS:
     _VALUE_FROM[_kind] = _TEXT
 _KINDS: list[Union[Kind, int]] = list(range(256))
+# The fields of vokxItem in their order, with the platform's C alignment.
+_ITEM_LAYOUT = struct.Struct("@BIIIiPI")
 for _kind in Kind:
     _KINDS[_kind] = _kind
 
@@ -65,15 +70,16 @@ class Reader:
         stream_type = checked_int(stream_type, 0, 255, "stream type")
         version = checked_int(version, 0, 0xFFFFFFFF, "version")
         self._handle = _native.VokStream()
-        self._ref = ctypes.byref(self._handle)
+        self._ref = ctypes.addressof(self._handle)
         status = _native.vokxOpen(self._ref, self._data, len(self._data), stream_type, version)
         if status not in (Status.OK, Status.OLDER_VERSION, Status.NEWER_VERSION):
             raise VokError(status, self._handle.position)
         self.version_status = Status(status)
         self._item = _native.VokxItem()
-        self._item_ref = ctypes.byref(self._item)
+        self._item_ref = ctypes.addressof(self._item)
+        self._item_fields = memoryview(self._item).cast("B")  # type: ignore[arg-type]
         self._number = ctypes.c_uint32()
-        self._number_ref = ctypes.byref(self._number)
+        self._number_ref = ctypes.addressof(self._number)
 
     @property
     def position(self) -> int:
@@ -84,6 +90,11 @@ class Reader:
         """Goes back to the first item."""
         self._check(_native.vokReset(self._ref))
 
+    def peek(self) -> Union[Kind, int]:
+        """The kind of the next item, without moving: Kind.END at the end,
+        Kind.INVALID where no item can start."""
+        return _KINDS[_native.vokPeek(self._ref)]
+
     def __iter__(self) -> Reader:
         return self
 
@@ -93,19 +104,19 @@ class Reader:
             if status == Status.END_OF_STREAM:
                 raise StopIteration
             raise VokError(status, self._handle.position)
-        item = self._item
-        kind = item.kind
+        # One unpacking of the whole record costs less than reading its
+        # fields one by one through ctypes.
+        kind, offset, size, value, signed, text, length = _ITEM_LAYOUT.unpack_from(
+            self._item_fields
+        )
         source = _VALUE_FROM[kind]
-        value: Union[int, bytes, str]
-        if source == _UNSIGNED:
-            value = item.value
-        elif source == _SIGNED:
-            value = item.signed_value
-        else:
-            value = ctypes.string_at(item.text, item.length) if item.length else b""
+        if source == _SIGNED:
+            value = signed
+        elif source != _UNSIGNED:
+            value = ctypes.string_at(text, length) if length else b""
             if source == _TEXT:
                 value = value.decode("utf-8", "surrogateescape")
-        return Item(_KINDS[kind], value, item.offset, item.size)
+        return _new_item(Item, (_KINDS[kind], value, offset, size))
 
     def _check(self, status: int) -> None:
         if status:
@@ -117,7 +128,7 @@ class Reader:
 
     def read_phrase(self) -> int:
         identifier = ctypes.c_uint8()
-        self._check(_native.vokReadPhraseMark(self._ref, ctypes.byref(identifier)))
+        self._check(_native.vokReadPhraseMark(self._ref, ctypes.addressof(identifier)))
         return identifier.value
 
     def read_flag(self) -> int:
@@ -131,7 +142,7 @@ class Reader:
 
     def read_signed(self) -> int:
         value = ctypes.c_int32()
-        self._check(_native.vokReadSigned(self._ref, ctypes.byref(value)))
+        self._check(_native.vokReadSigned(self._ref, ctypes.addressof(value)))
         return value.value
 
     def read_string(self) -> bytes:

@@ -13,6 +13,7 @@ from ._codes import OutOfRange, Status, VokError, checked_int
 _MAX_USER_MARK = 199
 _MAX_SHORT_STRING = 65535
 _MAX_UINT32 = 0xFFFFFFFF
+_SIGN_LIMIT = 2**31
 # A UTF-8 item and the stream around it must stay within 32-bit sizes.
 _MAX_UTF8_STRING = _MAX_UINT32 - 32
 
@@ -29,11 +30,6 @@ def as_bytes(text: Text) -> bytes:
     raise TypeError(f"expected str or bytes, not {type(text).__name__}")
 
 
-def _check_length(data: bytes, limit: int) -> None:
-    if len(data) > limit:
-        raise OutOfRange(Status.STRING_TOO_LONG)
-
-
 class Writer:
     """Builds one stream of the given type (0-255) and version (32-bit).
 
@@ -46,7 +42,7 @@ class Writer:
         stream_type = checked_int(stream_type, 0, 255, "stream type")
         version = checked_int(version, 0, _MAX_UINT32, "version")
         self._handle = _native.VokStream()
-        self._ref = ctypes.byref(self._handle)
+        self._ref = ctypes.addressof(self._handle)
         self._call(_native.vokCreateStream(self._ref, stream_type, version))
 
     def _call(self, status: int) -> None:
@@ -67,22 +63,34 @@ class Writer:
 
     def flag(self, value: object) -> None:
         """A flag: stored as 1 for a true value, 0 for a false one."""
-        self._call(_native.vokWriteFlag(self._ref, 1 if value else 0))
+        status = _native.vokWriteFlag(self._ref, 1 if value else 0)
+        if status:
+            raise VokError(status)
 
+    # The number writers are the hot path: their checks are written out.
     def unsigned(self, value: int) -> None:
         """An unsigned number, 0 to 4,294,967,295, in the narrowest width."""
-        value = checked_int(value, 0, _MAX_UINT32, "unsigned value")
-        self._call(_native.vokWriteUnsigned(self._ref, value))
+        value = operator.index(value)
+        if not 0 <= value <= _MAX_UINT32:
+            checked_int(value, 0, _MAX_UINT32, "unsigned value")
+        status = _native.vokWriteUnsigned(self._ref, value)
+        if status:
+            raise VokError(status)
 
     def signed(self, value: int) -> None:
         """A signed number, -2**31 to 2**31 - 1, in the narrowest width."""
-        value = checked_int(value, -(2**31), 2**31 - 1, "signed value")
-        self._call(_native.vokWriteSigned(self._ref, value))
+        value = operator.index(value)
+        if not -_SIGN_LIMIT <= value < _SIGN_LIMIT:
+            checked_int(value, -_SIGN_LIMIT, _SIGN_LIMIT - 1, "signed value")
+        status = _native.vokWriteSigned(self._ref, value)
+        if status:
+            raise VokError(status)
 
     def string(self, data: Text) -> None:
         """A plain string of at most 65,535 bytes; zero bytes are kept."""
-        raw = as_bytes(data)
-        _check_length(raw, _MAX_SHORT_STRING)
+        raw = data if type(data) is bytes else as_bytes(data)
+        if len(raw) > _MAX_SHORT_STRING:
+            raise OutOfRange(Status.STRING_TOO_LONG)
         self._write_text(raw, _native.vokWriteString, _native.vokEncodeString)
 
     def utf8(self, text: Text) -> None:
@@ -98,7 +106,8 @@ class Writer:
         The library reports that the content was withheld, which is the
         purpose of this item and is not raised."""
         raw = as_bytes(text)
-        _check_length(raw, _MAX_SHORT_STRING)
+        if len(raw) > _MAX_SHORT_STRING:
+            raise OutOfRange(Status.STRING_TOO_LONG)
         # Only the length is stored, so a zero-free stand-in of the same
         # length gives the same item whatever bytes the text holds.
         if b"\0" in raw:
@@ -116,7 +125,9 @@ class Writer:
     def _write_text(self, raw: bytes, write: Callable, encode: Callable) -> None:
         if b"\0" not in raw:
             # bytes are zero-terminated in memory: passed as they are.
-            self._call(write(self._ref, raw))
+            status = write(self._ref, raw)
+            if status:
+                raise VokError(status)
             return
         # The C writers stop at the first zero byte: encode the item around a
         # zero-free stand-in of the same length, put the real content in its
@@ -126,7 +137,7 @@ class Writer:
         cursor = ctypes.c_void_p(start)
         if not self._handle.active:
             raise VokError(Status.NOT_ACTIVE)
-        self._call(encode(ctypes.byref(cursor), b"x" * len(raw)))
+        self._call(encode(ctypes.addressof(cursor), b"x" * len(raw)))
         size = cursor.value - start
         ctypes.memmove(start + size - len(raw), raw, len(raw))
         self._call(_native.vokxWriteItem(self._ref, start, size))
