@@ -78,7 +78,7 @@ def main():
     assert count == items
     print(f"read, iterating  {rate / 1e6:6.2f} M items/s")
     rate, read_back = best_rate(read_typed, block, items, options.runs)
-    assert [(u, s, int(f), n) for u, s, f, n in records] == read_back
+    assert records == read_back
     print(f"read, typed      {rate / 1e6:6.2f} M items/s")
 
 

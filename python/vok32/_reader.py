@@ -41,10 +41,11 @@ for _kind in (Kind.STRING_1, Kind.STRING_2):
 for _kind in _UTF8_KINDS:
     _VALUE_FROM[_kind] = _TEXT
 _KINDS: list[Union[Kind, int]] = list(range(256))
-# The fields of vokxItem in their order, with the platform's C alignment.
-_ITEM_LAYOUT = struct.Struct("@BIIIiPI")
 for _kind in Kind:
     _KINDS[_kind] = _kind
+
+# The fields of vokxItem in their order, aligned as the platform's C does.
+_ITEM_LAYOUT = struct.Struct("@BIIIiPI")
 
 
 class Reader:
@@ -131,10 +132,10 @@ class Reader:
         self._check(_native.vokReadPhraseMark(self._ref, ctypes.addressof(identifier)))
         return identifier.value
 
-    def read_flag(self) -> int:
-        """The flag's stored byte: 1 or 0 as written by a Writer."""
+    def read_flag(self) -> bool:
+        """True for any non-zero stored byte (iterating gives the byte itself)."""
         self._check(_native.vokReadFlag(self._ref, self._number_ref))
-        return self._number.value
+        return self._number.value != 0
 
     def read_unsigned(self) -> int:
         self._check(_native.vokReadUnsigned(self._ref, self._number_ref))

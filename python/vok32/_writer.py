@@ -14,8 +14,6 @@ _MAX_USER_MARK = 199
 _MAX_SHORT_STRING = 65535
 _MAX_UINT32 = 0xFFFFFFFF
 _SIGN_LIMIT = 2**31
-# A UTF-8 item and the stream around it must stay within 32-bit sizes.
-_MAX_UTF8_STRING = _MAX_UINT32 - 32
 
 Text = Union[str, bytes, bytearray, memoryview]
 
@@ -96,8 +94,6 @@ class Writer:
     def utf8(self, text: Text) -> None:
         """A UTF-8 string; bytes are stored as given, without validation."""
         raw = as_bytes(text)
-        if len(raw) > _MAX_UTF8_STRING:
-            raise ValueError("a UTF-8 string must stay below 4 GiB")
         self._write_text(raw, _native.vokWriteUTF8String, _native.vokEncodeUTF8String)
 
     def safe(self, text: Text) -> None:
@@ -135,8 +131,6 @@ class Writer:
         room = ctypes.create_string_buffer(len(raw) + 8)
         start = ctypes.addressof(room)
         cursor = ctypes.c_void_p(start)
-        if not self._handle.active:
-            raise VokError(Status.NOT_ACTIVE)
         self._call(encode(ctypes.addressof(cursor), b"x" * len(raw)))
         size = cursor.value - start
         ctypes.memmove(start + size - len(raw), raw, len(raw))
