@@ -5,7 +5,9 @@
 
 The items are records of four, as in the C benchmark's records set: an
 unsigned value, a signed value (negative half the time), a flag and an
-ASCII name of 5 to 20 bytes.  Each figure is the best of the runs.
+ASCII name of 5 to 20 bytes.  Each figure is the best of the runs in CPU
+time, which the other programs on a shared machine disturb less than the
+clock.
 """
 import argparse
 import random
@@ -58,9 +60,9 @@ def read_typed(block):
 def best_rate(function, argument, items, runs):
     best = float("inf")
     for _ in range(runs):
-        start = time.perf_counter()
+        start = time.process_time()
         result = function(argument)
-        best = min(best, time.perf_counter() - start)
+        best = min(best, time.process_time() - start)
     return items / best, result
 
 
