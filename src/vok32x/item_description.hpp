@@ -1,8 +1,11 @@
 // Describes the item at the start of a run of bytes without reading past
 // them: shared by walking (the run ends before a block's end marker) and by
-// raw writing (the run is exactly the caller's item).
+// raw writing (the run is exactly the caller's item).  Walking is the fast
+// way to read a block, so the first byte is classified by one table look-up
+// and the description is stored once.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "format/integer_item.hpp"
@@ -14,58 +17,75 @@ namespace vok::x {
 
 namespace fmt = vok::format;
 
-// Size of the string item at p if its length field and content lie within
-// `available` bytes, else 0.  Fills text and length, or value for a safe
-// string, whose content is never stored.
-inline uint64_t describe_string(const uint8_t *p, uint64_t available, vokxItem *out) noexcept {
-    const unsigned width = fmt::length_width(p[0]);
-    if (1u + width > available) return 0;
-    const uint32_t length = fmt::get_string_length(p, width);
-    if (fmt::is_safe_tag(p[0])) {
-        out->value = length;
-        return 1u + width;
-    }
-    const uint64_t size = 1u + width + uint64_t{length};
-    if (size > available) return 0;
-    out->text = p + 1 + width;
-    out->length = length;
-    return size;
+// What follows the first byte of an item.
+enum class Form : uint8_t { none, mark, number, signed_number, byte, text, safe };
+
+struct Shape {
+    Form form;
+    uint8_t width; // of the value, magnitude or length field
+};
+
+// No form for the start and end markers, the unassigned tags -- 225 among
+// them, which no writer puts at the start of an item -- and bytes past the
+// last tag.
+constexpr Shape shape_of(uint8_t b) noexcept {
+    if (fmt::is_user_mark(b)) return {Form::mark, 0};
+    if (const unsigned w = fmt::unsigned_width(b)) return {Form::number, uint8_t(w)};
+    if (const unsigned w = fmt::signed_width(b)) return {Form::signed_number, uint8_t(w)};
+    if (b == VOK_FLAG || b == VOK_PHRASE_MARK) return {Form::byte, 1};
+    const auto w = uint8_t(fmt::length_width(b));
+    if (fmt::is_safe_tag(b)) return {Form::safe, w};
+    if (w != 0) return {Form::text, w};
+    return {Form::none, 0};
 }
 
+inline constexpr auto kShapes = [] {
+    std::array<Shape, 256> shapes{};
+    for (unsigned b = 0; b < 256; ++b)
+        shapes[b] = shape_of(uint8_t(b));
+    return shapes;
+}();
+
 // Size of the item at p (p[0] may be read; nothing at or past p + available
-// is), or 0 for a truncated item, the start or end marker, an unassigned tag
-// -- 225 included, which no writer puts at the start of an item -- or a byte
-// past the last tag.  *out is cleared first and filled for a whole item, but
-// for its offset.
+// is), or 0 for a truncated item or a byte that starts no item.  A whole
+// item is described in *out, but for its offset; otherwise *out is cleared.
 inline uint64_t describe_item(const uint8_t *p, uint64_t available, vokxItem *out) noexcept {
-    *out = vokxItem{};
     const uint8_t tag = p[0];
-    uint64_t size = 0;
-    if (fmt::is_user_mark(tag)) {
-        out->kind = VOK_USER_MARK;
-        out->value = tag;
-        size = 1;
-    } else if (const unsigned w = fmt::unsigned_width(tag)) {
-        size = 1u + w;
-        if (size > available) return 0;
-        fmt::get_unsigned(p, w, &out->value);
-    } else if (const unsigned sw = fmt::signed_width(tag)) {
-        size = 2u + sw;
-        if (size > available) return 0;
-        fmt::get_signed(p, sw, &out->signed_value);
-    } else if (tag == VOK_FLAG || tag == VOK_PHRASE_MARK) {
-        size = 2;
-        if (size > available) return 0;
-        out->value = p[1];
-    } else if (fmt::is_string_tag(tag)) {
-        size = describe_string(p, available, out);
+    const Shape shape = kShapes[tag];
+    const unsigned w = shape.width;
+    vokxItem d{fmt::is_user_mark(tag) ? uint8_t{VOK_USER_MARK} : tag, 0, 0, 0, 0, nullptr, 0};
+    uint64_t size = 1u + w; // the tag and the field after it, where there is one
+    switch (size > available ? Form::none : shape.form) {
+    case Form::mark:
+        d.value = tag;
+        break;
+    case Form::number:
+    case Form::safe:
+        d.value = fmt::load_be(p + 1, w);
+        break;
+    case Form::byte:
+        d.value = p[1];
+        break;
+    case Form::signed_number:
+        size = 2u + w;
+        if (size > available)
+            size = 0;
+        else
+            d.signed_value = fmt::apply_sign(fmt::load_be(p + 1, w), p[1 + w]);
+        break;
+    case Form::text:
+        d.length = fmt::load_be(p + 1, w);
+        d.text = p + size;
+        size += d.length;
+        if (size > available) size = 0;
+        break;
+    case Form::none:
+        size = 0;
+        break;
     }
-    if (size == 0 || size > available) {
-        *out = vokxItem{};
-        return 0;
-    }
-    if (tag >= fmt::kFirstTag) out->kind = tag;
-    out->size = static_cast<uint32_t>(size);
+    if (size == 0) d = vokxItem{};
+    d.size = static_cast<uint32_t>(size);
+    *out = d;
     return size;
 }
 
