@@ -1,10 +1,10 @@
 // Malformed blocks: check and dump name the first problem and its offset,
-// dump lists what could be read before it, and nothing crashes.
+// dump lists what could be read before it, and nothing crashes or claims
+// what is not there.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
-#include "checker.hpp"
 #include "tool_helpers.hpp"
 
 using namespace vok::tool;
@@ -25,42 +25,52 @@ Bytes resized(Bytes block, size_t size) {
     return block;
 }
 
-// Case, block, offset and part of the first problem, entries dump lists before it.
-const std::tuple<const char *, Bytes, uint64_t, const char *, size_t> kCases[] = {
-    {"empty file", {}, 0, "too short for the length field", 0},
-    {"length below the minimum", with_byte(kGood, 3, 5), 0, "below the smallest", 0},
-    {"length beyond the file", with_byte(kGood, 3, 0xFF), 0, "file holds 13 bytes", 3},
-    {"bytes after the block", resized(kGood, 14), 13, "follow the end of the block", 4},
-    {"missing end marker", with_byte(block_of(hex("01 02")), 10, 3), 10, "no end marker", 4},
+Bytes with_length(Bytes block, uint32_t length) {
+    for (int i = 0; i < 4; ++i)
+        block.at(static_cast<size_t>(i)) = static_cast<uint8_t>(length >> (24 - 8 * i));
+    return block;
+}
+
+// Case, input, offset and part of the first problem, entries dump lists
+// before it, problems found in all.
+const std::tuple<const char *, Bytes, uint64_t, const char *, size_t, size_t> kCases[] = {
+    {"empty file", {}, 0, "too short for the length field", 0, 1},
+    {"length below the minimum", with_length(kGood, 5), 0, "below the smallest", 0, 1},
+    {"length one too big", with_length(kGood, 14), 0, "input ends after 13 bytes", 3, 1},
+    {"length 0xffffffff", with_length(kGood, 0xFFFFFFFF), 0, "says 4294967295 bytes", 3, 1},
+    {"a byte after the block", resized(kGood, 14), 13, "only 1 byte", 4, 1},
+    {"a second block cut short", vok_test::concat(kGood, resized(kGood, 12)), 13,
+     "ends after 12 bytes", 7, 1},
+    {"missing end marker", with_byte(block_of(hex("01 02")), 10, 3), 10, "no end marker", 4, 1},
     {"file cut inside an item", resized(block_of(hex("01 CC 05 61 62 63 64 65")), 14), 0,
-     "file holds 14 bytes", 2},
-    {"no start marker", with_byte(kGood, 4, 0), 4, "no start marker", 0},
-    {"version not unsigned", with_byte(kGood, 6, 0xD8), 6, "version is not an unsigned item", 0},
-    {"truncated string", block_of(hex("01 CC 09 61")), 9, "string item runs past the end", 2},
-    {"truncated number", block_of(hex("D5 00 01")), 8, "unsigned item runs past", 1},
-    {"truncated signed", block_of(hex("D9 00 01")), 8, "signed item runs past", 1},
-    {"truncated flag", block_of(hex("CA")), 8, "flag item runs past", 1},
-    {"byte 233", block_of(hex("01 E9 00")), 9, "0xe9 cannot start an item", 2},
-    {"byte 255", block_of(hex("FF")), 8, "0xff cannot start an item", 1},
-    {"unassigned tag 203", block_of(hex("CB 00")), 8, "unassigned tag 0xcb", 1},
-    {"unassigned tag 225", block_of(hex("05 E1")), 9, "unassigned tag 0xe1", 2},
-    {"end marker inside", block_of(hex("01 C9 02")), 9, "end marker before the end", 2},
-    {"start marker inside", block_of(hex("C8 01")), 8, "start marker inside", 1},
+     "input ends after 14 bytes", 2, 2},
+    {"no start marker", with_byte(kGood, 4, 0), 4, "no start marker", 0, 1},
+    {"version not unsigned", with_byte(kGood, 6, 0xD8), 6, "version is not an unsigned item", 0, 1},
+    {"truncated string", block_of(hex("01 CC 09 61")), 9, "string item runs past the end", 2, 1},
+    {"truncated number", block_of(hex("D5 00 01")), 8, "unsigned item runs past", 1, 1},
+    {"truncated signed", block_of(hex("D9 00 01")), 8, "signed item runs past", 1, 1},
+    {"truncated flag", block_of(hex("CA")), 8, "flag item runs past", 1, 1},
+    {"byte 233", block_of(hex("01 E9 00")), 9, "0xe9 cannot start an item", 2, 1},
+    {"byte 255", block_of(hex("FF")), 8, "0xff cannot start an item", 1, 1},
+    {"unassigned tag 203", block_of(hex("CB 00")), 8, "unassigned tag 0xcb", 1, 1},
+    {"unassigned tag 225", block_of(hex("05 E1")), 9, "unassigned tag 0xe1", 2, 1},
+    {"end marker inside", block_of(hex("01 C9 02")), 9, "end marker before the end", 2, 1},
+    {"start marker inside", block_of(hex("C8 01")), 8, "start marker inside", 1, 1},
 };
 
 TEST(Malformed, CheckAndDumpNameTheProblemAndItsOffset) {
-    for (const auto &[name, block, offset, message_part, listed] : kCases) {
+    for (const auto &[name, block, offset, message_part, listed, count] : kCases) {
         SCOPED_TRACE(name);
-        const CheckReport report = check_stream(block, {});
-        ASSERT_FALSE(report.problems.empty());
-        EXPECT_EQ(report.problems.front().offset, offset);
-        EXPECT_NE(report.problems.front().message.find(message_part), std::string::npos)
-            << report.problems.front().message;
+        const std::vector<Problem> checked = check_problems(block);
+        ASSERT_FALSE(checked.empty());
+        EXPECT_EQ(checked.front().offset, offset);
+        EXPECT_NE(checked.front().message.find(message_part), std::string::npos)
+            << checked.front().message;
 
         std::vector<Problem> problems;
         const std::string listing = dump_text(block, {}, &problems);
-        ASSERT_FALSE(problems.empty());
-        EXPECT_EQ(problems.front().message, report.problems.front().message);
+        ASSERT_EQ(problems.size(), count) << problems.back().message;
+        EXPECT_EQ(problems.front().message, checked.front().message);
         EXPECT_EQ(static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n')), listed)
             << listing;
     }
@@ -72,7 +82,7 @@ TEST(Malformed, EveryPrefixOfAStreamIsReported) {
         const Bytes prefix(block.begin(), block.begin() + static_cast<long>(n));
         std::vector<Problem> problems;
         dump_text(prefix, {}, &problems);
-        EXPECT_FALSE(problems.empty() || check_stream(prefix, {}).problems.empty()) << n;
+        EXPECT_FALSE(problems.empty() || check_problems(prefix).empty()) << n;
     }
 }
 

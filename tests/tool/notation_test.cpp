@@ -77,10 +77,10 @@ TEST(Notation, JsonLinesCarryValuesAndContent) {
 }
 
 // Text, line, column, part of the message.
-const std::tuple<const char *, size_t, size_t, const char *> kPackErrors[] = {
+const std::tuple<std::string, size_t, size_t, const char *> kPackErrors[] = {
     {"", 1, 1, "no stream header"},
     {"mark 1\n", 1, 1, "header must come first"},
-    {"stream type 1 version 0\nstream type 1 version 0\n", 2, 1, "second stream header"},
+    {"stream type 1 version 0\nstream type 1 version 0\n", 2, 1, "before the end line"},
     {"stream type 1 version:8 300\n", 1, 25, "does not fit in 8 bits"},
     {"stream type 1 version 0\n  mark 200\n", 2, 8, "from 0 to 199"},
     {"stream type 1 version 0\nu 4294967296\n", 2, 3, "from 0 to 4294967295"},
@@ -90,13 +90,15 @@ const std::tuple<const char *, size_t, size_t, const char *> kPackErrors[] = {
     {"stream type 1 version 0\ns 5 sign=1\n", 2, 5, "needs a minus sign"},
     {"stream type 1 version 0\nflag maybe\n", 2, 6, "expected true, false"},
     {"stream type 1 version 0\nstr \"abc\n", 2, 5, "closing quote"},
-    {"stream type 1 version 0\nstr \"a\\q\"\n", 2, 7, "unknown escape"},
+    {"stream type 1 version 0\nstr \"a\\q\"\n", 2, 7, "unknown escape: a backslash before 'q'"},
+    {std::string("stream type 1 version 0\nstr \"a\\\0\"\n", 34), 2, 7, "before '\\x00'"},
+    {"stream type 1 version 0\nstr \"a\\", 2, 5, "closing quote"},
     {"stream type 1 version 0\nutf8 \"\\u{d800}\"\n", 2, 7, "scalar value"},
     {"stream type 1 version 0\nstr \"x\"...\n", 2, 5, "dump with --full"},
     {"stream type 1 version 0\nword 1\n", 2, 1, "unknown item 'word'"},
     {"stream type 1 version 0\nu 1 2\n", 2, 5, "unexpected '2'"},
     {"stream type 1 version 0\n  12  d2 01 u 1\n", 2, 3, "needs '|'"},
-    {"stream type 1 version 0\nend\nu 1\n", 3, 1, "follow the end marker"},
+    {"stream type 1 version 0\nend\nu 1\n", 3, 1, "only a new stream header"},
 };
 
 TEST(Notation, PackErrorsGiveLineAndColumn) {

@@ -8,8 +8,9 @@ namespace {
 
 void compare_with_expectations(CheckReport &report, const CheckExpectations &expected) {
     if (expected.type && *expected.type != report.type) {
-        report.problems.push_back({5, "stream type " + std::to_string(report.type) + ", expected " +
-                                          std::to_string(*expected.type)});
+        report.problems.push_back({report.offset + 5, "stream type " + std::to_string(report.type) +
+                                                          ", expected " +
+                                                          std::to_string(*expected.type)});
     }
     if (expected.version && *expected.version != report.version) {
         report.warning = "version " + std::to_string(report.version) + " is " +
@@ -21,9 +22,10 @@ void compare_with_expectations(CheckReport &report, const CheckExpectations &exp
 
 } // namespace
 
-CheckReport check_stream(std::span<const uint8_t> file, const CheckExpectations &expected) {
+CheckReport check_stream(const Block &block, const CheckExpectations &expected) {
     CheckReport report;
-    StreamWalker walker(file);
+    report.offset = block.offset;
+    StreamWalker walker(block);
     report.length = walker.declared_length();
     Entry entry{};
     bool have_header = false;
@@ -48,10 +50,31 @@ CheckReport check_stream(std::span<const uint8_t> file, const CheckExpectations 
     return report;
 }
 
-std::string summary_line(const CheckReport &report) {
-    return "ok: " + counted(report.items, "item") + ", " + counted(report.phrases, "phrase") +
-           ", " + counted(report.length, "byte") + " (type " + std::to_string(report.type) +
-           ", version " + std::to_string(report.version) + ")";
+std::string block_summary(const CheckReport &report) {
+    return counted(report.items, "item") + ", " + counted(report.phrases, "phrase") + ", " +
+           counted(report.length, "byte") + " (type " + std::to_string(report.type) + ", version " +
+           std::to_string(report.version) + ")";
+}
+
+void CheckPrinter::print_with_offset(const CheckReport &report) {
+    out_ << "offset " << std::to_string(report.offset) << ": " << block_summary(report) << '\n';
+}
+
+void CheckPrinter::add(const CheckReport &report) {
+    ++blocks_;
+    bytes_ += report.length;
+    if (blocks_ == 1) {
+        first_ = report;
+        return;
+    }
+    if (blocks_ == 2) print_with_offset(*first_);
+    print_with_offset(report);
+}
+
+void CheckPrinter::finish() {
+    if (blocks_ == 1) out_ << "ok: " << block_summary(*first_) << '\n';
+    if (blocks_ > 1)
+        out_ << "ok: " << counted(blocks_, "block") << ", " << counted(bytes_, "byte") << '\n';
 }
 
 } // namespace vok::tool

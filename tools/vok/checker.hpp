@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sink.hpp"
 #include "stream_walker.hpp"
 
 namespace vok::tool {
@@ -23,16 +24,35 @@ struct CheckReport {
     // A version other than the expected one: the opener reads such a stream,
     // so it is worth saying but not a failure.
     std::optional<std::string> warning;
-    uint64_t items = 0; // body items
+    uint64_t offset = 0; // the block's, in the input
+    uint64_t items = 0;  // body items
     uint64_t phrases = 0;
     uint32_t length = 0;
     uint8_t type = 0;
     uint32_t version = 0;
 };
 
-CheckReport check_stream(std::span<const uint8_t> file, const CheckExpectations &expected);
+CheckReport check_stream(const Block &block, const CheckExpectations &expected);
 
-// "ok: 12 items, 2 phrases, 80 bytes (type 7, version 3)"
-std::string summary_line(const CheckReport &report);
+// "12 items, 2 phrases, 80 bytes (type 7, version 3)"
+std::string block_summary(const CheckReport &report);
+
+// What check prints for a good input: a single block's summary after "ok: ",
+// or, once a second block shows up, each block's summary after its offset
+// and a closing count.
+class CheckPrinter {
+  public:
+    explicit CheckPrinter(Sink &out) : out_(out) {}
+    void add(const CheckReport &report);
+    void finish();
+
+  private:
+    void print_with_offset(const CheckReport &report);
+
+    Sink &out_;
+    std::optional<CheckReport> first_;
+    uint64_t blocks_ = 0;
+    uint64_t bytes_ = 0;
+};
 
 } // namespace vok::tool

@@ -33,9 +33,8 @@ void write_listing_line(Sink &out, const Entry &entry, uint32_t declared_length,
 
 } // namespace
 
-std::vector<Problem> dump_stream(std::span<const uint8_t> file, Sink &out,
-                                 const DumpOptions &options) {
-    StreamWalker walker(file);
+std::vector<Problem> dump_stream(const Block &block, Sink &out, const DumpOptions &options) {
+    StreamWalker walker(block);
     std::optional<uint8_t> phrase;
     Entry entry{};
     while (walker.next(entry)) {

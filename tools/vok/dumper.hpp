@@ -18,7 +18,6 @@ struct DumpOptions {
 
 // Lists every entry that can be read, then returns what was found wrong
 // (nothing for a well-formed stream).
-std::vector<Problem> dump_stream(std::span<const uint8_t> file, Sink &out,
-                                 const DumpOptions &options);
+std::vector<Problem> dump_stream(const Block &block, Sink &out, const DumpOptions &options);
 
 } // namespace vok::tool

@@ -1,157 +1,107 @@
 // vok: lists, checks and builds vok32 streams from the command line.
 //   vok dump  [FILE|-] [--full|--short] [--json]
-//   vok check FILE [--type T] [--version V]
+//   vok check [FILE|-] [--type T] [--version V]
 //   vok pack  [FILE|-] [-o OUT]
-// Exit status: 0 success, 1 invalid input, 2 usage.
+// A file may hold any number of blocks back to back.
+// Exit status: 0 success, 1 invalid input or a failed read or write, 2 usage.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 #include <unistd.h>
 
-#include "checker.hpp"
-#include "dumper.hpp"
-#include "input_file.hpp"
-#include "packer.hpp"
+#include "commands.hpp"
+#include "input.hpp"
 
 namespace {
 
 using namespace vok::tool;
 
-constexpr int kExitInvalid = 1;
-constexpr int kExitUsage = 2;
+struct Options {
+    std::string path = "-";
+    DumpOptions dump;
+    bool full = false;
+    bool shorten = false;
+    CheckExpectations expected;
+    std::string output;
+};
 
-std::string display_name(const std::string &path) { return path == "-" ? "<stdin>" : path; }
-
-void report(const std::string &path, const Problem &problem) {
-    std::fprintf(stderr, "%s: offset %llu: %s\n", display_name(path).c_str(),
-                 static_cast<unsigned long long>(problem.offset), problem.message.c_str());
+CLI::App *add_dump(CLI::App &app, Options &o) {
+    CLI::App *dump = app.add_subcommand("dump", "List blocks, one item per line, in the text "
+                                                "notation that pack reads");
+    dump->add_option("file", o.path, "Blocks to list, - for standard input (the default)");
+    auto *full_flag = dump->add_flag("--full", o.full, "Never shorten long strings");
+    dump->add_flag("--short", o.shorten, "Shorten long strings even when not writing to a terminal")
+        ->excludes(full_flag);
+    dump->add_flag("--json", o.dump.json, "One JSON object per line instead of the notation");
+    return dump;
 }
 
-bool open_input(const std::string &path, InputFile &input) {
-    std::string error;
-    if (input.open(path, error)) return true;
-    std::fprintf(stderr, "%s: %s\n", display_name(path).c_str(), error.c_str());
+CLI::App *add_check(CLI::App &app, Options &o) {
+    CLI::App *check = app.add_subcommand("check", "Check the structure of blocks completely");
+    check->add_option("file", o.path, "Blocks to check, - for standard input (the default)");
+    check->add_option("--type", o.expected.type, "Expected stream type (a difference fails)")
+        ->check(CLI::Range(0, 255));
+    check->add_option("--version", o.expected.version,
+                      "Expected version (an older or newer one is a warning)");
+    return check;
+}
+
+CLI::App *add_pack(CLI::App &app, Options &o) {
+    CLI::App *pack = app.add_subcommand("pack", "Build blocks from their text notation");
+    pack->add_option("file", o.path, "Notation to read, - for standard input (the default)");
+    pack->add_option("-o,--output", o.output,
+                     "Where to write the blocks (default: standard output)");
+    return pack;
+}
+
+// CLI11 reports an unknown word in place of the subcommand as a missing
+// subcommand; name it instead.
+bool known_subcommand(int argc, char **argv, const CLI::App &app) {
+    if (argc < 2 || argv[1][0] == '-') return true;
+    for (const CLI::App *sub : app.get_subcommands({}))
+        if (sub->check_name(argv[1])) return true;
+    std::fprintf(stderr,
+                 "vok: unknown subcommand '%s' (expected dump, check or pack); see vok --help\n",
+                 argv[1]);
     return false;
 }
 
-int run_dump(const std::string &path, bool full, bool shorten, bool json) {
-    InputFile input;
-    if (!open_input(path, input)) return kExitInvalid;
-    DumpOptions options;
-    options.json = json;
-    // Listings for people are shortened; output for another program (pack
-    // in a pipe, say) is complete unless asked otherwise.
-    if (shorten || (!full && isatty(STDOUT_FILENO))) options.notation.shorten_above = 64;
-    std::vector<Problem> problems;
-    {
-        Sink out(stdout);
-        problems = dump_stream(input.bytes(), out, options);
+int run(int argc, char **argv) {
+    CLI::App app{"vok: list, check and build vok32 streams"};
+    app.require_subcommand(1);
+    Options o;
+    CLI::App *dump = add_dump(app, o);
+    CLI::App *check = add_check(app, o);
+    add_pack(app, o);
+    if (!known_subcommand(argc, argv, app)) return kExitUsage;
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        return app.exit(e) == 0 ? 0 : kExitUsage;
     }
-    std::fflush(stdout);
-    for (const Problem &p : problems)
-        report(path, p);
-    return problems.empty() ? 0 : kExitInvalid;
-}
-
-int run_check(const std::string &path, const CheckExpectations &expected) {
-    InputFile input;
-    if (!open_input(path, input)) return kExitInvalid;
-    const CheckReport result = check_stream(input.bytes(), expected);
-    if (!result.problems.empty()) {
-        report(path, result.problems.front());
-        return kExitInvalid;
+    if (dump->parsed()) {
+        // Listings for people are shortened; output for another program
+        // (pack in a pipe, say) is complete unless asked otherwise.
+        if (o.shorten || (!o.full && isatty(STDOUT_FILENO))) o.dump.notation.shorten_above = 64;
+        return run_dump(o.path, o.dump);
     }
-    if (result.warning)
-        std::fprintf(stderr, "%s: warning: %s\n", display_name(path).c_str(),
-                     result.warning->c_str());
-    std::printf("%s\n", summary_line(result).c_str());
-    return 0;
-}
-
-int run_pack(const std::string &path, const std::string &output) {
-    if (output.empty() && isatty(STDOUT_FILENO)) {
-        std::fprintf(stderr, "vok pack: not writing a binary stream to a terminal; "
-                             "use -o FILE or redirect the output\n");
-        return kExitUsage;
-    }
-    std::FILE *in = path == "-" ? stdin : std::fopen(path.c_str(), "r");
-    if (in == nullptr) {
-        std::perror(path.c_str());
-        return kExitInvalid;
-    }
-    Packer packer;
-    char *line = nullptr;
-    size_t room = 0;
-    bool ok = true;
-    for (ssize_t got; ok && (got = getline(&line, &room, in)) >= 0;) {
-        std::string_view text(line, static_cast<size_t>(got));
-        if (text.ends_with('\n')) text.remove_suffix(1);
-        ok = packer.add_line(text);
-    }
-    std::free(line);
-    if (in != stdin) std::fclose(in);
-    if (ok) ok = packer.finish();
-    if (!ok) {
-        const PackError &e = packer.error();
-        std::fprintf(stderr, "%s:%zu:%zu: %s\n", display_name(path).c_str(), e.line, e.column,
-                     e.message.c_str());
-        return kExitInvalid;
-    }
-    std::FILE *out = output.empty() || output == "-" ? stdout : std::fopen(output.c_str(), "wb");
-    if (out == nullptr) {
-        std::perror(output.c_str());
-        return kExitInvalid;
-    }
-    const auto block = packer.block();
-    const bool written = std::fwrite(block.data(), 1, block.size(), out) == block.size();
-    if ((out == stdout ? std::fflush(out) : std::fclose(out)) != 0 || !written) {
-        std::perror(output.empty() ? "standard output" : output.c_str());
-        return kExitInvalid;
-    }
-    return 0;
+    if (check->parsed()) return run_check(o.path, o.expected);
+    return run_pack(o.path, o.output);
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    CLI::App app{"vok: list, check and build vok32 streams"};
-    app.require_subcommand(1);
-
-    std::string dump_path = "-";
-    bool full = false;
-    bool shorten = false;
-    bool json = false;
-    CLI::App *dump = app.add_subcommand("dump", "List a stream, one item per line, in the text "
-                                                "notation that pack reads");
-    dump->add_option("file", dump_path, "Stream to list, - for standard input");
-    auto *full_flag = dump->add_flag("--full", full, "Never shorten long strings");
-    dump->add_flag("--short", shorten, "Shorten long strings even when not writing to a terminal")
-        ->excludes(full_flag);
-    dump->add_flag("--json", json, "One JSON object per line instead of the notation");
-
-    std::string check_path;
-    CheckExpectations expected;
-    CLI::App *check = app.add_subcommand("check", "Check a stream's structure completely");
-    check->add_option("file", check_path, "Stream to check, - for standard input")->required();
-    check->add_option("--type", expected.type, "Expected stream type (a difference fails)")
-        ->check(CLI::Range(0, 255));
-    check->add_option("--version", expected.version,
-                      "Expected version (an older or newer one is a warning)");
-
-    std::string pack_path = "-";
-    std::string output;
-    CLI::App *pack = app.add_subcommand("pack", "Build a stream from its text notation");
-    pack->add_option("file", pack_path, "Notation to read, - for standard input");
-    pack->add_option("-o,--output", output, "Where to write the stream (default: standard output)");
-
+    guard_standard_descriptors();
     try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : kExitUsage;
+        return run(argc, argv);
+    } catch (const std::bad_alloc &) {
+        std::fputs("vok: out of memory\n", stderr);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "vok: %s\n", e.what());
     }
-    if (dump->parsed()) return run_dump(dump_path, full, shorten, json);
-    if (check->parsed()) return run_check(check_path, expected);
-    return run_pack(pack_path, output);
+    return kExitInvalid;
 }

@@ -80,7 +80,7 @@ class LineCursor {
         const auto [end, ec] = std::from_chars(first, last, parsed, base);
         if (ec == std::errc::invalid_argument || end == first)
             return fail(start,
-                        std::string("expected ") + what + ", found '" + std::string(token()) + "'");
+                        std::string("expected ") + what + ", found '" + printable(token()) + "'");
         advance(static_cast<size_t>(end - first));
         if (ec == std::errc::result_out_of_range || parsed > max || is_word_char(peek()))
             return fail(start,
@@ -109,60 +109,69 @@ void append_utf8(std::string &out, UChar32 c) {
     out.append(reinterpret_cast<const char *>(bytes), static_cast<size_t>(length));
 }
 
+// The two hex digits of \xHH, as one byte appended to out.
+bool parse_hex_escape(LineCursor &in, size_t start, std::string &out) {
+    const char high = in.peek();
+    in.advance();
+    const char low = in.peek();
+    if (!is_hex_digit(high) || !is_hex_digit(low))
+        return in.fail(start, "\\x needs two hex digits");
+    in.advance();
+    const char digits[] = {high, low};
+    uint32_t byte = 0;
+    std::from_chars(digits, digits + 2, byte, 16);
+    out.push_back(static_cast<char>(byte));
+    return true;
+}
+
+// The code point of \u{H...}, appended to out in UTF-8.
+bool parse_unicode_escape(LineCursor &in, size_t start, std::string &out) {
+    if (in.peek() != '{') return in.fail(start, "\\u needs a code point in braces: \\u{e9}");
+    in.advance();
+    uint32_t code = 0;
+    size_t digits = 0;
+    for (; is_hex_digit(in.peek()) && digits < 7; ++digits, in.advance())
+        code =
+            code * 16 + static_cast<uint32_t>(is_digit(in.peek()) ? in.peek() - '0'
+                                                                  : (in.peek() | 0x20) - 'a' + 10);
+    if (digits == 0 || in.peek() != '}' || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return in.fail(start, "\\u{...} needs a Unicode scalar value in hex");
+    in.advance();
+    append_utf8(out, static_cast<UChar32>(code));
+    return true;
+}
+
+// The byte a one-letter escape stands for, or -1.
+int single_escape(char c) {
+    switch (c) {
+    case '\\':
+    case '"':
+        return c;
+    case 'n':
+        return '\n';
+    case 't':
+        return '\t';
+    case 'r':
+        return '\r';
+    case '0':
+        return 0;
+    default:
+        return -1;
+    }
+}
+
 // One escape after a backslash, appended to out.
 bool parse_escape(LineCursor &in, std::string &out) {
     const size_t start = in.column() - 1;
     const char c = in.peek();
     in.advance();
-    switch (c) {
-    case '\\':
-    case '"':
-        out.push_back(c);
-        return true;
-    case 'n':
-        out.push_back('\n');
-        return true;
-    case 't':
-        out.push_back('\t');
-        return true;
-    case 'r':
-        out.push_back('\r');
-        return true;
-    case '0':
-        out.push_back('\0');
-        return true;
-    case 'x': {
-        const char high = in.peek();
-        in.advance();
-        const char low = in.peek();
-        if (!is_hex_digit(high) || !is_hex_digit(low))
-            return in.fail(start, "\\x needs two hex digits");
-        in.advance();
-        const char digits[] = {high, low};
-        uint32_t byte = 0;
-        std::from_chars(digits, digits + 2, byte, 16);
-        out.push_back(static_cast<char>(byte));
-        return true;
-    }
-    case 'u': {
-        if (in.peek() != '{') return in.fail(start, "\\u needs a code point in braces: \\u{e9}");
-        in.advance();
-        uint32_t code = 0;
-        size_t digits = 0;
-        for (; is_hex_digit(in.peek()) && digits < 7; ++digits, in.advance())
-            code = code * 16 + static_cast<uint32_t>(is_digit(in.peek())
-                                                         ? in.peek() - '0'
-                                                         : (in.peek() | 0x20) - 'a' + 10);
-        if (digits == 0 || in.peek() != '}' || code > 0x10FFFF ||
-            (code >= 0xD800 && code <= 0xDFFF))
-            return in.fail(start, "\\u{...} needs a Unicode scalar value in hex");
-        in.advance();
-        append_utf8(out, static_cast<UChar32>(code));
-        return true;
-    }
-    default:
-        return in.fail(start, "unknown escape '\\" + std::string(1, c) + "'");
-    }
+    if (c == 'x') return parse_hex_escape(in, start, out);
+    if (c == 'u') return parse_unicode_escape(in, start, out);
+    const int byte = single_escape(c);
+    if (byte < 0)
+        return in.fail(start, "unknown escape: a backslash before '" + printable({&c, 1}) + "'");
+    out.push_back(static_cast<char>(byte));
+    return true;
 }
 
 // A quoted string; a trailing "..." marks one that dump shortened.
@@ -179,6 +188,8 @@ bool parse_quoted(LineCursor &in, std::string &out) {
         if (c == '"') break;
         if (c != '\\') {
             out.push_back(c);
+        } else if (in.at_end()) {
+            return in.fail(start, "string without its closing quote");
         } else if (!parse_escape(in, out)) {
             return false;
         }
@@ -357,7 +368,7 @@ bool NotationParser::parse_line(std::string_view line, bool &has_item, Item &ite
     }
     if (!ok) return false;
     if (!in.at_line_end())
-        return in.fail("unexpected '" + std::string(in.token()) + "' after the item");
+        return in.fail("unexpected '" + printable(in.token()) + "' after the item");
     has_item = true;
     return true;
 }

@@ -4,8 +4,12 @@
 
 namespace vok::tool {
 
-Packer::~Packer() {
+Packer::~Packer() { release_block(); }
+
+void Packer::release_block() {
     if (created_) vokDestroyStream(stream_.data);
+    created_ = false;
+    finished_ = false;
 }
 
 bool Packer::fail(size_t column, std::string message) {
@@ -15,6 +19,7 @@ bool Packer::fail(size_t column, std::string message) {
 
 bool Packer::add_line(std::string_view line) {
     ++line_;
+    if (finished_) release_block();
     bool has_item = false;
     Item item{};
     NotationError parse_error;
@@ -23,37 +28,45 @@ bool Packer::add_line(std::string_view line) {
     if (!has_item) return true;
     // Where the item starts, for messages about it as a whole.
     const size_t column = line.find_first_not_of(" \t") + 1;
-    if (ended_)
-        return fail(column,
-                    "nothing may follow the end marker (line " + std::to_string(end_line_) + ")");
-    const bool is_header = item.kind == ItemKind::header;
-    if (!created_ && !is_header)
-        return fail(column, "the stream header must come first: stream type T version V");
-    if (created_ && is_header) return fail(column, "a second stream header");
+    if (item.kind == ItemKind::header) return start_block(item, column);
+    if (!created_) {
+        return fail(column, any_block_ ? "after an end line only a new stream header may follow"
+                                       : "the stream header must come first: stream type T "
+                                         "version V");
+    }
     return write(item, column);
 }
 
+bool Packer::start_block(const Item &item, size_t column) {
+    if (created_) return fail(column, "a stream header before the end line of the block before");
+    uint16_t status = vokCreateStream(&stream_, item.extra, item.number);
+    created_ = status == VOK_OK;
+    any_block_ = true;
+    if (created_ && !is_canonical(item))
+        status = rewrite_version(&stream_, item.number, item.width);
+    if (status != VOK_OK)
+        return fail(column,
+                    "the library refused the header (status " + std::to_string(status) + ")");
+    return true;
+}
+
 bool Packer::write(const Item &item, size_t column) {
-    uint16_t status = VOK_OK;
+    if (item.kind == ItemKind::end) return close_block();
     uint16_t success = VOK_OK;
-    switch (item.kind) {
-    case ItemKind::header:
-        status = vokCreateStream(&stream_, item.extra, item.number);
-        created_ = status == VOK_OK;
-        if (created_ && !is_canonical(item))
-            status = rewrite_version(&stream_, item.number, item.width);
-        break;
-    case ItemKind::end:
-        // Closing the stream writes the end marker.
-        ended_ = true;
-        end_line_ = line_;
-        break;
-    default:
-        status = is_canonical(item) ? write_with_library(item, success)
-                                    : append_noncanonical(&stream_, item);
-    }
+    const uint16_t status = is_canonical(item) ? write_with_library(item, success)
+                                               : append_noncanonical(&stream_, item);
     if (status != success)
         return fail(column, "the library refused the item (status " + std::to_string(status) + ")");
+    return true;
+}
+
+// Closing the stream writes the end marker.
+bool Packer::close_block() {
+    const uint16_t status = vokCloseStream(&stream_);
+    if (status != VOK_OK)
+        return fail(1, "the library could not close the stream (status " + std::to_string(status) +
+                           ")");
+    finished_ = true;
     return true;
 }
 
@@ -87,37 +100,33 @@ uint16_t Packer::write_with_library(const Item &item, uint16_t &success) {
 
 bool Packer::finish() {
     ++line_;
-    if (!created_)
+    if (finished_) release_block();
+    if (!any_block_)
         return fail(1, "no stream header: the notation starts with stream type T version V");
-    const uint16_t status = vokCloseStream(&stream_);
-    if (status != VOK_OK)
-        return fail(1, "the library could not close the stream (status " + std::to_string(status) +
-                           ")");
-    finished_ = true;
-    return true;
+    return !created_ || close_block();
 }
 
-std::span<const uint8_t> Packer::block() const noexcept {
+std::span<const uint8_t> Packer::finished_block() const noexcept {
     if (!finished_) return {};
     return {vokGetData(&stream_), vokGetLength(&stream_)};
 }
 
-bool pack_text(std::string_view text, std::vector<uint8_t> &block, PackError &error) {
+bool pack_text(std::string_view text, std::vector<uint8_t> &blocks, PackError &error) {
     Packer packer;
+    const auto take = [&](bool ok) {
+        const std::span<const uint8_t> block = packer.finished_block();
+        blocks.insert(blocks.end(), block.begin(), block.end());
+        return ok;
+    };
     bool ok = true;
     while (ok && !text.empty()) {
         const size_t newline = text.find('\n');
-        ok = packer.add_line(text.substr(0, newline));
+        ok = take(packer.add_line(text.substr(0, newline)));
         text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
     }
-    if (ok) ok = packer.finish();
-    if (!ok) {
-        error = packer.error();
-        return false;
-    }
-    const std::span<const uint8_t> bytes = packer.block();
-    block.assign(bytes.begin(), bytes.end());
-    return true;
+    if (ok) ok = take(packer.finish());
+    if (!ok) error = packer.error();
+    return ok;
 }
 
 } // namespace vok::tool

@@ -1,5 +1,6 @@
-// `vok pack`: builds a stream from its text notation with the library's
-// writers, line by line.
+// `vok pack`: builds blocks from their text notation with the library's
+// writers, line by line.  A block ends at its "end" line, after which a new
+// header may start the next one; the last block may leave out its "end".
 #pragma once
 
 #include <cstddef>
@@ -31,32 +32,36 @@ class Packer {
     // error, after which the packer takes no more lines.
     bool add_line(std::string_view line);
 
-    // Closes the stream after the last line.  False if the notation was
-    // incomplete (no header).
+    // Closes the last block after the last line.  False if the notation held
+    // no header at all.
     bool finish();
 
     const PackError &error() const noexcept { return error_; }
 
-    // The finished block, valid after a successful finish().
-    std::span<const uint8_t> block() const noexcept;
+    // The block that the last add_line() or finish() completed, or no bytes;
+    // valid until the next call.
+    std::span<const uint8_t> finished_block() const noexcept;
 
   private:
     bool write(const Item &item, size_t column);
+    bool start_block(const Item &item, size_t column);
+    bool close_block();
+    void release_block();
     uint16_t write_with_library(const Item &item, uint16_t &success);
     bool fail(size_t column, std::string message);
 
     NotationParser parser_;
     vokStream stream_{};
-    bool created_ = false;
-    bool ended_ = false;
-    bool finished_ = false;
+    bool created_ = false;  // a block is being written or waits to be taken
+    bool finished_ = false; // ... and it is closed
+    bool any_block_ = false;
     size_t line_ = 0;
-    size_t end_line_ = 0;
     std::vector<char> safe_filler_;
     PackError error_;
 };
 
-// Packs a whole text; on failure error holds the line and column.
-bool pack_text(std::string_view text, std::vector<uint8_t> &block, PackError &error);
+// Packs a whole text into its blocks, back to back; on failure error holds
+// the line and column.
+bool pack_text(std::string_view text, std::vector<uint8_t> &blocks, PackError &error);
 
 } // namespace vok::tool

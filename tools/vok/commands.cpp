@@ -1,0 +1,142 @@
+#include "commands.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <unistd.h>
+
+#include "block_reader.hpp"
+#include "input.hpp"
+#include "output_file.hpp"
+#include "packer.hpp"
+#include "wording.hpp"
+
+namespace vok::tool {
+
+namespace {
+
+void print_error(const std::string &text) {
+    const std::string line = text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+void report(const std::string &name, const Problem &problem) {
+    print_error(name + ": offset " + std::to_string(problem.offset) + ": " + problem.message);
+}
+
+// Writes out what the sink holds; false (and a message) if any of it failed.
+bool close_output(Sink &out) {
+    const int error = out.close();
+    if (error != 0)
+        print_error("vok: cannot write to standard output: " + std::string(std::strerror(error)));
+    return error == 0;
+}
+
+// Opens the input and hands its blocks to visit (see visit_blocks); false,
+// with a message, if the input could not be opened or read.
+bool read_blocks(Input &input, const std::string &path,
+                 const std::function<bool(const Block &)> &visit) {
+    std::string error;
+    if (input.open(path, error)) {
+        BlockReader reader(input);
+        if (visit_blocks(reader, visit, error)) return true;
+    }
+    print_error(input.name() + ": " + error);
+    return false;
+}
+
+void report_pack_error(const std::string &name, const PackError &e) {
+    print_error(name + ":" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": " +
+                e.message);
+}
+
+// Feeds every line to the packer and writes each block as it is finished.
+bool pack_lines(Input &input, Packer &packer, OutputFile &out) {
+    LineReader lines(input);
+    std::string_view line;
+    std::string error;
+    for (;;) {
+        const LineReader::Result result = lines.next(line, error);
+        if (result == LineReader::Result::error) {
+            print_error(input.name() + ": " + error);
+            return false;
+        }
+        const bool ok =
+            result == LineReader::Result::line ? packer.add_line(line) : packer.finish();
+        if (!ok) {
+            report_pack_error(input.name(), packer.error());
+            return false;
+        }
+        if (!out.write(packer.finished_block(), error)) {
+            print_error(out.name() + ": " + error);
+            return false;
+        }
+        if (result == LineReader::Result::end) return true;
+    }
+}
+
+} // namespace
+
+int run_dump(const std::string &path, const DumpOptions &options) {
+    Sink out(stdout);
+    Input input;
+    std::vector<Problem> problems;
+    const bool read = read_blocks(input, path, [&](const Block &block) {
+        problems = dump_stream(block, out, options);
+        return problems.empty();
+    });
+    const bool written = close_output(out);
+    for (const Problem &p : problems)
+        report(input.name(), p);
+    return read && written && problems.empty() ? 0 : kExitInvalid;
+}
+
+int run_check(const std::string &path, const CheckExpectations &expected) {
+    Sink out(stdout);
+    CheckPrinter printer(out);
+    Input input;
+    bool good = true;
+    const bool read = read_blocks(input, path, [&](const Block &block) {
+        const CheckReport result = check_stream(block, expected);
+        good = result.problems.empty();
+        if (!good) {
+            report(input.name(), result.problems.front());
+            return false;
+        }
+        if (result.warning) report(input.name(), {result.offset, "warning: " + *result.warning});
+        printer.add(result);
+        return true;
+    });
+    if (read && good) printer.finish();
+    const bool written = close_output(out);
+    return read && good && written ? 0 : kExitInvalid;
+}
+
+int run_pack(const std::string &path, const std::string &output) {
+    if ((output.empty() || output == "-") && isatty(STDOUT_FILENO)) {
+        print_error("vok pack: not writing a binary stream to a terminal; use -o FILE or redirect "
+                    "the output");
+        return kExitUsage;
+    }
+    std::string error;
+    Input input;
+    if (!input.open(path, error)) {
+        print_error(input.name() + ": " + error);
+        return kExitInvalid;
+    }
+    OutputFile out;
+    if (!out.open(output, error)) {
+        print_error(out.name() + ": " + error);
+        return kExitInvalid;
+    }
+    Packer packer;
+    if (!pack_lines(input, packer, out)) return kExitInvalid;
+    if (!out.commit(error)) {
+        print_error(out.name() + ": " + error);
+        return kExitInvalid;
+    }
+    return 0;
+}
+
+} // namespace vok::tool

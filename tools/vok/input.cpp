@@ -1,0 +1,89 @@
+#include "input.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vok::tool {
+
+namespace {
+
+std::string system_error(const char *what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+} // namespace
+
+Input::~Input() {
+    if (owned_) close(fd_);
+}
+
+bool Input::open(const std::string &path, std::string &error) {
+    if (path == "-") {
+        fd_ = STDIN_FILENO;
+        name_ = "<stdin>";
+        return true;
+    }
+    name_ = path;
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        error = system_error("cannot open");
+        return false;
+    }
+    owned_ = true;
+    return true;
+}
+
+long Input::read(uint8_t *into, size_t size, std::string &error) {
+    for (;;) {
+        const ssize_t got = ::read(fd_, into, size);
+        if (got >= 0) return got;
+        if (errno == EINTR) continue;
+        error = system_error("cannot read");
+        return -1;
+    }
+}
+
+bool LineReader::read_more(std::string &error) {
+    static constexpr size_t kChunk = 1 << 16;
+    buffer_.erase(0, begin_);
+    begin_ = 0;
+    const size_t held = buffer_.size();
+    buffer_.resize(held + kChunk);
+    const long got = input_.read(reinterpret_cast<uint8_t *>(buffer_.data() + held), kChunk, error);
+    buffer_.resize(held + static_cast<size_t>(got < 0 ? 0 : got));
+    at_end_ = got == 0;
+    return got >= 0;
+}
+
+LineReader::Result LineReader::next(std::string_view &line, std::string &error) {
+    for (;;) {
+        const size_t newline = buffer_.find('\n', begin_ + scanned_);
+        if (newline != std::string::npos) {
+            line = std::string_view(buffer_).substr(begin_, newline - begin_);
+            begin_ = newline + 1;
+            scanned_ = 0;
+            return Result::line;
+        }
+        scanned_ = buffer_.size() - begin_;
+        if (at_end_) {
+            if (scanned_ == 0) return Result::end;
+            line = std::string_view(buffer_).substr(begin_);
+            begin_ = buffer_.size();
+            scanned_ = 0;
+            return Result::line;
+        }
+        if (!read_more(error)) return Result::error;
+    }
+}
+
+void guard_standard_descriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // open() takes the lowest free descriptor, which is fd.
+        if (::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) != fd) return;
+    }
+}
+
+} // namespace vok::tool

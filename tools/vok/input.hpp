@@ -1,0 +1,65 @@
+// Where the tool's bytes come from: a named file, a FIFO, a pipe or standard
+// input, whatever can be read.  Everything goes through read(): nothing is
+// mapped, so a file that shrinks while it is read ends early instead of
+// raising a signal, and nothing seeks, so standard input is read from where
+// it stands.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vok::tool {
+
+class Input {
+  public:
+    Input() = default;
+    Input(const Input &) = delete;
+    Input &operator=(const Input &) = delete;
+    ~Input();
+
+    // Opens path ("-" for standard input).  On failure returns false and
+    // sets error to a message naming the cause.
+    bool open(const std::string &path, std::string &error);
+
+    // Reads up to size bytes into into: the count, 0 at the end of the
+    // input, or -1 with error set.
+    long read(uint8_t *into, size_t size, std::string &error);
+
+    // "<stdin>" or the path, for messages.
+    const std::string &name() const noexcept { return name_; }
+
+  private:
+    int fd_ = -1;
+    bool owned_ = false;
+    std::string name_;
+};
+
+// Splits an input into lines, without their newlines.  A line may hold any
+// byte, a zero byte included.
+class LineReader {
+  public:
+    explicit LineReader(Input &input) : input_(input) {}
+
+    enum class Result : uint8_t { line, end, error };
+
+    // The next line, valid until the next call.
+    Result next(std::string_view &line, std::string &error);
+
+  private:
+    bool read_more(std::string &error);
+
+    Input &input_;
+    std::string buffer_;
+    size_t begin_ = 0;   // start of the next line
+    size_t scanned_ = 0; // bytes from begin_ known to hold no newline
+    bool at_end_ = false;
+};
+
+// Keeps the standard descriptors taken, so that a file the tool opens never
+// becomes its standard output: a closed one is replaced by /dev/null opened
+// the wrong way round, and every use of it then fails as it should.
+void guard_standard_descriptors();
+
+} // namespace vok::tool

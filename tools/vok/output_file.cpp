@@ -1,0 +1,111 @@
+#include "output_file.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vok::tool {
+
+namespace {
+
+constexpr size_t kBufferSize = 1 << 16;
+
+std::string system_error(const char *what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+// The permissions a newly created file gets (mkstemp makes it private).
+mode_t default_mode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+OutputFile::~OutputFile() {
+    if (!committed_) discard();
+    if ((owned_ || !temporary_.empty()) && fd_ >= 0) close(fd_);
+}
+
+void OutputFile::discard() {
+    if (!temporary_.empty()) {
+        unlink(temporary_.c_str());
+    } else if (start_ >= 0) {
+        struct stat st {};
+        if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) (void)ftruncate(fd_, start_);
+    }
+}
+
+bool OutputFile::open(const std::string &path, std::string &error) {
+    if (path.empty() || path == "-") {
+        fd_ = STDOUT_FILENO;
+        name_ = "standard output";
+        start_ = lseek(fd_, 0, SEEK_CUR);
+        return true;
+    }
+    name_ = path;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return open_in_place(error);
+    // The file that a symbolic link names is replaced, not the link.
+    char *real = realpath(path.c_str(), nullptr);
+    target_ = real != nullptr ? real : path;
+    std::free(real);
+    std::string pattern = target_ + ".XXXXXX";
+    fd_ = mkstemp(pattern.data());
+    if (fd_ < 0 || fchmod(fd_, default_mode()) != 0) {
+        error = system_error("cannot create a temporary file beside it");
+        return false;
+    }
+    temporary_ = pattern;
+    return true;
+}
+
+// A device or a FIFO is written as it is: there is nothing to rename.
+bool OutputFile::open_in_place(std::string &error) {
+    fd_ = ::open(name_.c_str(), O_WRONLY | O_CLOEXEC);
+    owned_ = fd_ >= 0;
+    if (!owned_) error = system_error("cannot open");
+    return owned_;
+}
+
+bool OutputFile::write(std::span<const uint8_t> bytes, std::string &error) {
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+    return buffer_.size() < kBufferSize || flush(error);
+}
+
+bool OutputFile::flush(std::string &error) {
+    for (size_t done = 0; done < buffer_.size();) {
+        const ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            error = system_error("cannot write");
+            return false;
+        }
+        done += static_cast<size_t>(put);
+    }
+    buffer_.clear();
+    return true;
+}
+
+bool OutputFile::commit(std::string &error) {
+    if (!flush(error)) return false;
+    if (temporary_.empty()) return committed_ = true;
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) {
+        error = system_error("cannot write");
+        return false;
+    }
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        error = system_error("cannot rename the temporary file into place");
+        return false;
+    }
+    return committed_ = true;
+}
+
+} // namespace vok::tool
