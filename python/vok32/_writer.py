@@ -5,7 +5,7 @@ from __future__ import annotations
 import ctypes
 import operator
 from types import TracebackType
-from typing import Any, Callable, Optional, Union
+from typing import Callable, Optional, Union
 
 from . import _native
 from ._codes import OutOfRange, Status, VokError, checked_int
