@@ -56,6 +56,7 @@ class Reader:
     raises VokError.  Iterating yields the items from the current position
     on; the typed readers take one item of their kind and raise VokError,
     without moving, on anything else.  The data is copied unless it is bytes.
+    A reader is used by one thread at a time; several may read one block.
     """
 
     version_status: Status
