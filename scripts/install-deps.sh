@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libicu-dev libcli11-dev libmsgpack-dev libcbor-dev
+  libicu-dev libcli11-dev nlohmann-json3-dev libmsgpack-dev libcbor-dev
   gcovr valgrind mingw-w64 wine64
 )
 

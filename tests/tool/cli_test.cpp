@@ -13,6 +13,8 @@
 #include <tuple>
 #include <unistd.h>
 
+#include "vok32x.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -76,6 +78,13 @@ const std::tuple<std::string, int, std::string> kRuns[] = {
     {"vok check --type 300 x", 2, "--type"},
     {"vok frob", 2, "unknown subcommand 'frob'"},
     {"vok dump --help", 0, "Usage: vok dump"},
+    {"vok --version", 0, std::string(vokxVersion()) + "\n"},
+    {"vok dump --json two.bin | vok pack --json | cmp - two.bin", 0, ""},
+    {"vok check --json two.bin", 0,
+     R"({"offset":13,"kind":"block","length":13,"type":7,"version":3,"items":2,"phrases":0})"},
+    {R"(echo '{"kind":"stream","type":1,"version":0}
+{"kind":"mark","value":300}' | vok pack --json)",
+     1, "<stdin>:2:1: \"value\" must be a number from 0 to 199"},
     // Every write is checked, the last flush included.
     {"vok dump ok.bin > /dev/full", 1, "cannot write to standard output: No space left"},
     {"vok check ok.bin >&-", 1, "cannot write to standard output: Bad file descriptor"},

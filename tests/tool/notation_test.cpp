@@ -66,7 +66,12 @@ TEST(Notation, LongStringsAreShortenedUnlessFull) {
     EXPECT_EQ(pack_or_fail(dump_text(block)), block);
 }
 
-TEST(Notation, JsonLinesCarryValuesAndContent) {
+Bytes resized_copy(Bytes bytes, size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
+TEST(Notation, JsonLinesCarryValuesAndContentAndProblems) {
     const std::string json =
         dump_text(block_of(hex("E0 02 D8 05 02 CC 02 FF 61")), {.json = true, .notation = {}});
     EXPECT_NE(json.find(R"("kind":"stream","length":18,"type":1,"version":0)"), std::string::npos);
@@ -74,6 +79,11 @@ TEST(Notation, JsonLinesCarryValuesAndContent) {
               std::string::npos);
     EXPECT_NE(json.find(R"("length":2,"width":1,"hex":"ff61")"), std::string::npos);
     EXPECT_NE(json.find(R"("kind":"end"})"), std::string::npos);
+    const std::string cut =
+        dump_text(resized_copy(block_of(hex("01")), 9), {.json = true, .notation = {}});
+    EXPECT_NE(cut.find(R"({"offset":0,"kind":"problem","message":"the length field says 10)"),
+              std::string::npos)
+        << cut;
 }
 
 // Text, line, column, part of the message.

@@ -1,22 +1,29 @@
-// dump then pack gives back the very bytes, for seeded random well-formed
-// blocks, alone and back to back, that include every item kind and the non-canonical forms that
-// other producers may write: wider number and length fields, flag and sign
-// bytes other than 0 and 1, a wider header version.
+// dump then pack, in the notation and in JSON lines, gives back the very
+// bytes, for seeded random well-formed blocks, alone and back to back, that
+// include every item kind and the non-canonical forms that other producers
+// may write: wider number and length fields, flag and sign bytes other than
+// 0 and 1, a wider header version.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <random>
 
-#include "format/frame.hpp"
-#include "format/integer_item.hpp"
-#include "format/string_item.hpp"
 #include "tool_helpers.hpp"
 
 using namespace vok::tool;
 using namespace vok::tool::testing;
-namespace fmt = vok::format;
 
 namespace {
+
+// Tags by field width (1, 2 or 4 bytes), written out here rather than taken
+// from the tool, whose encoding is under test.
+using Tags = std::array<uint8_t, 5>;
+constexpr Tags kUnsigned = {0, VOK_UNSIGNED_1, VOK_UNSIGNED_2, 0, VOK_UNSIGNED_4};
+constexpr Tags kSigned = {0, VOK_SIGNED_1, VOK_SIGNED_2, 0, VOK_SIGNED_4};
+constexpr Tags kPlain = {0, VOK_STRING_1, VOK_STRING_2, 0, 0};
+constexpr Tags kUtf8 = {0, VOK_UTF8_1, VOK_UTF8_2, 0, VOK_UTF8_4};
+constexpr Tags kSafe = {0, VOK_SAFE_1, VOK_SAFE_2, 0, 0};
 
 Bytes random_block(uint32_t seed) {
     std::mt19937 rng(seed);
@@ -32,19 +39,19 @@ Bytes random_block(uint32_t seed) {
     Bytes out{0, 0, 0, 0, VOK_START, byte()};
     const auto put = [&](uint8_t tag, unsigned width, uint32_t value) {
         out.push_back(tag);
-        uint8_t field[4];
-        out.insert(out.end(), field, fmt::put_field(field, value, width));
+        for (unsigned i = width; i-- > 0;)
+            out.push_back(static_cast<uint8_t>(value >> (8 * i)));
     };
     const auto put_number = [&](bool is_signed) {
         const unsigned width = widen(1, 4);
-        const uint8_t tag = is_signed ? fmt::signed_tag(width) : fmt::unsigned_tag(width);
+        const uint8_t tag = (is_signed ? kSigned : kUnsigned)[width];
         put(tag, width, static_cast<uint32_t>(rng()) >> (32 - 8 * width));
         if (is_signed) out.push_back(mostly_bit()); // the sign byte
     };
-    const auto put_string = [&](fmt::StringKind kind, unsigned widest, uint32_t length) {
-        const unsigned width = widen(fmt::field_width(length), widest);
-        put(fmt::string_tag(kind, width), width, length);
-        for (uint32_t i = 0; kind != fmt::StringKind::safe && i < length; ++i)
+    const auto put_string = [&](const Tags &tags, unsigned widest, uint32_t length) {
+        const unsigned width = widen(length <= 0xFF ? 1 : length <= 0xFFFF ? 2 : 4, widest);
+        put(tags[width], width, length);
+        for (uint32_t i = 0; &tags != &kSafe && i < length; ++i)
             out.push_back(below(4) == 0 ? byte() : static_cast<uint8_t>("aé\"\\\n"[below(6)]));
     };
 
@@ -55,15 +62,17 @@ Bytes random_block(uint32_t seed) {
         [&] { put(VOK_FLAG, 1, mostly_bit()); },
         [&] { put_number(false); },
         [&] { put_number(true); },
-        [&] { put_string(fmt::StringKind::plain, 2, below(below(10) == 0 ? 1000 : 40)); },
-        [&] { put_string(fmt::StringKind::utf8, 4, below(below(50) == 0 ? 70000 : 40)); },
-        [&] { put_string(fmt::StringKind::safe, 2, below(below(5) == 0 ? 65536 : 300)); },
+        [&] { put_string(kPlain, 2, below(below(10) == 0 ? 1000 : 40)); },
+        [&] { put_string(kUtf8, 4, below(below(50) == 0 ? 70000 : 40)); },
+        [&] { put_string(kSafe, 2, below(below(5) == 0 ? 65536 : 300)); },
     };
     put_number(false); // the version
     for (uint32_t n = below(60); n > 0; --n)
         items[below(8)]();
     out.push_back(VOK_END);
-    fmt::put_total_length(out.data(), static_cast<uint32_t>(out.size()));
+    const auto size = static_cast<uint32_t>(out.size());
+    for (int i = 0; i < 4; ++i)
+        out[static_cast<size_t>(i)] = static_cast<uint8_t>(size >> (24 - 8 * i));
     return out;
 }
 
@@ -79,6 +88,9 @@ TEST(RoundTrip, DumpThenPackReproducesRandomStreams) {
         ASSERT_TRUE(problems.empty()) << problems.front().message;
         PackError error;
         ASSERT_EQ(pack_or_fail(listing, &error), blocks)
+            << error.line << ":" << error.column << ": " << error.message;
+        const std::string json = dump_text(blocks, {.json = true, .notation = {}});
+        ASSERT_EQ(pack_or_fail(json, &error, true), blocks)
             << error.line << ":" << error.column << ": " << error.message;
     }
 }

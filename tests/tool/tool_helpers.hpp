@@ -55,11 +55,11 @@ inline std::vector<Problem> check_problems(const Bytes &bytes) {
     return found;
 }
 
-// The packed blocks, or no bytes and the error in *error.
-inline Bytes pack_or_fail(const std::string &text, PackError *error = nullptr) {
+// The packed blocks (from JSON lines if json), or no bytes and the error in *error.
+inline Bytes pack_or_fail(const std::string &text, PackError *error = nullptr, bool json = false) {
     Bytes block;
     PackError ignored;
-    return pack_text(text, block, error != nullptr ? *error : ignored) ? block : Bytes{};
+    return pack_text(text, block, error != nullptr ? *error : ignored, json) ? block : Bytes{};
 }
 
 } // namespace vok::tool::testing

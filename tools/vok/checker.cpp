@@ -1,5 +1,6 @@
 #include "checker.hpp"
 
+#include "json_writer.hpp"
 #include "wording.hpp"
 
 namespace vok::tool {
@@ -60,18 +61,40 @@ void CheckPrinter::print_with_offset(const CheckReport &report) {
     out_ << "offset " << std::to_string(report.offset) << ": " << block_summary(report) << '\n';
 }
 
+void CheckPrinter::print_json(const CheckReport &report) {
+    JsonObject json(out_);
+    json.number("offset", static_cast<int64_t>(report.offset));
+    json.text("kind", "block");
+    json.number("length", report.length);
+    json.number("type", report.type);
+    json.number("version", report.version);
+    json.number("items", static_cast<int64_t>(report.items));
+    json.number("phrases", static_cast<int64_t>(report.phrases));
+}
+
 void CheckPrinter::add(const CheckReport &report) {
     ++blocks_;
     bytes_ += report.length;
-    if (blocks_ == 1) {
+    if (json_) {
+        print_json(report);
+    } else if (blocks_ == 1) {
         first_ = report;
-        return;
+    } else {
+        if (blocks_ == 2) print_with_offset(*first_);
+        print_with_offset(report);
     }
-    if (blocks_ == 2) print_with_offset(*first_);
-    print_with_offset(report);
+}
+
+void CheckPrinter::warn(const Problem &warning) {
+    if (json_) write_json_problem(out_, warning, "warning");
+}
+
+void CheckPrinter::fail(const Problem &problem) {
+    if (json_) write_json_problem(out_, problem);
 }
 
 void CheckPrinter::finish() {
+    if (json_) return;
     if (blocks_ == 1) out_ << "ok: " << block_summary(*first_) << '\n';
     if (blocks_ > 1)
         out_ << "ok: " << counted(blocks_, "block") << ", " << counted(bytes_, "byte") << '\n';

@@ -37,19 +37,24 @@ CheckReport check_stream(const Block &block, const CheckExpectations &expected);
 // "12 items, 2 phrases, 80 bytes (type 7, version 3)"
 std::string block_summary(const CheckReport &report);
 
-// What check prints for a good input: a single block's summary after "ok: ",
-// or, once a second block shows up, each block's summary after its offset
-// and a closing count.
+// What check prints: a single block's summary after "ok: ", or, once a
+// second block shows up, each block's summary after its offset and a closing
+// count.  As JSON lines: an object for each block as it is checked, and one
+// for each warning and for the problem that ends the check.
 class CheckPrinter {
   public:
-    explicit CheckPrinter(Sink &out) : out_(out) {}
+    CheckPrinter(Sink &out, bool json) : out_(out), json_(json) {}
     void add(const CheckReport &report);
+    void warn(const Problem &warning);
+    void fail(const Problem &problem);
     void finish();
 
   private:
     void print_with_offset(const CheckReport &report);
+    void print_json(const CheckReport &report);
 
     Sink &out_;
+    bool json_;
     std::optional<CheckReport> first_;
     uint64_t blocks_ = 0;
     uint64_t bytes_ = 0;

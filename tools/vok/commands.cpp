@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <optional>
 #include <unistd.h>
 
 #include "block_reader.hpp"
@@ -92,9 +91,9 @@ int run_dump(const std::string &path, const DumpOptions &options) {
     return read && written && problems.empty() ? 0 : kExitInvalid;
 }
 
-int run_check(const std::string &path, const CheckExpectations &expected) {
+int run_check(const std::string &path, const CheckExpectations &expected, bool json) {
     Sink out(stdout);
-    CheckPrinter printer(out);
+    CheckPrinter printer(out, json);
     Input input;
     bool good = true;
     const bool read = read_blocks(input, path, [&](const Block &block) {
@@ -102,9 +101,14 @@ int run_check(const std::string &path, const CheckExpectations &expected) {
         good = result.problems.empty();
         if (!good) {
             report(input.name(), result.problems.front());
+            printer.fail(result.problems.front());
             return false;
         }
-        if (result.warning) report(input.name(), {result.offset, "warning: " + *result.warning});
+        if (result.warning) {
+            const Problem warning{result.offset, "warning: " + *result.warning};
+            report(input.name(), warning);
+            printer.warn({result.offset, *result.warning});
+        }
         printer.add(result);
         return true;
     });
@@ -113,7 +117,7 @@ int run_check(const std::string &path, const CheckExpectations &expected) {
     return read && good && written ? 0 : kExitInvalid;
 }
 
-int run_pack(const std::string &path, const std::string &output) {
+int run_pack(const std::string &path, const std::string &output, bool json) {
     if ((output.empty() || output == "-") && isatty(STDOUT_FILENO)) {
         print_error("vok pack: not writing a binary stream to a terminal; use -o FILE or redirect "
                     "the output");
@@ -130,7 +134,7 @@ int run_pack(const std::string &path, const std::string &output) {
         print_error(out.name() + ": " + error);
         return kExitInvalid;
     }
-    Packer packer;
+    Packer packer(json);
     if (!pack_lines(input, packer, out)) return kExitInvalid;
     if (!out.commit(error)) {
         print_error(out.name() + ": " + error);

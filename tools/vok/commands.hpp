@@ -14,7 +14,7 @@ inline constexpr int kExitInvalid = 1;
 inline constexpr int kExitUsage = 2;
 
 int run_dump(const std::string &path, const DumpOptions &options);
-int run_check(const std::string &path, const CheckExpectations &expected);
-int run_pack(const std::string &path, const std::string &output);
+int run_check(const std::string &path, const CheckExpectations &expected, bool json);
+int run_pack(const std::string &path, const std::string &output, bool json);
 
 } // namespace vok::tool

@@ -51,6 +51,9 @@ std::vector<Problem> dump_stream(const Block &block, Sink &out, const DumpOption
         }
         if (kind == ItemKind::phrase_mark) phrase = static_cast<uint8_t>(entry.item.number);
     }
+    if (options.json)
+        for (const Problem &problem : walker.problems())
+            write_json_problem(out, problem);
     return walker.problems();
 }
 

@@ -17,7 +17,7 @@ struct DumpOptions {
 };
 
 // Lists every entry that can be read, then returns what was found wrong
-// (nothing for a well-formed stream).
+// (nothing for a well-formed stream); JSON lines name it too.
 std::vector<Problem> dump_stream(const Block &block, Sink &out, const DumpOptions &options);
 
 } // namespace vok::tool

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "vok32x.h"
+
 namespace vok::tool {
 
 enum class ItemKind : uint8_t {
@@ -36,20 +38,13 @@ struct Item {
     std::string_view text;
 };
 
-// Narrowest width (1, 2 or 4 bytes) of a field holding value.
-constexpr unsigned narrowest_width(uint32_t value) noexcept {
-    return value <= 0xFFu ? 1u : value <= 0xFFFFu ? 2u : 4u;
-}
+// Narrowest width (1, 2 or 4 bytes) of a field holding value, as the
+// writers choose it.
+inline unsigned narrowest_width(uint32_t value) noexcept { return vokxUnsignedSize(value) - 1; }
 
-constexpr unsigned effective_width(const Item &item) noexcept {
+inline unsigned effective_width(const Item &item) noexcept {
     return item.width != 0 ? item.width : narrowest_width(item.number);
 }
-
-// Whether the library's writers produce exactly this item.  They always
-// choose the narrowest width, store flags as 0 or 1, write sign 1 only for a
-// negative value (so never for zero or a magnitude above 2^31), and stop
-// strings at the first zero byte.
-bool is_canonical(const Item &item) noexcept;
 
 // The value a reader gets from a signed item (any non-zero sign negates).
 int32_t signed_reading(const Item &item) noexcept;

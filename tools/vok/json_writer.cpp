@@ -4,56 +4,25 @@
 #include <string>
 
 #include "hex_column.hpp"
+#include "json_words.hpp"
+#include "notation_words.hpp"
 #include "text_escape.hpp"
 
 namespace vok::tool {
 
-namespace {
-
-const char *json_kind(ItemKind kind) {
-    switch (kind) {
-    case ItemKind::header:
-        return "stream";
-    case ItemKind::user_mark:
-        return "mark";
-    case ItemKind::phrase_mark:
-        return "phrase";
-    case ItemKind::flag:
-        return "flag";
-    case ItemKind::unsigned_int:
-        return "unsigned";
-    case ItemKind::signed_int:
-        return "signed";
-    case ItemKind::plain_string:
-        return "string";
-    case ItemKind::utf8_string:
-        return "utf8";
-    case ItemKind::safe_string:
-        return "safe";
-    default:
-        return "end";
-    }
+Sink &JsonObject::key(const char *name) {
+    if (!first_) out_ << ',';
+    first_ = false;
+    return out_ << '"' << std::string_view(name) << "\":";
 }
 
-class JsonObject {
-  public:
-    explicit JsonObject(Sink &out) : out_(out) { out_ << '{'; }
-    ~JsonObject() { out_ << "}\n"; }
-    JsonObject(const JsonObject &) = delete;
-    JsonObject &operator=(const JsonObject &) = delete;
+void JsonObject::number(const char *name, int64_t value) { key(name) << std::to_string(value); }
 
-    Sink &key(const char *name) {
-        if (!first_) out_ << ',';
-        first_ = false;
-        return out_ << '"' << std::string_view(name) << "\":";
-    }
-    void number(const char *name, int64_t value) { key(name) << std::to_string(value); }
-    void text(const char *name, std::string_view value) { key(name) << '"' << value << '"'; }
+void JsonObject::text(const char *name, std::string_view value) {
+    write_json_string(key(name), value);
+}
 
-  private:
-    Sink &out_;
-    bool first_ = true;
-};
+namespace {
 
 void write_content(JsonObject &json, Sink &out, const Item &item, const NotationOptions &options) {
     std::string_view shown = item.text;
@@ -71,6 +40,32 @@ void write_content(JsonObject &json, Sink &out, const Item &item, const Notation
     }
 }
 
+// The keys that tell what the item holds, but for its width and content.
+void write_fields(JsonObject &json, const Item &item, uint32_t declared_length) {
+    switch (item.kind) {
+    case ItemKind::header:
+        json.number("length", declared_length);
+        json.number("type", item.extra);
+        json.number("version", item.number);
+        return;
+    case ItemKind::signed_int:
+        json.number("value", signed_reading(item));
+        json.number("magnitude", item.number);
+        json.number("sign", item.extra);
+        return;
+    case ItemKind::plain_string:
+    case ItemKind::utf8_string:
+    case ItemKind::safe_string:
+        json.number("length", item.number);
+        return;
+    case ItemKind::end:
+        return;
+    default: // marks, flag, unsigned
+        json.number("value", item.number);
+        return;
+    }
+}
+
 } // namespace
 
 void write_json_entry(Sink &out, const Entry &entry, uint32_t declared_length,
@@ -79,43 +74,20 @@ void write_json_entry(Sink &out, const Entry &entry, uint32_t declared_length,
     JsonObject json(out);
     json.number("offset", static_cast<int64_t>(entry.offset));
     json.number("size", static_cast<int64_t>(entry.bytes.size()));
-    json.text("kind", json_kind(item.kind));
+    json.text("kind", json_words::name_of(item.kind));
     if (in_phrase) json.number("in_phrase", *in_phrase);
-    switch (item.kind) {
-    case ItemKind::header:
-        json.number("length", declared_length);
-        json.number("type", item.extra);
-        json.number("version", item.number);
+    write_fields(json, item, declared_length);
+    if (item.kind == ItemKind::header || words::takes_width(item.kind))
         json.number("width", item.width);
-        break;
-    case ItemKind::user_mark:
-    case ItemKind::phrase_mark:
-    case ItemKind::flag:
-        json.number("value", item.number);
-        break;
-    case ItemKind::unsigned_int:
-        json.number("value", item.number);
-        json.number("width", item.width);
-        break;
-    case ItemKind::signed_int:
-        json.number("value", signed_reading(item));
-        json.number("magnitude", item.number);
-        json.number("sign", item.extra);
-        json.number("width", item.width);
-        break;
-    case ItemKind::plain_string:
-    case ItemKind::utf8_string:
-        json.number("length", item.number);
-        json.number("width", item.width);
+    if (item.kind == ItemKind::plain_string || item.kind == ItemKind::utf8_string)
         write_content(json, out, item, options);
-        break;
-    case ItemKind::safe_string:
-        json.number("length", item.number);
-        json.number("width", item.width);
-        break;
-    case ItemKind::end:
-        break;
-    }
+}
+
+void write_json_problem(Sink &out, const Problem &problem, std::string_view kind) {
+    JsonObject json(out);
+    json.number("offset", static_cast<int64_t>(problem.offset));
+    json.text("kind", kind);
+    json.text("message", problem.message);
 }
 
 } // namespace vok::tool

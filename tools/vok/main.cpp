@@ -1,7 +1,8 @@
 // vok: lists, checks and builds vok32 streams from the command line.
 //   vok dump  [FILE|-] [--full|--short] [--json]
 //   vok check [FILE|-] [--type T] [--version V]
-//   vok pack  [FILE|-] [-o OUT]
+//   vok pack  [FILE|-] [-o OUT] [--json]
+//   vok --version
 // A file may hold any number of blocks back to back.
 // Exit status: 0 success, 1 invalid input or a failed read or write, 2 usage.
 #include <CLI/CLI.hpp>
@@ -14,6 +15,7 @@
 
 #include "commands.hpp"
 #include "input.hpp"
+#include "vok32x.h"
 
 namespace {
 
@@ -26,6 +28,8 @@ struct Options {
     bool shorten = false;
     CheckExpectations expected;
     std::string output;
+    bool pack_json = false;
+    bool check_json = false;
 };
 
 CLI::App *add_dump(CLI::App &app, Options &o) {
@@ -46,6 +50,7 @@ CLI::App *add_check(CLI::App &app, Options &o) {
         ->check(CLI::Range(0, 255));
     check->add_option("--version", o.expected.version,
                       "Expected version (an older or newer one is a warning)");
+    check->add_flag("--json", o.check_json, "One JSON object per block instead of the summary");
     return check;
 }
 
@@ -54,6 +59,7 @@ CLI::App *add_pack(CLI::App &app, Options &o) {
     pack->add_option("file", o.path, "Notation to read, - for standard input (the default)");
     pack->add_option("-o,--output", o.output,
                      "Where to write the blocks (default: standard output)");
+    pack->add_flag("--json", o.pack_json, "Read the JSON lines of dump --json");
     return pack;
 }
 
@@ -72,6 +78,7 @@ bool known_subcommand(int argc, char **argv, const CLI::App &app) {
 int run(int argc, char **argv) {
     CLI::App app{"vok: list, check and build vok32 streams"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", vokxVersion());
     Options o;
     CLI::App *dump = add_dump(app, o);
     CLI::App *check = add_check(app, o);
@@ -88,8 +95,8 @@ int run(int argc, char **argv) {
         if (o.shorten || (!o.full && isatty(STDOUT_FILENO))) o.dump.notation.shorten_above = 64;
         return run_dump(o.path, o.dump);
     }
-    if (check->parsed()) return run_check(o.path, o.expected);
-    return run_pack(o.path, o.output);
+    if (check->parsed()) return run_check(o.path, o.expected, o.check_json);
+    return run_pack(o.path, o.output, o.pack_json);
 }
 
 } // namespace

@@ -12,8 +12,6 @@ namespace vok::tool {
 
 namespace {
 
-constexpr uint32_t kMaxShortString = 65535;
-
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool is_word_char(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -247,14 +245,19 @@ bool skip_listing_columns(LineCursor &in) {
     return true;
 }
 
+// A number no greater than max that must fit the item's recorded width.
+bool parse_sized_number(LineCursor &in, uint32_t max, const char *what, Item &item) {
+    in.skip_spaces();
+    const size_t column = in.column();
+    return in.number(max, what, item.number) && check_fits(in, column, item);
+}
+
 bool parse_header(LineCursor &in, Item &item) {
     uint32_t type = 0;
     if (!in.expect_word(words::kType) || !in.number(255, "a stream type", type)) return false;
     item.extra = static_cast<uint8_t>(type);
-    if (!in.expect_word(words::kVersion) || !parse_width(in, 32, item.width)) return false;
-    in.skip_spaces();
-    const size_t column = in.column();
-    return in.number(UINT32_MAX, "a version", item.number) && check_fits(in, column, item);
+    return in.expect_word(words::kVersion) && parse_width(in, 32, item.width) &&
+           parse_sized_number(in, UINT32_MAX, "a version", item);
 }
 
 bool parse_signed(LineCursor &in, Item &item) {
@@ -299,11 +302,53 @@ bool parse_string(LineCursor &in, Item &item, std::string &content) {
     if (!parse_quoted(in, content)) return false;
     item.text = content;
     item.number = static_cast<uint32_t>(content.size());
-    if (item.kind == ItemKind::plain_string && content.size() > kMaxShortString)
+    if (item.kind == ItemKind::plain_string && content.size() > VOK_MAX_SHORT_STRING)
         return in.fail(column, "a plain string holds at most 65535 bytes, this one " +
                                    counted(content.size(), "byte"));
     if (content.size() > UINT32_MAX) return in.fail(column, "string too long for a stream");
     return check_fits(in, column, item);
+}
+
+// The keyword and its optional width.
+bool parse_keyword(LineCursor &in, Item &item) {
+    const size_t start = in.column();
+    const std::string_view keyword = in.word();
+    const std::optional<ItemKind> kind = kind_of(keyword);
+    if (!kind) {
+        return in.fail(start, keyword.empty() ? "expected an item"
+                                              : "unknown item '" + std::string(keyword) + "'");
+    }
+    item = Item{};
+    item.kind = *kind;
+    if (!words::takes_width(*kind)) return true;
+    const bool wide = *kind != ItemKind::plain_string && *kind != ItemKind::safe_string;
+    return parse_width(in, wide ? 32 : 16, item.width);
+}
+
+// What follows the keyword.
+bool parse_fields(LineCursor &in, Item &item, std::string &content) {
+    switch (item.kind) {
+    case ItemKind::header:
+        return parse_header(in, item);
+    case ItemKind::user_mark:
+        return in.number(VOK_MAX_USER_MARK, "a user mark", item.number);
+    case ItemKind::phrase_mark:
+        return in.number(255, "a phrase identifier", item.number);
+    case ItemKind::flag:
+        return parse_flag(in, item);
+    case ItemKind::unsigned_int:
+        return parse_sized_number(in, UINT32_MAX, "a value", item);
+    case ItemKind::signed_int:
+        return parse_signed(in, item);
+    case ItemKind::plain_string:
+    case ItemKind::utf8_string:
+        return parse_string(in, item, content);
+    case ItemKind::safe_string:
+        return parse_sized_number(in, VOK_MAX_SHORT_STRING, "a safe string length", item);
+    case ItemKind::end:
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -315,58 +360,7 @@ bool NotationParser::parse_line(std::string_view line, bool &has_item, Item &ite
     in.skip_spaces();
     if (is_digit(in.peek()) && !skip_listing_columns(in)) return false;
     if (in.at_line_end()) return true;
-
-    const size_t start = in.column();
-    const std::string_view keyword = in.word();
-    const std::optional<ItemKind> kind = kind_of(keyword);
-    if (!kind) {
-        return in.fail(start, keyword.empty() ? "expected an item"
-                                              : "unknown item '" + std::string(keyword) + "'");
-    }
-    item = Item{};
-    item.kind = *kind;
-    if (words::takes_width(*kind)) {
-        const bool wide = *kind != ItemKind::plain_string && *kind != ItemKind::safe_string;
-        if (!parse_width(in, wide ? 32 : 16, item.width)) return false;
-    }
-    bool ok = true;
-    switch (*kind) {
-    case ItemKind::header:
-        ok = parse_header(in, item);
-        break;
-    case ItemKind::user_mark:
-        ok = in.number(VOK_MAX_USER_MARK, "a user mark", item.number);
-        break;
-    case ItemKind::phrase_mark:
-        ok = in.number(255, "a phrase identifier", item.number);
-        break;
-    case ItemKind::flag:
-        ok = parse_flag(in, item);
-        break;
-    case ItemKind::unsigned_int: {
-        in.skip_spaces();
-        const size_t column = in.column();
-        ok = in.number(UINT32_MAX, "a value", item.number) && check_fits(in, column, item);
-        break;
-    }
-    case ItemKind::signed_int:
-        ok = parse_signed(in, item);
-        break;
-    case ItemKind::plain_string:
-    case ItemKind::utf8_string:
-        ok = parse_string(in, item, content_);
-        break;
-    case ItemKind::safe_string: {
-        in.skip_spaces();
-        const size_t column = in.column();
-        ok = in.number(kMaxShortString, "a safe string length", item.number) &&
-             check_fits(in, column, item);
-        break;
-    }
-    case ItemKind::end:
-        break;
-    }
-    if (!ok) return false;
+    if (!parse_keyword(in, item) || !parse_fields(in, item, content_)) return false;
     if (!in.at_line_end())
         return in.fail("unexpected '" + printable(in.token()) + "' after the item");
     has_item = true;

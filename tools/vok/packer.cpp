@@ -1,13 +1,15 @@
 #include "packer.hpp"
 
-#include "noncanonical_items.hpp"
+#include "item_bytes.hpp"
+#include "vok32x.h"
 
 namespace vok::tool {
 
 Packer::~Packer() { release_block(); }
 
+// The block goes back through the accessors, closed first if need be.
 void Packer::release_block() {
-    if (created_) vokDestroyStream(stream_.data);
+    if (created_ && vokCloseStream(&stream_) == VOK_OK) vokDestroyStream(vokGetData(&stream_));
     created_ = false;
     finished_ = false;
 }
@@ -17,13 +19,18 @@ bool Packer::fail(size_t column, std::string message) {
     return false;
 }
 
+bool Packer::parse(std::string_view line, bool &has_item, Item &item, NotationError &error) {
+    return json_ ? json_reader_.parse_line(line, has_item, item, error)
+                 : parser_.parse_line(line, has_item, item, error);
+}
+
 bool Packer::add_line(std::string_view line) {
     ++line_;
     if (finished_) release_block();
     bool has_item = false;
     Item item{};
     NotationError parse_error;
-    if (!parser_.parse_line(line, has_item, item, parse_error))
+    if (!parse(line, has_item, item, parse_error))
         return fail(parse_error.column, std::move(parse_error.message));
     if (!has_item) return true;
     // Where the item starts, for messages about it as a whole.
@@ -39,24 +46,23 @@ bool Packer::add_line(std::string_view line) {
 
 bool Packer::start_block(const Item &item, size_t column) {
     if (created_) return fail(column, "a stream header before the end line of the block before");
-    uint16_t status = vokCreateStream(&stream_, item.extra, item.number);
+    const std::vector<uint8_t> header = empty_block(item);
+    const uint16_t status = vokReopenCopyStream(&stream_, header.data(), item.extra, item.number);
     created_ = status == VOK_OK;
     any_block_ = true;
-    if (created_ && !is_canonical(item))
-        status = rewrite_version(&stream_, item.number, item.width);
-    if (status != VOK_OK)
+    if (!created_)
         return fail(column,
-                    "the library refused the header (status " + std::to_string(status) + ")");
+                    "the library refused the header (" + std::string(vokxStatusName(status)) + ")");
     return true;
 }
 
 bool Packer::write(const Item &item, size_t column) {
     if (item.kind == ItemKind::end) return close_block();
-    uint16_t success = VOK_OK;
-    const uint16_t status = is_canonical(item) ? write_with_library(item, success)
-                                               : append_noncanonical(&stream_, item);
-    if (status != success)
-        return fail(column, "the library refused the item (status " + std::to_string(status) + ")");
+    const std::vector<uint8_t> bytes = item_bytes(item);
+    const uint16_t status = vokxWriteItem(&stream_, bytes.data(), bytes.size());
+    if (status != VOK_OK)
+        return fail(column,
+                    "the library refused the item (" + std::string(vokxStatusName(status)) + ")");
     return true;
 }
 
@@ -64,38 +70,10 @@ bool Packer::write(const Item &item, size_t column) {
 bool Packer::close_block() {
     const uint16_t status = vokCloseStream(&stream_);
     if (status != VOK_OK)
-        return fail(1, "the library could not close the stream (status " + std::to_string(status) +
-                           ")");
+        return fail(1, "the library could not close the stream (" +
+                           std::string(vokxStatusName(status)) + ")");
     finished_ = true;
     return true;
-}
-
-uint16_t Packer::write_with_library(const Item &item, uint16_t &success) {
-    switch (item.kind) {
-    case ItemKind::user_mark:
-        return vokWriteUserMark(&stream_, static_cast<uint8_t>(item.number));
-    case ItemKind::phrase_mark:
-        return vokWritePhraseMark(&stream_, static_cast<uint8_t>(item.number));
-    case ItemKind::flag:
-        return vokWriteFlag(&stream_, static_cast<int32_t>(item.number));
-    case ItemKind::unsigned_int:
-        return vokWriteUnsigned(&stream_, item.number);
-    case ItemKind::signed_int:
-        return vokWriteSigned(&stream_, signed_reading(item));
-    // The parser's text is zero-terminated, as the string writers need.
-    case ItemKind::plain_string:
-        return vokWriteString(&stream_, item.text.data());
-    case ItemKind::utf8_string:
-        return vokWriteUTF8String(&stream_, item.text.data());
-    case ItemKind::safe_string:
-        // Only the length is stored, so any content of that length will do.
-        safe_filler_.assign(item.number + 1, 'x');
-        safe_filler_.back() = '\0';
-        success = VOK_UNEXPECTED; // "length stored, content withheld"
-        return vokWriteSafeString(&stream_, safe_filler_.data());
-    default:
-        return VOK_OK;
-    }
 }
 
 bool Packer::finish() {
@@ -111,8 +89,8 @@ std::span<const uint8_t> Packer::finished_block() const noexcept {
     return {vokGetData(&stream_), vokGetLength(&stream_)};
 }
 
-bool pack_text(std::string_view text, std::vector<uint8_t> &blocks, PackError &error) {
-    Packer packer;
+bool pack_text(std::string_view text, std::vector<uint8_t> &blocks, PackError &error, bool json) {
+    Packer packer(json);
     const auto take = [&](bool ok) {
         const std::span<const uint8_t> block = packer.finished_block();
         blocks.insert(blocks.end(), block.begin(), block.end());

@@ -1,6 +1,7 @@
-// `vok pack`: builds blocks from their text notation with the library's
-// writers, line by line.  A block ends at its "end" line, after which a new
-// header may start the next one; the last block may leave out its "end".
+// `vok pack`: builds blocks from their text notation, or from the JSON lines
+// of `vok dump --json`, line by line.  Each block starts as a copy of its
+// bare header and takes every item, as recorded, through vokxWriteItem.  A block ends at its "end"
+// line, after which a new header may start the next one; the last block may leave out its "end".
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "json_reader.hpp"
 #include "notation_parser.hpp"
 #include "vok32.h"
 
@@ -23,7 +25,7 @@ struct PackError {
 
 class Packer {
   public:
-    Packer() = default;
+    explicit Packer(bool json = false) : json_(json) {}
     Packer(const Packer &) = delete;
     Packer &operator=(const Packer &) = delete;
     ~Packer();
@@ -43,25 +45,27 @@ class Packer {
     std::span<const uint8_t> finished_block() const noexcept;
 
   private:
+    bool parse(std::string_view line, bool &has_item, Item &item, NotationError &error);
     bool write(const Item &item, size_t column);
     bool start_block(const Item &item, size_t column);
     bool close_block();
     void release_block();
-    uint16_t write_with_library(const Item &item, uint16_t &success);
     bool fail(size_t column, std::string message);
 
+    bool json_;
     NotationParser parser_;
+    JsonReader json_reader_;
     vokStream stream_{};
     bool created_ = false;  // a block is being written or waits to be taken
     bool finished_ = false; // ... and it is closed
     bool any_block_ = false;
     size_t line_ = 0;
-    std::vector<char> safe_filler_;
     PackError error_;
 };
 
 // Packs a whole text into its blocks, back to back; on failure error holds
 // the line and column.
-bool pack_text(std::string_view text, std::vector<uint8_t> &blocks, PackError &error);
+bool pack_text(std::string_view text, std::vector<uint8_t> &blocks, PackError &error,
+               bool json = false);
 
 } // namespace vok::tool

@@ -2,15 +2,48 @@
 
 #include <algorithm>
 
-#include "format/frame.hpp"
-#include "format/integer_item.hpp"
-#include "format/string_item.hpp"
-#include "format/tags.hpp"
+#include "tags.hpp"
 #include "wording.hpp"
 
-namespace fmt = vok::format;
-
 namespace vok::tool {
+
+namespace {
+
+// The smallest block: a header with a one-byte version and the end marker.
+const uint32_t kSmallestBlock = vokxFrameSize(0);
+
+void put_length(uint8_t *p, uint32_t length) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(length >> (24 - 8 * i));
+}
+
+// The tool's item for what vokxNextItem described; at is the item's bytes.
+Item item_of(const vokxItem &x, const uint8_t *at) {
+    Item item{};
+    if (x.kind == VOK_USER_MARK) {
+        item.kind = ItemKind::user_mark;
+        item.number = x.value;
+        return item;
+    }
+    const TagInfo *info = tag_info(x.kind);
+    item.kind = info->kind;
+    item.width = info->width;
+    if (item.kind == ItemKind::signed_int) {
+        // The reading folds magnitude and sign into one value; the notation
+        // keeps both as stored, the sign byte being the item's last.
+        item.extra = at[x.size - 1];
+        const auto reading = static_cast<uint32_t>(x.signed_value);
+        item.number = item.extra != 0 ? 0u - reading : reading;
+    } else if (x.text != nullptr) {
+        item.text = {reinterpret_cast<const char *>(x.text), x.length};
+        item.number = x.length;
+    } else {
+        item.number = x.value;
+    }
+    return item;
+}
+
+} // namespace
 
 StreamWalker::StreamWalker(const Block &block) : block_(block) { check_frame(); }
 
@@ -20,88 +53,101 @@ bool StreamWalker::stop(uint64_t offset, std::string message) {
     return false;
 }
 
-// Makes the bytes present readable as a block of their own: the end marker
-// in the spare byte after them, a length field that counts it.  The header
-// as read is kept for the listing.
-bool StreamWalker::supply_end_marker() {
-    if (block_.size >= UINT32_MAX) return stop(0, "the block is too large to be repaired");
-    end_supplied_ = true;
-    body_end_ = static_cast<uint32_t>(block_.size);
-    block_.bytes[body_end_] = VOK_END;
-    fmt::put_total_length(block_.bytes, body_end_ + 1);
+void StreamWalker::check_frame() {
+    if (block_.size < 4) {
+        stop(0, "only " + counted(block_.size, "byte") + ": too short for the length field");
+        return;
+    }
+    std::copy_n(block_.bytes, std::min(block_.size, sizeof header_bytes_), header_bytes_);
+    vokxInspect(block_.bytes, block_.size, &info_); // the length field, at least
+    declared_length_ = info_.length;
+    if (declared_length_ < kSmallestBlock) {
+        stop(0, "the length field says " + counted(declared_length_, "byte") +
+                    ", below the smallest stream of " + std::to_string(kSmallestBlock));
+        return;
+    }
+    length_ = declared_length_;
+    if (!check_end()) return;
+    if (vokxInspect(block_.bytes, length_, &info_) != VOK_OK) {
+        diagnose_header();
+        return;
+    }
+    open_block();
+}
+
+// The bytes the length field counts and the end marker: a block cut short
+// or without its end marker is given one after the bytes present.
+bool StreamWalker::check_end() {
+    if (length_ > block_.size) {
+        problems_.push_back({block_.offset, "the length field says " + counted(length_, "byte") +
+                                                " but the input ends after " +
+                                                counted(block_.size, "byte")});
+        return supply_end_marker(block_.size);
+    }
+    if (block_.bytes[length_ - 1] != VOK_END) {
+        problems_.push_back(
+            {block_.offset + length_ - 1,
+             "no end marker: the block's last byte is " + byte_text(block_.bytes[length_ - 1])});
+        return supply_end_marker(length_);
+    }
     return true;
 }
 
-void StreamWalker::check_frame() {
-    const size_t size = block_.size;
-    if (size < 4) {
-        stop(0, "only " + counted(size, "byte") + ": too short for the length field");
-        return;
-    }
-    std::copy_n(block_.bytes, std::min<size_t>(size, sizeof header_bytes_), header_bytes_);
-    declared_length_ = fmt::get_total_length(block_.bytes);
-    const uint32_t length = declared_length_;
-    if (length < fmt::kMinStreamLength) {
-        stop(0, "the length field says " + counted(length, "byte") +
-                    ", below the smallest stream of 9");
-        return;
-    }
-    body_end_ = length - 1;
-    if (length > size) {
-        problems_.push_back({block_.offset, "the length field says " + counted(length, "byte") +
-                                                " but the input ends after " +
-                                                counted(size, "byte")});
-        if (!supply_end_marker()) return;
-    } else if (block_.bytes[length - 1] != VOK_END) {
-        problems_.push_back(
-            {block_.offset + length - 1,
-             "no end marker: the block's last byte is " + byte_text(block_.bytes[length - 1])});
-        if (!supply_end_marker()) return;
-    }
-    check_header();
+// Makes the bytes present readable as a block of their own: the end marker
+// in the spare byte after them, a length field that counts it.
+bool StreamWalker::supply_end_marker(size_t present) {
+    if (present >= UINT32_MAX) return stop(0, "the block is too large to be repaired");
+    end_supplied_ = true;
+    length_ = static_cast<uint32_t>(present + 1);
+    block_.bytes[present] = VOK_END;
+    put_length(block_.bytes, length_);
+    return true;
 }
 
-void StreamWalker::check_header() {
+// Names what vokxInspect refused in a block that ends with an end marker,
+// in the order the opener checks it.
+void StreamWalker::diagnose_header() {
+    if (length_ < kSmallestBlock) {
+        stop(length_ - 1, "the header is cut short");
+        return;
+    }
     const uint8_t *bytes = block_.bytes;
-    if (body_end_ <= fmt::kVersionOffset) {
-        stop(body_end_, "the header is cut short");
+    switch (const uint16_t status = vokxOpen(&stream_, bytes, length_, bytes[kTypeOffset], 0)) {
+    case VOK_UNEXPECTED:
+        stop(kStartOffset,
+             "no start marker: " + byte_text(bytes[kStartOffset]) + " instead of 0xc8");
         return;
-    }
-    if (bytes[fmt::kStartOffset] != VOK_START) {
-        stop(fmt::kStartOffset,
-             "no start marker: " + byte_text(bytes[fmt::kStartOffset]) + " instead of 0xc8");
+    case VOK_BAD_VERSION:
+        stop(kVersionOffset,
+             "the version is not an unsigned item but " + byte_text(bytes[kVersionOffset]));
         return;
-    }
-    const unsigned width = fmt::unsigned_width(bytes[fmt::kVersionOffset]);
-    if (width == 0) {
-        stop(fmt::kVersionOffset,
-             "the version is not an unsigned item but " + byte_text(bytes[fmt::kVersionOffset]));
+    case VOK_INVALID_STREAM:
+        stop(kVersionOffset, "the version item runs past the end of the block");
         return;
+    default:
+        stop(0, "the frame is refused (" + std::string(vokxStatusName(status)) + ")");
     }
-    if (fmt::kVersionOffset + 1 + width > body_end_) {
-        stop(fmt::kVersionOffset, "the version item runs past the end of the block");
-        return;
-    }
-    open_block(width);
 }
 
-void StreamWalker::open_block(unsigned version_width) {
+void StreamWalker::open_block() {
     header_.kind = ItemKind::header;
-    header_.width = version_width;
-    header_.extra = block_.bytes[fmt::kTypeOffset];
-    first_body_ = fmt::get_version(block_.bytes, &header_.number);
-    const uint16_t status = vokOpenStream(&stream_, block_.bytes, header_.extra, header_.number);
+    header_.width = info_.body - kVersionOffset - 1; // the version item less its tag
+    header_.extra = info_.type;
+    header_.number = info_.version;
+    const uint16_t status = vokxOpen(&stream_, block_.bytes, length_, info_.type, info_.version);
     if (status != VOK_OK) {
-        stop(0, "the library refuses to open the block (status " + std::to_string(status) + ")");
+        stop(0,
+             "the library refuses to open the block (" + std::string(vokxStatusName(status)) + ")");
         return;
     }
+    next_offset_ = info_.body;
     phase_ = Phase::header;
 }
 
 bool StreamWalker::next(Entry &entry) {
     switch (phase_) {
     case Phase::header:
-        entry = {block_.offset, {header_bytes_, first_body_}, header_};
+        entry = {block_.offset, {header_bytes_, info_.body}, header_};
         phase_ = Phase::body;
         return true;
     case Phase::body:
@@ -112,103 +158,46 @@ bool StreamWalker::next(Entry &entry) {
 }
 
 bool StreamWalker::next_body_item(Entry &entry) {
-    const uint32_t offset = stream_.position;
-    if (offset == body_end_) {
-        phase_ = Phase::done;
-        if (end_supplied_) return false; // the frame problem already says why
+    vokxItem x{};
+    switch (vokxNextItem(&stream_, &x)) {
+    case VOK_OK: {
+        const uint8_t *at = block_.bytes + x.offset;
+        entry = {block_.offset + x.offset, {at, x.size}, item_of(x, at)};
+        next_offset_ = x.offset + x.size;
+        return true;
+    }
+    case VOK_END_OF_STREAM:
+        return end_marker(x.offset, entry);
+    default:
+        return bad_item(next_offset_);
+    }
+}
+
+// The block's own end marker ends the walk; one before it is a problem.  In
+// a repaired block the one that ends the bytes present is most likely the
+// real one, with a length field too large: the frame problem says so.
+bool StreamWalker::end_marker(uint32_t offset, Entry &entry) {
+    phase_ = Phase::done;
+    const uint32_t last = length_ - 1;
+    if (!end_supplied_ && offset == last) {
         entry = {block_.offset + offset, {block_.bytes + offset, 1}, Item{}};
         return true;
     }
-    const uint8_t tag = block_.bytes[offset];
-    if (tag == VOK_END) return end_marker_inside(offset);
-    if (tag == VOK_START) return stop(offset, "start marker inside the body");
-    if (tag > fmt::kLastTag)
-        return stop(offset, "byte " + byte_text(tag) + " cannot start an item");
-
-    Item item{};
-    const char *kind_name = nullptr;
-    if (!read_item(tag, item, kind_name)) {
-        if (kind_name == nullptr) return stop(offset, "unassigned tag " + byte_text(tag));
-        return stop(offset, std::string(kind_name) + " item runs past the end of the block");
-    }
-    entry = {block_.offset + offset, {block_.bytes + offset, stream_.position - offset}, item};
-    return true;
-}
-
-// An end marker before the block's last byte.  In a repaired block the one
-// that ends the bytes present is most likely the real one, with a length
-// field too large: the frame problem already says so.
-bool StreamWalker::end_marker_inside(uint32_t offset) {
-    const uint32_t last = end_supplied_ ? body_end_ - 1 : body_end_;
-    if (offset == last) {
-        phase_ = Phase::done;
-        return false;
-    }
-    const uint32_t following = (end_supplied_ ? body_end_ : body_end_ + 1) - offset - 1;
+    if (end_supplied_ && offset + 1 >= last) return false;
+    // Bytes of the block after this one; a supplied end marker is not among them.
+    const uint32_t following = last - offset - (end_supplied_ ? 1 : 0);
     return stop(offset, "end marker before the end of the block (" + counted(following, "byte") +
                             " follow)");
 }
 
-// Reads the item at the position with the reader of its kind.  On failure
-// kind_name names the kind (the item was truncated) or stays null (no item
-// starts with this tag).
-bool StreamWalker::read_item(uint8_t tag, Item &item, const char *&kind_name) {
-    const uint8_t *at = block_.bytes + stream_.position;
-    if (fmt::is_user_mark(tag)) {
-        item.kind = ItemKind::user_mark;
-        item.number = vokReadUserMark(&stream_);
-        return true;
-    }
-    if (tag == VOK_FLAG) {
-        kind_name = "flag";
-        item.kind = ItemKind::flag;
-        return vokReadFlag(&stream_, &item.number) == VOK_OK;
-    }
-    if (tag == VOK_PHRASE_MARK) {
-        kind_name = "phrase mark";
-        item.kind = ItemKind::phrase_mark;
-        uint8_t phrase = 0;
-        if (vokReadPhraseMark(&stream_, &phrase) != VOK_OK) return false;
-        item.number = phrase;
-        return true;
-    }
-    if (const unsigned width = fmt::unsigned_width(tag)) {
-        kind_name = "unsigned";
-        item.kind = ItemKind::unsigned_int;
-        item.width = width;
-        return vokReadUnsigned(&stream_, &item.number) == VOK_OK;
-    }
-    if (const unsigned width = fmt::signed_width(tag)) {
-        kind_name = "signed";
-        int32_t value = 0;
-        if (vokReadSigned(&stream_, &value) != VOK_OK) return false;
-        // The reader folds magnitude and sign into one value; the notation
-        // keeps both as stored.
-        item.kind = ItemKind::signed_int;
-        item.width = width;
-        item.number = fmt::load_be(at + 1, width);
-        item.extra = at[1 + width];
-        return true;
-    }
-    if (const unsigned width = fmt::length_width(tag)) {
-        kind_name = "string";
-        uint32_t length = 0;
-        if (vokGetStringSize(&stream_, &length) != VOK_OK) return false;
-        item.width = width;
-        item.number = length;
-        if (fmt::is_safe_tag(tag)) {
-            item.kind = ItemKind::safe_string;
-            char none = 0;
-            return vokReadString(&stream_, &none) == VOK_UNEXPECTED;
-        }
-        // The content is viewed in place rather than copied out with
-        // vokReadString, so a string of any size costs no memory.
-        item.kind = fmt::is_utf8_tag(tag) ? ItemKind::utf8_string : ItemKind::plain_string;
-        item.text = {reinterpret_cast<const char *>(at + 1 + width), length};
-        stream_.position += 1 + width + length;
-        return true;
-    }
-    return false;
+// Why vokxNextItem refused the item at offset.
+bool StreamWalker::bad_item(uint32_t offset) {
+    const uint8_t tag = block_.bytes[offset];
+    if (tag == VOK_START) return stop(offset, "start marker inside the body");
+    if (tag >= VOK_INVALID) return stop(offset, "byte " + byte_text(tag) + " cannot start an item");
+    const TagInfo *info = tag_info(tag);
+    if (info == nullptr) return stop(offset, "unassigned tag " + byte_text(tag));
+    return stop(offset, std::string(info->name) + " item runs past the end of the block");
 }
 
 } // namespace vok::tool

@@ -1,8 +1,9 @@
 // Walks one block, entry by entry: the header, each body item and the end
-// marker.  The frame (length field, end marker, start marker, version) is
-// checked first; the items are then read with the library's handle readers,
-// which refuse anything that runs past the block.  The walk stops at the
-// first malformed item and records why and where.  Offsets are the input's.
+// marker.  The frame is checked with vokxInspect, the block opened with
+// vokxOpen and the items walked with vokxNextItem, which never read past
+// the bytes present.  A block whose length field or end marker is wrong is
+// repaired in place so that its items can still be listed.  The walk stops
+// at the first problem and records why and where; offsets are the input's.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,7 @@
 
 #include "block_reader.hpp"
 #include "item.hpp"
-#include "vok32.h"
+#include "vok32x.h"
 
 namespace vok::tool {
 
@@ -30,16 +31,17 @@ struct Entry {
 class StreamWalker {
   public:
     // The block's bytes must outlive the walker and the entries it hands
-    // out.  A block whose frame is broken is repaired in place (its length
-    // field and the spare byte after it) so that its items can be listed.
+    // out; the walker may change them (see above).
     explicit StreamWalker(const Block &block);
+    StreamWalker(const StreamWalker &) = delete;
+    StreamWalker &operator=(const StreamWalker &) = delete;
 
     // The next entry, or false when the walk is over (at the end marker or at
     // a problem).
     bool next(Entry &entry);
 
-    // Everything found wrong so far, in the order found: a frame problem
-    // first, then the item at which the walk stopped.
+    // Everything found wrong, in the order found: a frame problem first,
+    // then the item at which the walk stopped.
     const std::vector<Problem> &problems() const noexcept { return problems_; }
 
     // The value of the length field (0 if the block is too short for one).
@@ -49,22 +51,24 @@ class StreamWalker {
     enum class Phase : uint8_t { header, body, done };
 
     void check_frame();
-    void check_header();
-    void open_block(unsigned version_width);
+    bool check_end();
+    bool supply_end_marker(size_t present);
+    void diagnose_header();
+    void open_block();
     bool next_body_item(Entry &entry);
-    bool read_item(uint8_t tag, Item &item, const char *&kind_name);
+    bool end_marker(uint32_t offset, Entry &entry);
+    bool bad_item(uint32_t offset);
     bool stop(uint64_t offset, std::string message);
-    bool supply_end_marker();
-    bool end_marker_inside(uint32_t offset);
 
     Block block_;
-    // The header as read, before any repair changed its length field.
-    uint8_t header_bytes_[16] = {};
-    uint32_t body_end_ = 0; // offset of the (real or supplied) end marker
-    bool end_supplied_ = false;
+    // The header as read, before a repair changed its length field.
+    uint8_t header_bytes_[VOK_MAX_FRAME_SIZE] = {};
     uint32_t declared_length_ = 0;
+    uint32_t length_ = 0; // of the block as walked, after any repair
+    bool end_supplied_ = false;
     Item header_{};
-    uint32_t first_body_ = 0;
+    vokxBlockInfo info_{};
+    uint32_t next_offset_ = 0; // where the next item starts
     vokStream stream_{};
     Phase phase_ = Phase::done;
     std::vector<Problem> problems_;
