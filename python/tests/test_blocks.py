@@ -1,0 +1,60 @@
+"""Sequences of blocks, and random streams compared with the tool's listing."""
+import io
+import random
+
+import pytest
+
+import vok32
+from conftest import listed, write
+
+SEQUENCE = [write(items, type, 65536) for type, items in enumerate(
+    ([], [("unsigned", 5)], [("unsigned", 300), ("unsigned", 70000)]), start=1)]
+JOINED = b"".join(SEQUENCE)  # blocks of 12, 14 and 20 bytes
+
+
+@pytest.mark.parametrize("source", [JOINED, bytearray(JOINED), memoryview(JOINED)], ids=repr)
+def test_blocks_of_bytes_and_files(source, tmp_path):
+    (tmp_path / "blocks").write_bytes(source)
+    with open(tmp_path / "blocks", "rb") as file:
+        assert list(vok32.blocks(file)) == SEQUENCE == list(vok32.blocks(source))
+    assert vok32.inspect(SEQUENCE[2]) == vok32.BlockInfo(20, 3, 65536, 11)
+    assert list(vok32.blocks(b"")) == []
+
+
+@pytest.mark.parametrize("damaged, status, offset", [
+    (JOINED[:-1], vok32.Status.NEED_MORE, 26),
+    (JOINED + b"\0\0\0", vok32.Status.NEED_MORE, 46),
+    (JOINED[:16] + b"\xc9" + JOINED[17:], vok32.Status.INVALID_STREAM, 12),
+    (JOINED + b"\0\0\0\x08", vok32.Status.INVALID_STREAM, 46),
+], ids=range(4))
+def test_blocks_stop_at_a_damaged_or_partial_block_naming_its_offset(damaged, status, offset):
+    taken = []
+    with pytest.raises(vok32.VokError) as raised:
+        for block in vok32.blocks(io.BytesIO(damaged)):
+            taken.append(block)
+    assert (raised.value.status, raised.value.offset) == (status, offset)
+    assert b"".join(taken) == JOINED[:offset]
+    with pytest.raises(vok32.VokError):
+        vok32.inspect(damaged[offset:])
+
+
+def random_stream(rng):
+    """Random items, with numbers and lengths near the width limits likely."""
+    edge = lambda: rng.choice((0, 255, 256, 65535, 65536, 2**31, 2**32 - 1)) + rng.randint(-1, 0)
+    text = lambda: bytes(rng.choices(b"az\0\x7f\xc3\xa9\xff", k=rng.choice((0, 3, 255, 300))))
+    writes = [
+        ("user_mark", lambda: rng.randrange(200)), ("phrase", lambda: rng.randrange(256)),
+        ("flag", lambda: rng.random() < 0.5), ("unsigned", lambda: max(edge(), 0)),
+        ("signed", lambda: rng.choice((1, -1)) * min(max(edge(), 0), 2**31 - 1)),
+        ("string", text), ("utf8", lambda: text().decode("latin-1")), ("utf8", text),
+        ("safe", text),
+    ]
+    items = [(method, value()) for method, value in rng.choices(writes, k=rng.randrange(12))]
+    return write(items, rng.randrange(256), max(edge(), 0))
+
+
+def test_random_streams_read_as_the_tool_lists_them():
+    rng = random.Random(15)
+    streams = [random_stream(rng) for _ in range(3000)]
+    for stream, items in zip(streams, listed(b"".join(streams)), strict=True):
+        assert [tuple(item) for item in vok32.Reader(stream)] == items

@@ -1,0 +1,88 @@
+"""Bad values, wrong reads and damaged blocks: a clear exception, never a crash."""
+from pathlib import Path
+
+import pytest
+
+import vok32
+from conftest import write
+from vok32 import Status, _native
+
+SAMPLE = [("phrase", 1), ("unsigned", 70000), ("string", b"ab\0"), ("safe", "abc"),
+          ("utf8", "é" * 100), ("signed", -300), ("flag", True), ("user_mark", 5)]
+
+
+@pytest.mark.parametrize("items, error", [
+    ([("user_mark", 200)], vok32.VokError), ([("user_mark", -1)], ValueError),
+    ([("phrase", 256)], ValueError), ([("unsigned", -1)], ValueError),
+    ([("unsigned", 2**32)], ValueError), ([("signed", 2**31)], ValueError),
+    ([("signed", -(2**31) - 1)], ValueError), ([("string", b"x" * 65536)], vok32.VokError),
+    ([("safe", "x" * 65536)], ValueError), ([("unsigned", 1.0)], TypeError),
+    ([("string", 5)], TypeError), ([("item", b"\xd4\x01")], vok32.VokError),
+    ([], ValueError),  # stream type 256
+])
+def test_values_out_of_range_are_refused(items, error):
+    with pytest.raises(error):
+        write(items, 3 if items else 256)
+
+
+def test_a_reader_of_another_kind_raises_and_does_not_move():
+    reader = vok32.Reader(write(SAMPLE), 3, 1)
+    for read in ("read_signed", "read_string", "read_utf8", "read_flag"):
+        with pytest.raises(vok32.VokError) as raised:
+            getattr(reader, read)()
+        status = Status.UNEXPECTED if read == "read_flag" else Status.WRONG_TYPE
+        error = raised.value
+        assert (error.status, error.name, error.offset, reader.position) == (
+            status, "VOK_" + status.name, 8, 8)
+    assert [reader.read_phrase(), reader.read_unsigned(), reader.read_string()] == [1, 70000, b"ab\0"]
+    with pytest.raises(vok32.VokError, match="UNEXPECTED"):
+        reader.read_string()  # a safe string has no content
+    assert reader.skip_phrase() == vok32.Kind.USER_MARK and reader.read_user_mark() == 5
+    with pytest.raises(vok32.VokError, match="END_OF_STREAM"):
+        reader.read_user_mark()
+
+
+def test_versions_and_headers_on_opening_and_writers_ended_once():
+    block = write(SAMPLE)
+    assert vok32.Reader(block, 3, 2).version_status == Status.OLDER_VERSION
+    assert vok32.Reader(bytearray(block), 3, 0).version_status == Status.NEWER_VERSION
+    with pytest.raises(vok32.VokError, match="WRONG_STREAM_TYPE"):
+        vok32.Reader(memoryview(block), 4, 1)
+    with pytest.raises(TypeError):
+        vok32.Reader("text", 3, 1)
+    with vok32.Writer(1, 1) as abandoned:
+        abandoned.string(b"kept\0nowhere")
+    with pytest.raises(vok32.VokError, match="NOT_ACTIVE"):
+        abandoned.finish()
+
+
+def walk(data):
+    """Everything a reader offers, on any bytes: VokError is the only way out."""
+    try:
+        reader = vok32.Reader(data, 3, 1)
+        list(reader)
+        reader.reset()
+        for read in ("skip_phrase", "read_phrase", "read_unsigned", "read_string",
+                     "read_utf8", "read_signed", "read_flag", "read_user_mark"):
+            getattr(reader, read)()
+    except vok32.VokError as error:
+        return error.status
+
+
+def test_every_truncation_and_damaged_byte_gives_a_status():
+    block = write(SAMPLE)
+    for at in range(len(block)):
+        assert walk(block[:at]) == Status.INVALID_STREAM
+        for byte in (0x00, 0x09, 0x7F, 0xC8, 0xC9, 0xE1, 0xE8, 0xFF):
+            walk(block[:at] + bytes([byte]) + block[at + 1 :])
+
+
+def test_libraries_are_taken_from_the_first_place_holding_both(tmp_path):
+    found, names = Path(_native.loaded_from), _native.library_names()
+    if not found.is_dir():
+        pytest.skip("the libraries came from the system loader")
+    (tmp_path / names[0]).write_bytes(b"only one of the two")
+    assert _native.load_libraries(str(tmp_path), str(found), names)[2] == str(found)
+    with pytest.raises(ImportError) as raised:
+        _native.load_libraries(str(found), str(tmp_path), ("libnone.so.1", names[1]))
+    assert all(place in str(raised.value) for place in (str(found), str(tmp_path), "system loader"))

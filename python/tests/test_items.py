@@ -1,0 +1,57 @@
+"""Every item kind and width, written and read by Python and by the C side."""
+import re
+from pathlib import Path
+
+import pytest
+
+import vok32
+from conftest import listed, vok, write
+from vok32 import Kind
+
+LONG = "x" * 65535
+CASES = [  # writer method, argument, kind, value read back
+    ("user_mark", 0, Kind.USER_MARK, 0), ("user_mark", 199, Kind.USER_MARK, 199),
+    ("phrase", 255, Kind.PHRASE_MARK, 255),
+    ("flag", "yes", Kind.FLAG, True), ("flag", 0, Kind.FLAG, False),
+    ("unsigned", 255, Kind.UNSIGNED_1, 255), ("unsigned", 65535, Kind.UNSIGNED_2, 65535),
+    ("unsigned", 2**32 - 1, Kind.UNSIGNED_4, 2**32 - 1),
+    ("signed", -255, Kind.SIGNED_1, -255), ("signed", 256, Kind.SIGNED_2, 256),
+    ("signed", -65536, Kind.SIGNED_4, -65536), ("signed", -(2**31), Kind.SIGNED_4, -(2**31)),
+    ("string", b"", Kind.STRING_1, b""), ("string", b"a\0b\0", Kind.STRING_1, b"a\0b\0"),
+    ("string", "é" * 128, Kind.STRING_2, "é".encode() * 128),
+    ("string", LONG, Kind.STRING_2, LONG.encode()),
+    ("utf8", "Grüße\0", Kind.UTF8_1, "Grüße\0"), ("utf8", b"\xff\xfe", Kind.UTF8_1, "\udcff\udcfe"),
+    ("utf8", "\udcff" * 300, Kind.UTF8_2, "\udcff" * 300), ("utf8", LONG + "y", Kind.UTF8_4, LONG + "y"),
+    ("safe", "abc", Kind.SAFE_1, 3), ("safe", b"\0" * 256, Kind.SAFE_2, 256),
+]
+BLOCK = write([case[:2] for case in CASES], 7, 70000)
+
+
+def test_every_kind_and_width_reads_back_in_python_and_in_the_tool():
+    assert vok("check", "-", data=BLOCK).startswith(b"ok: 22 items")
+    assert vok("pack", data=vok("dump", "-", data=BLOCK)) == BLOCK
+    items = list(vok32.Reader(BLOCK, 7, 70000))
+    assert [tuple(item) for item in items] == listed(BLOCK)[0]
+    reader = vok32.Reader(BLOCK)  # and by kind: there is no typed reader of safe strings
+    for (method, _, kind, value), item in zip(CASES, items, strict=True):
+        assert (item.kind, item.value) == (kind, value) and reader.peek() == kind
+        assert getattr(reader, "read_" + method, lambda: next(reader).value)() == value
+    assert reader.peek() == Kind.END and list(reader) == []
+
+
+def test_items_the_writers_never_choose_read_back_and_copy_faithfully():
+    notation = b'stream type 1 version:32 0\nu:32 7\ns:16 -5 sign=2\nflag 7\nstr:16 ""\nutf8:32 "a"'
+    block = vok("pack", data=notation)
+    items = list(vok32.Reader(block, 1, 0))
+    assert [tuple(item) for item in items] == listed(block)[0] and items[2].value == 7
+    with vok32.Writer(1, 0) as writer:
+        for item in items:
+            writer.item(block[item.offset : item.offset + item.size])
+        assert writer.finish()[8:] == block[11:]  # the bodies: the headers differ
+
+
+def test_readme_example_runs():
+    readme = Path(__file__).resolve().parents[2] / "README.md"
+    if not readme.exists():
+        pytest.skip("run from outside the source tree")
+    exec(re.search(r"## Python.*?```python\n(.*?)```", readme.read_text(), re.S).group(1), {})

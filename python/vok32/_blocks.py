@@ -1,0 +1,97 @@
+"""Framing: the header of one block, and the blocks of a byte sequence."""
+
+from __future__ import annotations
+
+import ctypes
+import io
+from typing import BinaryIO, Iterator, NamedTuple, Union
+
+from . import _native
+from ._codes import Status, VokError
+
+Bytes = Union[bytes, bytearray, memoryview]
+
+# Files are read in pieces of at most this size, so that a corrupted length
+# field costs no more memory than the file really holds.
+_CHUNK = 1 << 20
+
+
+class BlockInfo(NamedTuple):
+    length: int  # total bytes of the block, as its length field says
+    type: int  # stream type
+    version: int
+    body: int  # offset of the first item
+
+
+def as_block(data: Bytes) -> bytes:
+    """Immutable bytes of a bytes-like argument.  The libraries then read
+    memory that nothing can change or free while they use it."""
+    if isinstance(data, bytes):
+        return data
+    if isinstance(data, (bytearray, memoryview)):
+        return bytes(data)
+    raise TypeError(f"expected bytes, bytearray or memoryview, not {type(data).__name__}")
+
+
+def _inspect(buffer: bytearray, info: _native.VokxBlockInfo) -> int:
+    view = (ctypes.c_char * len(buffer)).from_buffer(buffer)
+    try:
+        return int(_native.vokxInspect(view, len(buffer), ctypes.addressof(info)))
+    finally:
+        del view  # lets the buffer grow again
+
+
+def inspect(data: Bytes) -> BlockInfo:
+    """The frame of the block at the start of data.
+
+    Raises VokError: NEED_MORE when data is shorter than the block (or than
+    its length field), INVALID_STREAM when it can never be a block."""
+    raw = as_block(data)
+    info = _native.VokxBlockInfo()
+    status = _native.vokxInspect(raw, len(raw), ctypes.addressof(info))
+    if status:
+        raise VokError(status, 0)
+    return BlockInfo(info.length, info.type, info.version, info.body)
+
+
+def _read(file: BinaryIO, count: int) -> bytes:
+    data = file.read(count)
+    if data is None:  # a non-blocking file with nothing there yet
+        return b""
+    if not isinstance(data, (bytes, bytearray)):
+        raise TypeError("blocks() needs bytes or a file opened in binary mode")
+    return data
+
+
+def _next_block(file: BinaryIO, offset: int) -> Union[bytes, None]:
+    """The next whole block of file, or None at its end; offset is where the
+    block starts, for the error."""
+    buffer = bytearray(_read(file, 4))
+    if not buffer:
+        return None
+    info = _native.VokxBlockInfo()
+    status = _inspect(buffer, info)
+    while status == Status.NEED_MORE:
+        wanted = max(info.length, 4) - len(buffer)
+        more = _read(file, min(wanted, _CHUNK))
+        if not more:
+            break
+        buffer += more
+        status = _inspect(buffer, info)
+    if status:
+        raise VokError(status, offset)
+    return bytes(buffer)
+
+
+def blocks(source: Union[Bytes, BinaryIO]) -> Iterator[bytes]:
+    """Each block of a sequence of blocks stored back to back, as bytes.
+
+    source is bytes-like or a file opened in binary mode (read as the
+    blocks are taken).  Raises VokError naming the offset of a block that is
+    invalid (INVALID_STREAM) or cut short at the end (NEED_MORE), after
+    yielding the blocks before it."""
+    file = source if hasattr(source, "read") else io.BytesIO(as_block(source))  # type: ignore[arg-type]
+    offset = 0
+    while (block := _next_block(file, offset)) is not None:  # type: ignore[arg-type]
+        yield block
+        offset += len(block)

@@ -1,0 +1,171 @@
+"""Reading a block: item by item through vok32x, or by kind through vok32."""
+
+from __future__ import annotations
+
+import ctypes
+import struct
+from typing import NamedTuple, Optional, Union
+
+from . import _native
+from ._blocks import Bytes, as_block, inspect
+from ._codes import Kind, Status, VokError, checked_int
+
+
+class Item(NamedTuple):
+    """One item: its kind, value, and where it stands in the block.
+
+    value is an int for marks, phrases, flags (the stored byte) and numbers,
+    bytes for a plain string, str for a UTF-8 string (decoded with
+    errors="surrogateescape", so encoding it the same way gives back the
+    stored bytes), and the recorded length for a safe string."""
+
+    kind: Union[Kind, int]
+    value: Union[int, bytes, str]
+    offset: int
+    size: int
+
+
+# Item's own constructor is a Python function; this skips it.
+_new_item = tuple.__new__
+_UTF8_KINDS = frozenset((Kind.UTF8_1, Kind.UTF8_2, Kind.UTF8_4))
+_SAFE_KINDS = frozenset((Kind.SAFE_1, Kind.SAFE_2))
+
+# Where an item's value comes from, by kind: the unsigned field, the signed
+# one, the bytes in place, or those bytes decoded.
+_UNSIGNED, _SIGNED, _BYTES, _TEXT = range(4)
+_VALUE_FROM = [_UNSIGNED] * 256
+for _kind in (Kind.SIGNED_1, Kind.SIGNED_2, Kind.SIGNED_4):
+    _VALUE_FROM[_kind] = _SIGNED
+for _kind in (Kind.STRING_1, Kind.STRING_2):
+    _VALUE_FROM[_kind] = _BYTES
+for _kind in _UTF8_KINDS:
+    _VALUE_FROM[_kind] = _TEXT
+_KINDS: list[Union[Kind, int]] = list(range(256))
+for _kind in Kind:
+    _KINDS[_kind] = _kind
+
+# The fields of vokxItem in their order, aligned as the platform's C does.
+_ITEM_LAYOUT = struct.Struct("@BIIIiPI")
+
+
+class Reader:
+    """Reads one block of the given stream type and version.
+
+    Without stream_type or version the block's own is taken.  A block of an
+    older or newer version opens (version_status says which); anything else
+    raises VokError.  Iterating yields the items from the current position
+    on; the typed readers take one item of their kind and raise VokError,
+    without moving, on anything else.  The data is copied unless it is bytes.
+    A reader is used by one thread at a time; several may read one block.
+    """
+
+    version_status: Status
+
+    def __init__(
+        self, data: Bytes, stream_type: Optional[int] = None, version: Optional[int] = None
+    ) -> None:
+        self._data = as_block(data)
+        if stream_type is None or version is None:
+            info = inspect(self._data)
+            stream_type = info.type if stream_type is None else stream_type
+            version = info.version if version is None else version
+        stream_type = checked_int(stream_type, 0, 255, "stream type")
+        version = checked_int(version, 0, 0xFFFFFFFF, "version")
+        self._handle = _native.VokStream()
+        self._ref = ctypes.addressof(self._handle)
+        status = _native.vokxOpen(self._ref, self._data, len(self._data), stream_type, version)
+        if status not in (Status.OK, Status.OLDER_VERSION, Status.NEWER_VERSION):
+            raise VokError(status, self._handle.position)
+        self.version_status = Status(status)
+        self._item = _native.VokxItem()
+        self._item_ref = ctypes.addressof(self._item)
+        self._item_fields = memoryview(self._item).cast("B")  # type: ignore[arg-type]
+        self._number = ctypes.c_uint32()
+        self._number_ref = ctypes.addressof(self._number)
+
+    @property
+    def position(self) -> int:
+        """Offset in the block of the next item."""
+        return int(self._handle.position)
+
+    def reset(self) -> None:
+        """Goes back to the first item."""
+        self._check(_native.vokReset(self._ref))
+
+    def peek(self) -> Union[Kind, int]:
+        """The kind of the next item, without moving: Kind.END at the end,
+        Kind.INVALID where no item can start."""
+        return _KINDS[_native.vokPeek(self._ref)]
+
+    def __iter__(self) -> Reader:
+        return self
+
+    def __next__(self) -> Item:
+        status = _native.vokxNextItem(self._ref, self._item_ref)
+        if status:
+            if status == Status.END_OF_STREAM:
+                raise StopIteration
+            raise VokError(status, self._handle.position)
+        # One unpacking of the whole record costs less than reading its
+        # fields one by one through ctypes.
+        kind, offset, size, value, signed, text, length = _ITEM_LAYOUT.unpack_from(
+            self._item_fields
+        )
+        source = _VALUE_FROM[kind]
+        if source == _SIGNED:
+            value = signed
+        elif source != _UNSIGNED:
+            value = ctypes.string_at(text, length) if length else b""
+            if source == _TEXT:
+                value = value.decode("utf-8", "surrogateescape")
+        return _new_item(Item, (_KINDS[kind], value, offset, size))
+
+    def _check(self, status: int) -> None:
+        if status:
+            raise VokError(status, self._handle.position)
+
+    def read_user_mark(self) -> int:
+        self._check(_native.vokCanRead(self._ref))
+        return int(_native.vokReadUserMark(self._ref))
+
+    def read_phrase(self) -> int:
+        identifier = ctypes.c_uint8()
+        self._check(_native.vokReadPhraseMark(self._ref, ctypes.addressof(identifier)))
+        return identifier.value
+
+    def read_flag(self) -> bool:
+        """True for any non-zero stored byte (iterating gives the byte itself)."""
+        self._check(_native.vokReadFlag(self._ref, self._number_ref))
+        return self._number.value != 0
+
+    def read_unsigned(self) -> int:
+        self._check(_native.vokReadUnsigned(self._ref, self._number_ref))
+        return self._number.value
+
+    def read_signed(self) -> int:
+        value = ctypes.c_int32()
+        self._check(_native.vokReadSigned(self._ref, ctypes.addressof(value)))
+        return value.value
+
+    def read_string(self) -> bytes:
+        """The content of a plain or UTF-8 string, zero bytes included.  A
+        safe string, which has none, raises VokError UNEXPECTED."""
+        self._check(_native.vokGetStringSize(self._ref, self._number_ref))
+        if _native.vokPeek(self._ref) in _SAFE_KINDS:
+            raise VokError(Status.UNEXPECTED, self._handle.position)
+        length = self._number.value
+        buffer = ctypes.create_string_buffer(length + 1)
+        self._check(_native.vokReadString(self._ref, buffer))
+        return buffer.raw[:length]
+
+    def read_utf8(self) -> str:
+        """A UTF-8 string, decoded with errors="surrogateescape"."""
+        if _native.vokPeek(self._ref) not in _UTF8_KINDS:
+            raise VokError(Status.WRONG_TYPE, self._handle.position)
+        return self.read_string().decode("utf-8", "surrogateescape")
+
+    def skip_phrase(self) -> Union[Kind, int]:
+        """Passes over the rest of the phrase and returns what it stopped at:
+        Kind.PHRASE_MARK or Kind.END (not consumed), Kind.USER_MARK, or
+        Kind.INVALID for an item it cannot pass."""
+        return _KINDS[_native.vokSkipPhrase(self._ref)]
