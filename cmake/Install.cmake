@@ -7,11 +7,6 @@ include(CMakePackageConfigHelpers)
 set(VOK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vok32)
 set(VOK_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-set(vok_installed_libraries vok32)
-if(TARGET QVRCore)
-  list(APPEND vok_installed_libraries QVRCore)
-endif()
-
 # Installed binaries find their neighbours relative to themselves, so an
 # installation works from any prefix without LD_LIBRARY_PATH: libvok32 loads
 # libQVRCore from its own directory, the tool loads both from the library
@@ -24,7 +19,7 @@ if(NOT WIN32 AND NOT APPLE)
   endif()
 endif()
 
-install(TARGETS ${vok_installed_libraries}
+install(TARGETS vok32 QVRCore
   EXPORT vok32Targets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
@@ -35,10 +30,8 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/include/vok32.hpp
   ${PROJECT_BINARY_DIR}/include/vok32_version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
-if(TARGET QVRCore)
-  install(FILES ${PROJECT_SOURCE_DIR}/qvrcore/include/qvrcore.h
-    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
-endif()
+install(FILES ${PROJECT_SOURCE_DIR}/qvrcore/include/qvrcore.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 
 if(TARGET vok)
   install(TARGETS vok RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
@@ -70,9 +63,6 @@ foreach(dir LIBDIR INCLUDEDIR)
     set(VOK_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
   endif()
 endforeach()
-if(TARGET QVRCore)
-  set(VOK_PC_LIBS_PRIVATE "-lQVRCore")
-endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/vok32.pc.in ${PROJECT_BINARY_DIR}/vok32.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/vok32.pc
   DESTINATION ${VOK_INSTALL_PKGCONFIGDIR} COMPONENT Development)

@@ -18,12 +18,6 @@ template <typename T> inline T to_big_endian(T value) noexcept {
 }
 } // namespace detail
 
-inline uint16_t load_be16(const uint8_t *p) noexcept {
-    uint16_t raw;
-    std::memcpy(&raw, p, sizeof raw);
-    return detail::to_big_endian(raw);
-}
-
 inline uint32_t load_be32(const uint8_t *p) noexcept {
     uint32_t raw;
     std::memcpy(&raw, p, sizeof raw);
