@@ -5,7 +5,6 @@
 #include "growth.hpp"
 #include "handle_state.hpp"
 #include "opening.hpp"
-#include "reading.hpp"
 
 namespace fmt = vok::format;
 using namespace vok::stream;
@@ -46,13 +45,13 @@ uint16_t vokOpenStream(vokStream *stream, const uint8_t *block, uint8_t type, ui
 uint16_t vokReset(vokStream *stream) {
     if (stream->active == 0 || stream->data == nullptr) return VOK_INVALID;
     stream->position = fmt::kVersionOffset;
-    const unsigned width = fmt::unsigned_width(stream->data[fmt::kVersionOffset]);
-    if (width == 0) return VOK_INVALID_STREAM;
-    // A stream being written always holds its whole header; an opened one
-    // must hold the version item before its end marker.
-    if (is_readable(stream) && window_of(stream).body_left(fmt::kVersionOffset) < 1 + width)
-        return VOK_INVALID_STREAM;
-    stream->position = fmt::kVersionOffset + 1 + width;
+    const uint32_t body = fmt::body_start(stream->data);
+    if (body == 0) return VOK_INVALID_STREAM;
+    // A stream being written (length bytes zero) always holds its whole
+    // header; an opened one must hold the version item before its end marker.
+    const uint32_t total = fmt::get_total_length(stream->data);
+    if (total != 0 && !fmt::version_fits(body, total)) return VOK_INVALID_STREAM;
+    stream->position = body;
     return VOK_OK;
 }
 

@@ -65,13 +65,11 @@ uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, uint8_t ty
 uint16_t vokAppendStream(vokStream *destination, const vokStream *source) {
     if (!is_writable(destination)) return VOK_NOT_ACTIVE;
     if (source->active != 0) return VOK_STILL_ACTIVE;
-    if (source->data == nullptr || source->position < fmt::kMinStreamLength ||
-        source->data[fmt::kStartOffset] != VOK_START || !closed_frame_intact(source))
+    if (!closed_frame_intact(source) || source->data[fmt::kStartOffset] != VOK_START)
         return VOK_INVALID_STREAM;
     const uint32_t total = source->position;
-    uint32_t version = 0;
-    const uint32_t body = fmt::get_version(source->data, &version);
-    if (body == 0 || body > total - fmt::kEndMarkerSize) return VOK_INVALID_STREAM;
+    const uint32_t body = fmt::body_start(source->data);
+    if (body == 0 || !fmt::version_fits(body, total)) return VOK_INVALID_STREAM;
     // The need counts the body plus one byte, as the end marker would.
     if (const uint16_t status = reserve(destination, uint64_t{total} - body)) return status;
     const uint32_t length = total - fmt::kEndMarkerSize - body;
