@@ -289,11 +289,6 @@ template <class T> constexpr void check_integer_argument() noexcept {
                                   "std::uint32_t explicitly");
 }
 
-/* Bytes of a number or length field: 1 up to 255, 2 up to 65,535, else 4. */
-constexpr std::size_t field_size(std::uint64_t value) noexcept {
-    return value <= 0xFFu ? 1 : value <= 0xFFFFu ? 2 : 4;
-}
-
 } // namespace detail
 
 template <class T, detail::if_integer<T> = 0> constexpr std::size_t encoded_size(T value) noexcept {
@@ -302,9 +297,9 @@ template <class T, detail::if_integer<T> = 0> constexpr std::size_t encoded_size
         const auto signed_value = static_cast<std::int32_t>(value);
         const auto magnitude = signed_value < 0 ? 0u - static_cast<std::uint32_t>(signed_value)
                                                 : static_cast<std::uint32_t>(signed_value);
-        return 1 + detail::field_size(magnitude) + 1; // tag, magnitude, sign byte
+        return 1 + VOK_FIELD_SIZE(magnitude) + 1; // tag, magnitude, sign byte
     } else {
-        return 1 + detail::field_size(value);
+        return 1 + VOK_FIELD_SIZE(value);
     }
 }
 constexpr std::size_t encoded_size(user_mark) noexcept { return 1; }
@@ -313,11 +308,11 @@ constexpr std::size_t encoded_size(flag) noexcept { return 2; }
 
 /* A plain (at most 65,535 bytes) or UTF-8 string of the given length. */
 constexpr std::size_t encoded_size_string(std::size_t length) noexcept {
-    return 1 + detail::field_size(length) + length;
+    return 1 + VOK_FIELD_SIZE(length) + length;
 }
 /* A safe string stores its tag and length field only. */
 constexpr std::size_t encoded_size_safe(std::size_t length) noexcept {
-    return 1 + detail::field_size(length);
+    return 1 + VOK_FIELD_SIZE(length);
 }
 /* Everything around the items: length field, start marker, stream type,
  * version item and end marker (at most VOK_MAX_FRAME_SIZE). */

@@ -15,9 +15,7 @@ inline constexpr uint32_t kMaxSignedItemSize = 6;
 inline constexpr uint32_t kFlagItemSize = 2;
 
 // Width in bytes (1, 2 or 4) of the narrowest field that holds value.
-constexpr unsigned field_width(uint32_t value) noexcept {
-    return 1u << ((value > 0xFFu) + (value > 0xFFFFu));
-}
+constexpr unsigned field_width(uint32_t value) noexcept { return VOK_FIELD_SIZE(value); }
 
 // Stores value as a field of the given width; returns the byte after it.
 inline uint8_t *put_field(uint8_t *p, uint32_t value, unsigned width) noexcept {
