@@ -89,33 +89,24 @@ uint16_t vokGetStringSize(const vokStream *stream, uint32_t *size) {
     ReadWindow w{};
     uint8_t tag = 0;
     if (const uint16_t status = begin_read(stream, &w, &tag)) return status;
-    const unsigned width = fmt::length_width(tag);
-    if (width == 0) {
+    if (!fmt::is_string_tag(tag)) {
         *size = 0;
         return VOK_WRONG_TYPE;
     }
-    if (w.item_size(stream->position) == 0) return VOK_INVALID_STREAM;
-    *size = fmt::get_string_length(w.data + stream->position, width);
+    const fmt::ItemExtent item = w.extent(stream->position);
+    if (item.kind != fmt::Extent::ok) return VOK_INVALID_STREAM;
+    *size = item.length;
     return VOK_OK;
 }
 
 uint16_t vokReadString(vokStream *stream, char *buffer) {
-    ReadWindow w{};
-    uint8_t tag = 0;
-    if (const uint16_t status = begin_read(stream, &w, &tag)) return status;
-    const unsigned width = fmt::length_width(tag);
-    if (width == 0) {
-        ++stream->position; // the tag is consumed even when it is refused
-        return VOK_WRONG_TYPE;
-    }
-    if (w.item_size(stream->position) == 0) return VOK_INVALID_STREAM;
-    const uint8_t *item = w.data + stream->position;
-    const uint32_t length = fmt::get_string_length(item, width);
-    stream->position += 1 + width;
-    if (fmt::is_safe_tag(tag)) return VOK_UNEXPECTED;
-    std::memcpy(buffer, item + 1 + width, length);
-    buffer[length] = '\0';
-    stream->position += length;
+    StringAt item{};
+    if (const uint16_t status = begin_string_read<fmt::is_string_tag>(stream, &item)) return status;
+    stream->position += item.head;
+    if (fmt::is_safe_tag(item.tag)) return VOK_UNEXPECTED;
+    std::memcpy(buffer, item.content, item.length);
+    buffer[item.length] = '\0';
+    stream->position += item.length;
     return VOK_OK;
 }
 
