@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "big_endian.hpp"
+#include "performance.hpp"
 #include "tags.hpp"
 
 namespace vok::format {
@@ -22,12 +22,6 @@ inline uint8_t *put_field(uint8_t *p, uint32_t value, unsigned width) noexcept {
     store_be(p, value, width);
     return p + width;
 }
-
-// Tags of a width (1, 2 or 4), looked up rather than chosen by branches.
-inline constexpr uint8_t kUnsignedTags[5] = {0, VOK_UNSIGNED_1, VOK_UNSIGNED_2, 0, VOK_UNSIGNED_4};
-inline constexpr uint8_t kSignedTags[5] = {0, VOK_SIGNED_1, VOK_SIGNED_2, 0, VOK_SIGNED_4};
-constexpr uint8_t unsigned_tag(unsigned width) noexcept { return kUnsignedTags[width]; }
-constexpr uint8_t signed_tag(unsigned width) noexcept { return kSignedTags[width]; }
 
 // Width of the value field behind an unsigned tag, or 0 for any other byte.
 constexpr unsigned unsigned_width(uint8_t tag) noexcept {
@@ -61,14 +55,6 @@ constexpr unsigned signed_width(uint8_t tag) noexcept {
 constexpr uint32_t magnitude_of(int32_t value) noexcept {
     const uint32_t bits = static_cast<uint32_t>(value);
     return value < 0 ? 0u - bits : bits;
-}
-
-// Any non-zero sign byte negates the magnitude (32-bit wrap-around).
-// Negates through a mask rather than a branch, which signs in real data would
-// mispredict half the time.
-constexpr int32_t apply_sign(uint32_t magnitude, uint8_t sign) noexcept {
-    const uint32_t mask = 0u - uint32_t{sign != 0};
-    return static_cast<int32_t>((magnitude ^ mask) - mask);
 }
 
 // Encoders: write the whole item at p and return the byte after it.

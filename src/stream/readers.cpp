@@ -11,6 +11,15 @@ using namespace vok::stream;
 
 namespace {
 
+// vokPeek's work, called directly by vokCanRead as well: an exported function
+// would be reached through the symbol table.
+uint8_t peek_type(const vokStream *s) {
+    if (!is_readable(s)) return VOK_INVALID;
+    const ReadWindow w = window_of(s);
+    if (!w.has_byte(s->position)) return VOK_INVALID;
+    return fmt::type_code(w.data[s->position]);
+}
+
 // Reads a two-byte item (tag, byte) such as a flag or a phrase mark.
 template <typename T> uint16_t read_tagged_byte(vokStream *s, uint8_t expected, T *out) {
     ReadWindow w{};
@@ -44,15 +53,10 @@ uint16_t read_integer(vokStream *s, T *out, uint32_t fixed) {
 
 extern "C" {
 
-uint8_t vokPeek(const vokStream *stream) {
-    if (!is_readable(stream)) return VOK_INVALID;
-    const ReadWindow w = window_of(stream);
-    if (!w.has_byte(stream->position)) return VOK_INVALID;
-    return fmt::type_code(w.data[stream->position]);
-}
+uint8_t vokPeek(const vokStream *stream) { return peek_type(stream); }
 
 uint16_t vokCanRead(const vokStream *stream) {
-    switch (vokPeek(stream)) {
+    switch (peek_type(stream)) {
     case VOK_USER_MARK:
         return VOK_OK;
     case VOK_END:
