@@ -9,9 +9,7 @@
 
 namespace fmt = vok::format;
 
-extern "C" {
-
-uint16_t vokReadI18NString(vokStream *stream, i18nString string, int32_t *status) {
+VOK_API uint16_t vokReadI18NString(vokStream *stream, i18nString string, int32_t *status) {
     vok::stream::StringAt item{};
     if (const uint16_t refused = vok::stream::begin_string_read<fmt::is_utf8_tag>(stream, &item))
         return refused;
@@ -20,7 +18,7 @@ uint16_t vokReadI18NString(vokStream *stream, i18nString string, int32_t *status
     return result;
 }
 
-uint16_t vokDecodeI18NString(uint8_t **cursor, i18nString string, int32_t *status) {
+VOK_API uint16_t vokDecodeI18NString(uint8_t **cursor, i18nString string, int32_t *status) {
     uint8_t *item = *cursor;
     if (!fmt::is_utf8_tag(item[0])) return VOK_WRONG_TYPE;
 
@@ -31,5 +29,3 @@ uint16_t vokDecodeI18NString(uint8_t **cursor, i18nString string, int32_t *statu
     *cursor = content + length;
     return result;
 }
-
-} // extern "C"

@@ -51,11 +51,9 @@ uint16_t read_integer(vokStream *s, T *out, uint32_t fixed) {
 
 } // namespace
 
-extern "C" {
+VOK_API uint8_t vokPeek(const vokStream *stream) { return peek_type(stream); }
 
-uint8_t vokPeek(const vokStream *stream) { return peek_type(stream); }
-
-uint16_t vokCanRead(const vokStream *stream) {
+VOK_API uint16_t vokCanRead(const vokStream *stream) {
     switch (peek_type(stream)) {
     case VOK_USER_MARK:
         return VOK_OK;
@@ -66,30 +64,30 @@ uint16_t vokCanRead(const vokStream *stream) {
     }
 }
 
-uint8_t vokReadUserMark(vokStream *stream) {
+VOK_API uint8_t vokReadUserMark(vokStream *stream) {
     if (!is_readable(stream)) return VOK_INVALID;
     const ReadWindow w = window_of(stream);
     if (!w.has_byte(stream->position)) return VOK_INVALID;
     return w.data[stream->position++];
 }
 
-uint16_t vokReadPhraseMark(vokStream *stream, uint8_t *phrase) {
+VOK_API uint16_t vokReadPhraseMark(vokStream *stream, uint8_t *phrase) {
     return read_tagged_byte(stream, VOK_PHRASE_MARK, phrase);
 }
 
-uint16_t vokReadFlag(vokStream *stream, uint32_t *flag) {
+VOK_API uint16_t vokReadFlag(vokStream *stream, uint32_t *flag) {
     return read_tagged_byte(stream, VOK_FLAG, flag);
 }
 
-uint16_t vokReadSigned(vokStream *stream, int32_t *value) {
+VOK_API uint16_t vokReadSigned(vokStream *stream, int32_t *value) {
     return read_integer<fmt::signed_width, fmt::get_signed>(stream, value, 2);
 }
 
-uint16_t vokReadUnsigned(vokStream *stream, uint32_t *value) {
+VOK_API uint16_t vokReadUnsigned(vokStream *stream, uint32_t *value) {
     return read_integer<fmt::unsigned_width, fmt::get_unsigned>(stream, value, 1);
 }
 
-uint16_t vokGetStringSize(const vokStream *stream, uint32_t *size) {
+VOK_API uint16_t vokGetStringSize(const vokStream *stream, uint32_t *size) {
     ReadWindow w{};
     uint8_t tag = 0;
     if (const uint16_t status = begin_read(stream, &w, &tag)) return status;
@@ -103,7 +101,7 @@ uint16_t vokGetStringSize(const vokStream *stream, uint32_t *size) {
     return VOK_OK;
 }
 
-uint16_t vokReadString(vokStream *stream, char *buffer) {
+VOK_API uint16_t vokReadString(vokStream *stream, char *buffer) {
     StringAt item{};
     if (const uint16_t status = begin_string_read<fmt::is_string_tag>(stream, &item)) return status;
     stream->position += item.head;
@@ -113,5 +111,3 @@ uint16_t vokReadString(vokStream *stream, char *buffer) {
     stream->position += item.length;
     return VOK_OK;
 }
-
-} // extern "C"

@@ -36,17 +36,15 @@ uint64_t copy_capacity(uint32_t total) {
 
 } // namespace
 
-extern "C" {
-
-uint16_t vokReopenStream(vokStream *stream) {
+VOK_API uint16_t vokReopenStream(vokStream *stream) {
     if (stream->active != 0) return VOK_OK;
     if (!closed_frame_intact(stream)) return VOK_INVALID_STREAM;
     make_writable(stream, stream->position);
     return VOK_OK;
 }
 
-uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, uint8_t type,
-                             uint32_t version) {
+VOK_API uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, uint8_t type,
+                                     uint32_t version) {
     stream->active = 0;
     vokStream scratch{};
     if (const uint16_t status = open_block(&scratch, block, type, version)) return status;
@@ -62,7 +60,7 @@ uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, uint8_t ty
     return VOK_OK;
 }
 
-uint16_t vokAppendStream(vokStream *destination, const vokStream *source) {
+VOK_API uint16_t vokAppendStream(vokStream *destination, const vokStream *source) {
     if (!is_writable(destination)) return VOK_NOT_ACTIVE;
     if (source->active != 0) return VOK_STILL_ACTIVE;
     if (!closed_frame_intact(source) || source->data[fmt::kStartOffset] != VOK_START)
@@ -78,5 +76,3 @@ uint16_t vokAppendStream(vokStream *destination, const vokStream *source) {
     destination->position += length;
     return VOK_OK;
 }
-
-} // extern "C"

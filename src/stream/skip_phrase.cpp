@@ -4,9 +4,7 @@
 
 using namespace vok::stream;
 
-extern "C" {
-
-uint8_t vokSkipPhrase(vokStream *stream) {
+VOK_API uint8_t vokSkipPhrase(vokStream *stream) {
     if (!is_readable(stream)) return VOK_INVALID;
     const ReadWindow w = window_of(stream);
     for (;;) {
@@ -20,5 +18,3 @@ uint8_t vokSkipPhrase(vokStream *stream) {
         stream->position += static_cast<uint32_t>(item.size);
     }
 }
-
-} // extern "C"
