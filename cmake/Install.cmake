@@ -28,6 +28,7 @@ install(TARGETS vok32 QVRCore
 install(FILES
   ${PROJECT_SOURCE_DIR}/include/vok32.h
   ${PROJECT_SOURCE_DIR}/include/vok32.hpp
+  ${PROJECT_SOURCE_DIR}/include/vok32_detail.hpp
   ${PROJECT_BINARY_DIR}/include/vok32_version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 install(FILES ${PROJECT_SOURCE_DIR}/qvrcore/include/qvrcore.h

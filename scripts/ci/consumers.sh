@@ -22,8 +22,8 @@ echo "--- installed files"
 
 libdir=$(dirname "$(find "$prefix" -name 'libvok32.so' | head -n1)")
 expect() { [ -e "$prefix/$1" ] || [ -e "$libdir/$1" ] || { echo "missing: $1" >&2; exit 1; }; }
-for f in include/vok32.h include/vok32_version.h include/vok32.hpp include/qvrcore.h \
-  libvok32.so libvok32.so.1 libQVRCore.so pkgconfig/vok32.pc \
+for f in include/vok32.h include/vok32_version.h include/vok32.hpp include/vok32_detail.hpp \
+  include/qvrcore.h libvok32.so libvok32.so.1 libQVRCore.so pkgconfig/vok32.pc \
   cmake/vok32/vok32Config.cmake cmake/vok32/vok32ConfigVersion.cmake; do
   expect "$f"
 done
