@@ -100,7 +100,14 @@ extern "C" {
  *
  * A stream open for writing always has zero in its four length bytes and an
  * opened one never has, which is how the library tells the two directions
- * apart without another field.
+ * apart without another field.  A buffer the library builds is never smaller
+ * than the stream in it, so a record that looks closed but has a capacity
+ * below its position was opened for reading, and vokReopenStream refuses it.
+ * Hence no call on a handle opened for reading writes into, grows or frees
+ * the caller's block, with one exception left to the caller: a record that
+ * held a writable stream keeps its capacity when it is then opened for
+ * reading, and after a refused vokReopenCopyStream, vokReopenStream takes the
+ * caller's block for its own; zero the record before opening a block with it.
  */
 typedef struct vokStream {
     uint8_t *data;
@@ -209,30 +216,38 @@ VOK_API uint16_t vokWriteSafeString(vokStream *stream, const char *string);
 
 /* Turns a closed stream back into one open for writing: the next item
  * overwrites the end marker.  VOK_OK without change on an active handle;
- * VOK_INVALID_STREAM without change if the length bytes differ from position
- * or the end marker is missing. */
+ * VOK_INVALID_STREAM without change if the length bytes differ from position,
+ * the end marker is missing or capacity is below position (not a buffer the
+ * library built). */
 VOK_API uint16_t vokReopenStream(vokStream *stream);
 
 /* Makes a writable copy of a finished block of exactly the given type and
  * version.  Any status of opening other than VOK_OK is returned as is (a
  * version difference included) with only active cleared.  The copy gets a
  * capacity of the length rounded down to a multiple of 128 plus 128 (at least
- * 256); VOK_NO_MEMORY leaves that capacity and a null data.  The caller's
- * block is never changed. */
+ * 256); VOK_NO_MEMORY leaves that capacity and a null data.  From a length of
+ * 4,294,967,168 on, that capacity would be 2^32: VOK_NO_MEMORY without
+ * allocating, with capacity 0 (2^32 cut to 32 bits) and a null data.  The
+ * caller's block is never changed. */
 VOK_API uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, uint8_t type,
                                      uint32_t version);
 
 /* Appends the body (items only) of the closed stream source to the stream
  * destination, which is open for writing.  VOK_NOT_ACTIVE if destination is
  * not open for writing; VOK_STILL_ACTIVE if source is active;
- * VOK_INVALID_STREAM if source is not a well-formed closed stream;
+ * VOK_INVALID_STREAM if source is not a well-formed closed stream (length
+ * bytes equal to position, start and end markers, a version item that ends
+ * before the end marker; capacity is not looked at);
  * VOK_NO_MEMORY on failed growth.  Source is never modified. */
 VOK_API uint16_t vokAppendStream(vokStream *destination, const vokStream *source);
 
 /* ======================================================================== */
 /* Reading (handle opened with vokOpenStream)                                */
 /* ======================================================================== */
-/* Readers never read at or past the block's total length.  An item that
+/* Readers never read at or past the block's total length, as its length
+ * field states it: a block shorter than that field is read past its end, so
+ * compare the field with the bytes you hold (or open with vokxOpen of
+ * vok32x.h).  An item that
  * would not end before the end marker is malformed: value readers and
  * vokGetStringSize report VOK_INVALID_STREAM and leave position on it. */
 

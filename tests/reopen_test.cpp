@@ -3,6 +3,10 @@
 
 #include <string>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "byte_helpers.hpp"
 
 using namespace vok_test;
@@ -104,6 +108,30 @@ TEST(ReopenCopy, OnlyCopiesTheExactVersion) {
     EXPECT_EQ(vokReopenCopyStream(&s, nullptr, 1, 4), VOK_INVALID_STREAM);
     EXPECT_EQ(block, original);
 }
+
+#if defined(__linux__)
+// From 4,294,967,168 bytes on, the copy's capacity would be 2^32: refused
+// before allocating, with the capacity that 2^32 leaves in 32 bits, 0.  The
+// block is mapped without memory behind it; only its ends are touched.
+TEST(ReopenCopy, CapacityBeyond32BitsIsRefused) {
+    const size_t size = size_t{1} << 32;
+    void *map = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    auto *block = static_cast<uint8_t *>(map);
+    const Bytes header = hex("00 00 00 00 C8 01 D2 00");
+    std::copy(header.begin(), header.end(), block);
+    for (const uint32_t total : {0xFFFFFF80u, 0xFFFFFFFFu}) {
+        for (int i = 0; i < 4; ++i)
+            block[i] = static_cast<uint8_t>(total >> (24 - 8 * i));
+        block[total - 1] = VOK_END;
+        vokStream s{nullptr, 77, 5, 1};
+        EXPECT_EQ(vokReopenCopyStream(&s, block, 1, 0), VOK_NO_MEMORY) << total;
+        EXPECT_TRUE(s.data == nullptr && s.capacity == 0 && s.position == 5 && s.active == 0);
+    }
+    munmap(map, size);
+}
+#endif
 
 struct Pair {
     vokStream destination;

@@ -38,7 +38,12 @@ uint64_t copy_capacity(uint32_t total) {
 
 VOK_API uint16_t vokReopenStream(vokStream *stream) {
     if (stream->active != 0) return VOK_OK;
-    if (!closed_frame_intact(stream)) return VOK_INVALID_STREAM;
+    // No buffer we build is smaller than the stream in it: a capacity below
+    // the position marks a block we did not build, one opened for reading
+    // whose record a refused copy left inactive.  Appending only reads its
+    // source, so it accepts such a record.
+    if (stream->capacity < stream->position || !closed_frame_intact(stream))
+        return VOK_INVALID_STREAM;
     make_writable(stream, stream->position);
     return VOK_OK;
 }
@@ -51,7 +56,10 @@ VOK_API uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, ui
     const uint32_t total = fmt::get_total_length(block);
     const uint64_t capacity = copy_capacity(total);
     stream->data = nullptr;
-    if (capacity > UINT32_MAX) return VOK_NO_MEMORY;
+    if (capacity > UINT32_MAX) {
+        stream->capacity = 0; // 2^32 in 32 bits; nothing was allocated
+        return VOK_NO_MEMORY;
+    }
     stream->capacity = static_cast<uint32_t>(capacity);
     stream->data = static_cast<uint8_t *>(std::malloc(static_cast<size_t>(capacity)));
     if (stream->data == nullptr) return VOK_NO_MEMORY;
@@ -66,6 +74,7 @@ VOK_API uint16_t vokAppendStream(vokStream *destination, const vokStream *source
     if (!closed_frame_intact(source) || source->data[fmt::kStartOffset] != VOK_START)
         return VOK_INVALID_STREAM;
     const uint32_t total = source->position;
+    // Only the version item's extent matters: its value bytes are not read.
     const uint32_t body = fmt::body_start(source->data);
     if (body == 0 || !fmt::version_fits(body, total)) return VOK_INVALID_STREAM;
     // The need counts the body plus one byte, as the end marker would.
