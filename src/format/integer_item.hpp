@@ -57,6 +57,11 @@ constexpr uint32_t magnitude_of(int32_t value) noexcept {
     return value < 0 ? 0u - bits : bits;
 }
 
+constexpr uint32_t unsigned_item_size(uint32_t value) noexcept { return 1 + field_width(value); }
+constexpr uint32_t signed_item_size(int32_t value) noexcept {
+    return 2 + field_width(magnitude_of(value));
+}
+
 // Encoders: write the whole item at p and return the byte after it.
 inline uint8_t *put_unsigned(uint8_t *p, uint32_t value) noexcept {
     const unsigned width = field_width(value);

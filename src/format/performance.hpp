@@ -9,7 +9,10 @@
 //                      records 29-37%
 //   apply_sign         sign applied by a branch: records 21-24% slower to decode
 //   VOK_OUT_OF_LINE    growth inlined into write_item: ints through a handle
-//                      10-13% slower to encode
+//                      10-13% slower to encode; vok32x's walk keeps its rare
+//                      items out of line the same way
+//   load_be_wide,      vok32x's walk: one load per field, and widths
+//   *_tag_width        computed from the tag, measured by its own benchmark
 //
 // The field width itself, VOK_FIELD_SIZE, is computed by arithmetic as well;
 // the public header defines it.
@@ -41,6 +44,12 @@ inline uint32_t load_be(const uint8_t *p, unsigned width) noexcept {
     return all >> (32 - 8 * width);
 }
 
+// As load_be, for a reader that may read four bytes from p whatever the
+// width: one load and a shift instead of a load per byte.
+inline uint32_t load_be_wide(const uint8_t *p, unsigned width) noexcept {
+    return load_be32(p) >> (32 - 8 * width);
+}
+
 namespace detail {
 // The field byte if the width needs it, else the scratch slot, chosen with a
 // mask rather than a branch.
@@ -68,6 +77,17 @@ inline constexpr uint8_t kUnsignedTags[5] = {0, VOK_UNSIGNED_1, VOK_UNSIGNED_2, 
 inline constexpr uint8_t kSignedTags[5] = {0, VOK_SIGNED_1, VOK_SIGNED_2, 0, VOK_SIGNED_4};
 constexpr uint8_t unsigned_tag(unsigned width) noexcept { return kUnsignedTags[width]; }
 constexpr uint8_t signed_tag(unsigned width) noexcept { return kSignedTags[width]; }
+
+// Widths for a byte already known to be an unsigned or a signed tag, from
+// the tag values themselves: no table load for a walk to wait for.
+constexpr unsigned unsigned_tag_width(uint8_t tag) noexcept {
+    return 1u << ((tag - VOK_UNSIGNED_1 + 1) >> 1);
+}
+constexpr unsigned signed_tag_width(uint8_t tag) noexcept { return 1u << (tag - VOK_SIGNED_1); }
+static_assert(unsigned_tag_width(VOK_UNSIGNED_1) == 1 && unsigned_tag_width(VOK_UNSIGNED_2) == 2 &&
+              unsigned_tag_width(VOK_UNSIGNED_4) == 4);
+static_assert(signed_tag_width(VOK_SIGNED_1) == 1 && signed_tag_width(VOK_SIGNED_2) == 2 &&
+              signed_tag_width(VOK_SIGNED_4) == 4);
 
 // Any non-zero sign byte negates the magnitude (32-bit wrap-around), through
 // a mask.

@@ -51,6 +51,9 @@ constexpr uint8_t string_tag(StringKind kind, unsigned width) noexcept {
     }
 }
 
+// Size of the tag and length field for a string of the given length.
+constexpr uint32_t string_header_size(uint32_t length) noexcept { return 1 + field_width(length); }
+
 // Writes the tag and length field (length must be allowed for kind) and
 // returns where the content goes.
 inline uint8_t *put_string_header(uint8_t *p, StringKind kind, uint32_t length) noexcept {

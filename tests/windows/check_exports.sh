@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # The DLL exports by name exactly the functions the public header declares
-# (47 of them), and nothing else, not even by ordinal.
-# usage: check_exports.sh OBJDUMP DLL HEADER
+# (COUNT of them, each marked with the header's API macro), and nothing else,
+# not even by ordinal.
+# usage: check_exports.sh OBJDUMP DLL HEADER [COUNT [MACRO]]   (47, VOK_API)
 set -euo pipefail
-OBJDUMP=$1 dll=$2 header=$3
+OBJDUMP=$1 dll=$2 header=$3 expected=${4:-47} macro=${5:-VOK_API}
 source "$(dirname "$0")/pe_tables.sh"
 
-declared=$(grep -oE '^VOK_API [^(]*\bvok[A-Za-z0-9]+\(' "$header" | grep -oE 'vok[A-Za-z0-9]+\($' |
+declared=$(grep -oE "^$macro [^(]*\bvok[A-Za-z0-9]+\(" "$header" | grep -oE 'vok[A-Za-z0-9]+\($' |
   tr -d '(' | sort)
 exported=$(pe_exports "$dll" | sort)
 count=$(wc -l <<<"$declared")
 
 status=0
-if [ "$count" -ne 47 ]; then
-  echo "the header declares $count functions, not 47"
+if [ "$count" -ne "$expected" ]; then
+  echo "the header declares $count functions, not $expected"
   status=1
 fi
 if [ "$declared" != "$exported" ]; then
