@@ -47,6 +47,48 @@ VOK_OUT_OF_LINE uint16_t next_other(vokStream *stream, vokxItem *item, uint32_t 
     return VOK_OK;
 }
 
+// Size of the item at p if it is one of the common kinds, which are described
+// in *d; 0 if such an item is truncated, kOtherItem for every other byte.
+constexpr uint32_t kOtherItem = UINT32_MAX;
+uint32_t describe_common(const uint8_t *p, uint32_t available, vokxItem *d) {
+    const uint8_t tag = *p;
+    switch (tag) {
+    case VOK_UNSIGNED_1:
+    case VOK_UNSIGNED_2:
+    case VOK_UNSIGNED_4: {
+        const unsigned width = fmt::unsigned_tag_width(tag);
+        if (1 + width > available) return 0;
+        d->value = field(p + 1, width, available);
+        return 1 + width;
+    }
+    case VOK_SIGNED_1:
+    case VOK_SIGNED_2:
+    case VOK_SIGNED_4: {
+        const unsigned width = fmt::signed_tag_width(tag);
+        if (2 + width > available) return 0;
+        d->signed_value = fmt::apply_sign(field(p + 1, width, available), p[1 + width]);
+        return 2 + width;
+    }
+    case VOK_FLAG:
+    case VOK_PHRASE_MARK:
+        if (available < 2) return 0;
+        d->value = p[1];
+        return 2;
+    case VOK_STRING_1:
+    case VOK_UTF8_1:
+        if (available < 2 || p[1] > available - 2) return 0;
+        d->length = p[1];
+        d->text = p + 2;
+        return 2 + d->length;
+    default:
+        if (!fmt::is_user_mark(tag)) return kOtherItem;
+        if (available < 1) return 0;
+        d->kind = VOK_USER_MARK;
+        d->value = tag;
+        return 1;
+    }
+}
+
 } // namespace
 
 VOKX_API uint16_t vokxNextItem(vokStream *stream, vokxItem *item) {
@@ -59,49 +101,10 @@ VOKX_API uint16_t vokxNextItem(vokStream *stream, vokxItem *item) {
     const uint32_t position = stream->position;
     if (position >= total) return refuse(item, VOK_INVALID_STREAM);
     const uint32_t available = total - 1 - position; // bytes before the end marker
-    const uint8_t *p = data + position;
-    const uint8_t tag = *p;
-    uint32_t size;
-    vokxItem d{tag, position, 0, 0, 0, nullptr, 0};
-    switch (tag) {
-    case VOK_UNSIGNED_1:
-    case VOK_UNSIGNED_2:
-    case VOK_UNSIGNED_4: {
-        const unsigned width = fmt::unsigned_tag_width(tag);
-        size = 1 + width;
-        if (size > available) return refuse(item, VOK_INVALID_STREAM);
-        d.value = field(p + 1, width, available);
-        break;
-    }
-    case VOK_SIGNED_1:
-    case VOK_SIGNED_2:
-    case VOK_SIGNED_4: {
-        const unsigned width = fmt::signed_tag_width(tag);
-        size = 2 + width;
-        if (size > available) return refuse(item, VOK_INVALID_STREAM);
-        d.signed_value = fmt::apply_sign(field(p + 1, width, available), p[1 + width]);
-        break;
-    }
-    case VOK_FLAG:
-    case VOK_PHRASE_MARK:
-        size = 2;
-        if (size > available) return refuse(item, VOK_INVALID_STREAM);
-        d.value = p[1];
-        break;
-    case VOK_STRING_1:
-    case VOK_UTF8_1:
-        if (available < 2 || p[1] > available - 2) return refuse(item, VOK_INVALID_STREAM);
-        d.length = p[1];
-        d.text = p + 2;
-        size = 2 + d.length;
-        break;
-    default:
-        if (!fmt::is_user_mark(tag)) return next_other(stream, item, available);
-        d.kind = VOK_USER_MARK;
-        d.value = tag;
-        size = 1;
-        if (size > available) return refuse(item, VOK_INVALID_STREAM);
-    }
+    vokxItem d{data[position], position, 0, 0, 0, nullptr, 0};
+    const uint32_t size = describe_common(data + position, available, &d);
+    if (size == kOtherItem) return next_other(stream, item, available);
+    if (size == 0) return refuse(item, VOK_INVALID_STREAM);
     d.size = size;
     *item = d;
     stream->position = position + size;
