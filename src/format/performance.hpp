@@ -1,21 +1,20 @@
 // The only code in the library written for speed rather than in the plainest
 // way.  Each piece stays because the benchmarks in bench/ show it matters;
 // the figures are the slow-down measured with the plain form instead (GCC 12,
-// -O2, CPU time):
+// -O2, CPU time per run):
 //
-//   load_be, store_be  width chosen by branches: ints 80-97% slower to encode
+//   load_be, store_be  width chosen by branches: ints 79-97% slower to encode
 //                      and decode, records 14-32%
 //   tag tables         tag chosen by branches: ints 80-104% slower to encode,
 //                      records 29-37%
+//   VOK_FIELD_SIZE     (public header) width chosen by branches: ints 73-81%
+//                      slower to encode, records 25-38%
 //   apply_sign         sign applied by a branch: records 21-24% slower to decode
 //   VOK_OUT_OF_LINE    growth inlined into write_item: ints through a handle
 //                      10-13% slower to encode; vok32x's walk keeps its rare
 //                      items out of line the same way
-//   load_be_wide,      vok32x's walk: one load per field, and widths
-//   *_tag_width        computed from the tag, measured by its own benchmark
-//
-// The field width itself, VOK_FIELD_SIZE, is computed by arithmetic as well;
-// the public header defines it.
+//   load_be_wide,      vok32x's walk: one load per field, and widths computed
+//   *_tag_width        from the tag (docs/performance.md has its figures)
 //
 // Why branches cost so much here: which width an item takes (1, 2 or 4
 // bytes) and which sign it carries follow the values, so in real data a
