@@ -36,7 +36,8 @@ TEST(Hardening, OpenRefusesLengthsBelowTheSmallestStream) {
 }
 
 TEST(Hardening, VersionItemRunningIntoTheEndMarker) {
-    ExactBlock block(hex("00 00 00 09 C8 01 D5 00 C9"));
+    // The 2-byte version's last byte is the end marker.
+    ExactBlock block(hex("00 00 00 09 C8 01 D4 00 C9"));
     vokStream s;
     EXPECT_EQ(vokOpenStream(&s, block.bytes.get(), 1, 0), VOK_INVALID_STREAM);
     EXPECT_EQ(s.active, 0u);
