@@ -8,11 +8,6 @@ include(CMakePackageConfigHelpers)
 set(VOK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vok32)
 set(VOK_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-set(vok_installed_libraries vok32 vok32x)
-if(TARGET QVRCore)
-  list(APPEND vok_installed_libraries QVRCore)
-endif()
-
 # Installed binaries find their neighbours relative to themselves, so an
 # installation works from any prefix without LD_LIBRARY_PATH: libvok32 loads
 # libQVRCore and libvok32x loads libvok32 from their own directory, the tool
@@ -25,7 +20,7 @@ if(NOT WIN32 AND NOT APPLE)
   endif()
 endif()
 
-install(TARGETS ${vok_installed_libraries}
+install(TARGETS vok32 vok32x QVRCore
   EXPORT vok32Targets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
@@ -34,14 +29,13 @@ install(TARGETS ${vok_installed_libraries}
 install(FILES
   ${PROJECT_SOURCE_DIR}/include/vok32.h
   ${PROJECT_SOURCE_DIR}/include/vok32.hpp
+  ${PROJECT_SOURCE_DIR}/include/vok32_detail.hpp
   ${PROJECT_SOURCE_DIR}/include/vok32x.h
   ${PROJECT_SOURCE_DIR}/include/vok32x.hpp
   ${PROJECT_BINARY_DIR}/include/vok32_version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
-if(TARGET QVRCore)
-  install(FILES ${PROJECT_SOURCE_DIR}/qvrcore/include/qvrcore.h
-    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
-endif()
+install(FILES ${PROJECT_SOURCE_DIR}/qvrcore/include/qvrcore.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 
 if(TARGET vok)
   install(TARGETS vok RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
@@ -73,13 +67,7 @@ foreach(dir LIBDIR INCLUDEDIR)
     set(VOK_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
   endif()
 endforeach()
-set(vok_pc_files vok32 vok32x)
-if(TARGET QVRCore)
-  # vok32.h's i18n functions take QVRCore's string objects, so a program that
-  # links vok32 through pkg-config gets QVRCore's flags too.
-  set(VOK_PC_REQUIRES "Requires: QVRCore")
-  list(APPEND vok_pc_files QVRCore)
-endif()
+set(vok_pc_files vok32 vok32x QVRCore)
 foreach(pc IN LISTS vok_pc_files)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc

@@ -82,6 +82,10 @@ extern "C" {
 #define VOK_MAX_SHORT_STRING 65535u /* longest plain or safe string */
 #define VOK_MAX_FRAME_SIZE 12       /* most bytes of header and end marker together */
 
+/* Bytes of the narrowest field that holds a number or a string length: 1 up
+ * to 255, 2 up to 65,535, else 4.  The argument is evaluated twice. */
+#define VOK_FIELD_SIZE(value) (1u << (((value) > 0xFFu) + ((value) > 0xFFFFu)))
+
 /*
  * The stream handle.  Callers allocate it (usually on the stack) and pass its
  * address; the library never allocates or frees the record itself.  The field

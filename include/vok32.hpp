@@ -25,11 +25,9 @@
  *   - a std::string is passed through c_str() unless it holds a zero byte;
  *   - a std::string_view is not known to be terminated, so it is copied to a
  *     terminated buffer first (on the stack up to 255 bytes).
- * Zero bytes inside a string are kept: the item is built through the cursor
- * functions around a zero-free stand-in of the same length, the real bytes
- * are put in place, and (for a writer) the item is appended to the stream.
- * Such strings read back whole through vok::reader, whose strings carry
- * their length; C callers that stop at the first zero see a shorter text.
+ * Zero bytes inside a string are kept (vok32_detail.hpp says how).  Such
+ * strings read back whole through vok::reader, whose strings carry their
+ * length; C callers that stop at the first zero see a shorter text.
  * A vok::text views its argument: keep that alive while the call runs.
  */
 #ifndef VOK32_HPP
@@ -37,7 +35,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -289,11 +286,6 @@ template <class T> constexpr void check_integer_argument() noexcept {
                                   "std::uint32_t explicitly");
 }
 
-/* Bytes of a number or length field: 1 up to 255, 2 up to 65,535, else 4. */
-constexpr std::size_t field_size(std::uint64_t value) noexcept {
-    return value <= 0xFFu ? 1 : value <= 0xFFFFu ? 2 : 4;
-}
-
 } // namespace detail
 
 template <class T, detail::if_integer<T> = 0> constexpr std::size_t encoded_size(T value) noexcept {
@@ -302,9 +294,9 @@ template <class T, detail::if_integer<T> = 0> constexpr std::size_t encoded_size
         const auto signed_value = static_cast<std::int32_t>(value);
         const auto magnitude = signed_value < 0 ? 0u - static_cast<std::uint32_t>(signed_value)
                                                 : static_cast<std::uint32_t>(signed_value);
-        return 1 + detail::field_size(magnitude) + 1; // tag, magnitude, sign byte
+        return 1 + VOK_FIELD_SIZE(magnitude) + 1; // tag, magnitude, sign byte
     } else {
-        return 1 + detail::field_size(value);
+        return 1 + VOK_FIELD_SIZE(value);
     }
 }
 constexpr std::size_t encoded_size(user_mark) noexcept { return 1; }
@@ -313,11 +305,11 @@ constexpr std::size_t encoded_size(flag) noexcept { return 2; }
 
 /* A plain (at most 65,535 bytes) or UTF-8 string of the given length. */
 constexpr std::size_t encoded_size_string(std::size_t length) noexcept {
-    return 1 + detail::field_size(length) + length;
+    return 1 + VOK_FIELD_SIZE(length) + length;
 }
 /* A safe string stores its tag and length field only. */
 constexpr std::size_t encoded_size_safe(std::size_t length) noexcept {
-    return 1 + detail::field_size(length);
+    return 1 + VOK_FIELD_SIZE(length);
 }
 /* Everything around the items: length field, start marker, stream type,
  * version item and end marker (at most VOK_MAX_FRAME_SIZE). */
@@ -326,80 +318,20 @@ constexpr std::size_t frame_size(std::uint32_t version) noexcept {
 }
 
 /* ======================================================================== */
-/* String plumbing shared by the writer and the encoder                      */
+/* Strings the C functions cannot take as they are                          */
 /* ======================================================================== */
 
 namespace detail {
 
-/* A terminated buffer of size + 1 bytes: on the stack for short strings. */
-class c_string_buffer {
-  public:
-    explicit c_string_buffer(std::size_t size) noexcept
-        : data_(size < sizeof(small_) ? small_ : static_cast<char *>(std::malloc(size + 1))) {
-        if (data_) data_[size] = '\0';
-    }
-    ~c_string_buffer() {
-        if (data_ != small_) std::free(data_);
-    }
-    c_string_buffer(const c_string_buffer &) = delete;
-    c_string_buffer &operator=(const c_string_buffer &) = delete;
-
-    explicit operator bool() const noexcept { return data_ != nullptr; }
-    char *data() noexcept { return data_; }
-
-  private:
-    char small_[256];
-    char *data_;
-};
-
+/* Defined in vok32_detail.hpp, included at the end: strings that are not
+ * terminated or hold zero bytes (see the note on strings at the top). */
 using c_string_writer = std::uint16_t (*)(vokStream *, const char *);
 using c_string_encoder = std::uint16_t (*)(std::uint8_t **, const char *);
-
-/* Encodes a string item at the cursor, whatever bytes it holds: through a
- * zero-free stand-in of the same length, whose place the real bytes then
- * take.  The caller has checked the room. */
-inline vok::status encode_any_bytes(std::uint8_t **cursor, c_string_encoder encode,
-                                    std::string_view bytes) noexcept {
-    c_string_buffer stand_in(bytes.size());
-    if (!stand_in) return vok::status::no_memory;
-    std::memset(stand_in.data(), 'x', bytes.size());
-    const auto code = to_status(encode(cursor, stand_in.data()));
-    if (code == vok::status::ok && !bytes.empty())
-        std::memcpy(*cursor - bytes.size(), bytes.data(), bytes.size());
-    return code;
-}
-
-/* Writes a plain or UTF-8 item holding zero bytes: encodes it as the body of
- * a small stream of its own and appends that body to the handle. */
-inline vok::status write_any_bytes(vokStream &handle, c_string_encoder encode,
-                                   std::string_view bytes) noexcept {
-    if (handle.active == 0) return vok::status::not_active;
-    if (bytes.size() > UINT32_MAX - frame_size(0) - 5) return vok::status::no_memory;
-    const std::size_t room = frame_size(0) + encoded_size_string(bytes.size());
-    auto *block = static_cast<std::uint8_t *>(std::malloc(room));
-    if (!block) return vok::status::no_memory;
-    std::uint8_t *cursor = block;
-    vokStartStream(&cursor, 0, 0);
-    auto code = encode_any_bytes(&cursor, encode, bytes);
-    if (code == vok::status::ok) {
-        vokFinalStream(block, cursor);
-        const vokStream source{block, 0, static_cast<std::uint32_t>(cursor - block + 1), 0};
-        code = to_status(vokAppendStream(&handle, &source));
-    }
-    std::free(block);
-    return code;
-}
-
 inline vok::status write_string(vokStream &handle, c_string_writer write, c_string_encoder encode,
-                                const text &string) noexcept {
-    if (string.usable_as_c_string()) return to_status(write(&handle, string.data()));
-    const std::string_view bytes = string.view();
-    if (string.holds_zero()) return write_any_bytes(handle, encode, bytes);
-    c_string_buffer copy(bytes.size());
-    if (!copy) return vok::status::no_memory;
-    std::memcpy(copy.data(), bytes.data(), bytes.size());
-    return to_status(write(&handle, copy.data()));
-}
+                                const text &string) noexcept;
+inline vok::status write_safe_string(vokStream &handle, const text &string) noexcept;
+inline vok::status encode_string(std::uint8_t **cursor, c_string_encoder encode,
+                                 const text &string) noexcept;
 
 inline std::uint32_t read_length_field(const std::uint8_t *bytes) noexcept {
     return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
@@ -504,18 +436,7 @@ class writer {
     /* Only the length is stored.  Where vokWriteSafeString reports
      * VOK_UNEXPECTED for a written item, this reports ok. */
     vok::status write(safe_string string) noexcept {
-        vok::status code;
-        if (string.value.usable_as_c_string()) {
-            code = detail::to_status(vokWriteSafeString(&handle_, string.value.data()));
-        } else {
-            // The content is never stored: a stand-in of the same length gives the same item.
-            const std::size_t length = string.value.view().size();
-            detail::c_string_buffer stand_in(length);
-            if (!stand_in) return vok::status::no_memory;
-            std::memset(stand_in.data(), 'x', length);
-            code = detail::to_status(vokWriteSafeString(&handle_, stand_in.data()));
-        }
-        return code == vok::status::unexpected ? vok::status::ok : code;
+        return detail::write_safe_string(handle_, string.value);
     }
 
     /* Appends the items of another finished block. */
@@ -731,9 +652,7 @@ class encoder {
     vok::status encode_string(detail::c_string_encoder encode_item, const text &string,
                               std::size_t need) noexcept {
         if (const auto refused = reserve(need); refused != vok::status::ok) return refused;
-        if (string.usable_as_c_string())
-            return detail::to_status(encode_item(&cursor_, string.data()));
-        return detail::encode_any_bytes(&cursor_, encode_item, string.view());
+        return detail::encode_string(&cursor_, encode_item, string);
     }
 
     std::uint8_t *start_;
@@ -743,5 +662,7 @@ class encoder {
 };
 
 } // namespace vok
+
+#include "vok32_detail.hpp"
 
 #endif /* VOK32_HPP */

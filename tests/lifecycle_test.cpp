@@ -69,8 +69,10 @@ TEST(Open, StatusesAndPositions) {
         {"length 8", with(kRecord, 3, 0x08), 7, 3, VOK_INVALID_STREAM, 77},
         {"length 5, an end marker at 4", hex("00 00 00 05 C9 07 D2 03 C9"), 7, 3,
          VOK_INVALID_STREAM, 77},
-        {"version into the end marker", hex("00 00 00 09 C8 07 D5 00 C9"), 7, 0, VOK_INVALID_STREAM,
+        {"version past the end marker", hex("00 00 00 09 C8 07 D5 00 C9"), 7, 0, VOK_INVALID_STREAM,
          6},
+        {"version ending on the end marker", hex("00 00 00 09 C8 07 D4 00 C9"), 7, 0,
+         VOK_INVALID_STREAM, 6},
     };
     for (const auto &c : cases) {
         const std::unique_ptr<uint8_t[]> block(new uint8_t[c.block.size()]);

@@ -1,4 +1,5 @@
-// Big-endian loads and stores.  Every multi-byte number in a stream (length
+// Big-endian loads and stores of fixed size.  With the width-driven field
+// access of performance.hpp, every multi-byte number in a stream (length
 // prefix, length fields, integer values and magnitudes) goes through here.
 #pragma once
 
@@ -18,12 +19,6 @@ template <typename T> inline T to_big_endian(T value) noexcept {
 }
 } // namespace detail
 
-inline uint16_t load_be16(const uint8_t *p) noexcept {
-    uint16_t raw;
-    std::memcpy(&raw, p, sizeof raw);
-    return detail::to_big_endian(raw);
-}
-
 inline uint32_t load_be32(const uint8_t *p) noexcept {
     uint32_t raw;
     std::memcpy(&raw, p, sizeof raw);
@@ -38,53 +33,6 @@ inline void store_be16(uint8_t *p, uint16_t value) noexcept {
 inline void store_be32(uint8_t *p, uint32_t value) noexcept {
     const uint32_t raw = detail::to_big_endian(value);
     std::memcpy(p, &raw, sizeof raw);
-}
-
-// Fields of 1, 2 or 4 bytes.  Which width an item uses depends on its value,
-// so a branch on it is mispredicted about as often as it is taken; these
-// helpers pick their bytes arithmetically instead.
-
-// Reads a 1-, 2- or 4-byte big-endian field.  Only bytes inside the field
-// are read: for narrower widths the unused loads repeat a field byte, and
-// the shift drops them.
-inline uint32_t load_be(const uint8_t *p, unsigned width) noexcept {
-    const unsigned last = width - 1; // 0, 1 or 3
-    const uint32_t all = uint32_t{p[0]} << 24 | uint32_t{p[last != 0]} << 16 |
-                         uint32_t{p[(last > 1) * 2]} << 8 | uint32_t{p[last]};
-    return all >> (32 - 8 * width);
-}
-
-// As load_be, for a reader that may read four bytes from p whatever the
-// width: one load and a shift instead of a load per byte.
-inline uint32_t load_be_wide(const uint8_t *p, unsigned width) noexcept {
-    return load_be32(p) >> (32 - 8 * width);
-}
-
-namespace detail {
-// The field byte if the width needs it, else the scratch slot, chosen with a
-// mask.  The empty asm hides that the mask is all ones or all zeros: were it
-// visible, the compiler would see the scratch stores as dead and turn the
-// choice back into a branch.
-inline uint8_t *field_or_scratch(bool needed, uint8_t *field_byte, uint8_t *scratch) noexcept {
-    uintptr_t mask = 0 - uintptr_t{needed};
-#if defined(__GNUC__)
-    __asm__("" : "+r"(mask));
-#endif
-    return reinterpret_cast<uint8_t *>((reinterpret_cast<uintptr_t>(field_byte) & mask) |
-                                       (reinterpret_cast<uintptr_t>(scratch) & ~mask));
-}
-} // namespace detail
-
-// Writes the low `width` (1, 2 or 4) bytes of value big-endian at p.  The
-// stores a narrower width does not need go to a scratch slot, so each byte
-// of the field is written once and nothing past it is touched.
-inline void store_be(uint8_t *p, uint32_t value, unsigned width) noexcept {
-    uint8_t scratch[2];
-    const bool four = width == 4;
-    p[0] = static_cast<uint8_t>(value >> (8 * (width - 1)));
-    *detail::field_or_scratch(width >= 2, p + 1, scratch) =
-        static_cast<uint8_t>(value >> (four ? 16 : 0));
-    store_be16(detail::field_or_scratch(four, p + 2, scratch), static_cast<uint16_t>(value));
 }
 
 } // namespace vok::format

@@ -33,21 +33,31 @@ inline uint8_t *put_header(uint8_t *block, uint8_t type, uint32_t version) noexc
     return put_unsigned(block + kVersionOffset, version);
 }
 
-// Offset of the first body item behind the version tag at offset 6, or 0 if
-// that byte is not an unsigned tag.  Needs only the tag, so a reader holding
-// part of a block learns from it whether the version item can fit.
-constexpr uint32_t body_offset(uint8_t version_tag) noexcept {
-    const unsigned width = unsigned_width(version_tag);
+// Offset of the first body item, from the tag of the version item alone, or
+// 0 if the byte at offset 6 is not an unsigned tag.
+inline uint32_t body_start(const uint8_t *block) noexcept {
+    const unsigned width = unsigned_width(block[kVersionOffset]);
     return width == 0 ? 0 : kVersionOffset + 1 + width;
 }
 
+// Whether the version item ends before the end marker of a block of `total`
+// bytes.  Callers that cannot trust the block ask before decoding the version.
+constexpr bool version_fits(uint32_t body, uint32_t total) noexcept { return body < total; }
+
 // Decodes the version item at offset 6.  Returns the offset of the first body
-// item, or 0 if the byte there is not an unsigned tag.  Reads up to 5 bytes
-// from offset 6; callers that cannot trust the block check the extent first.
+// item, or 0 if the byte there is not an unsigned tag.
 inline uint32_t get_version(const uint8_t *block, uint32_t *version) noexcept {
-    const unsigned width = unsigned_width(block[kVersionOffset]);
-    if (width == 0) return 0;
-    return kVersionOffset + get_unsigned(block + kVersionOffset, width, version);
+    const uint32_t body = body_start(block);
+    if (body != 0) *version = load_be(block + kVersionOffset + 1, body - kVersionOffset - 1);
+    return body;
+}
+
+// The version found in a block against the one its reader expects: both
+// sides report a mismatch the same way and still go on reading.
+constexpr uint16_t compare_versions(uint32_t found, uint32_t expected) noexcept {
+    if (found < expected) return VOK_OLDER_VERSION;
+    if (found > expected) return VOK_NEWER_VERSION;
+    return VOK_OK;
 }
 
 // Writes the end marker at end and the distance from block to just past it

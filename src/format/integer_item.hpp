@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "big_endian.hpp"
+#include "performance.hpp"
 #include "tags.hpp"
 
 namespace vok::format {
@@ -15,21 +15,13 @@ inline constexpr uint32_t kMaxSignedItemSize = 6;
 inline constexpr uint32_t kFlagItemSize = 2;
 
 // Width in bytes (1, 2 or 4) of the narrowest field that holds value.
-constexpr unsigned field_width(uint32_t value) noexcept {
-    return 1u << ((value > 0xFFu) + (value > 0xFFFFu));
-}
+constexpr unsigned field_width(uint32_t value) noexcept { return VOK_FIELD_SIZE(value); }
 
 // Stores value as a field of the given width; returns the byte after it.
 inline uint8_t *put_field(uint8_t *p, uint32_t value, unsigned width) noexcept {
     store_be(p, value, width);
     return p + width;
 }
-
-// Tags of a width (1, 2 or 4), looked up rather than chosen by branches.
-inline constexpr uint8_t kUnsignedTags[5] = {0, VOK_UNSIGNED_1, VOK_UNSIGNED_2, 0, VOK_UNSIGNED_4};
-inline constexpr uint8_t kSignedTags[5] = {0, VOK_SIGNED_1, VOK_SIGNED_2, 0, VOK_SIGNED_4};
-constexpr uint8_t unsigned_tag(unsigned width) noexcept { return kUnsignedTags[width]; }
-constexpr uint8_t signed_tag(unsigned width) noexcept { return kSignedTags[width]; }
 
 // Width of the value field behind an unsigned tag, or 0 for any other byte.
 constexpr unsigned unsigned_width(uint8_t tag) noexcept {
@@ -59,29 +51,10 @@ constexpr unsigned signed_width(uint8_t tag) noexcept {
     }
 }
 
-// The same widths for a byte already known to be a tag of the kind, from the
-// tag values themselves: no table load for a walk to wait for.
-constexpr unsigned unsigned_tag_width(uint8_t tag) noexcept {
-    return 1u << ((tag - VOK_UNSIGNED_1 + 1) >> 1);
-}
-constexpr unsigned signed_tag_width(uint8_t tag) noexcept { return 1u << (tag - VOK_SIGNED_1); }
-static_assert(unsigned_tag_width(VOK_UNSIGNED_1) == 1 && unsigned_tag_width(VOK_UNSIGNED_2) == 2 &&
-              unsigned_tag_width(VOK_UNSIGNED_4) == 4);
-static_assert(signed_tag_width(VOK_SIGNED_1) == 1 && signed_tag_width(VOK_SIGNED_2) == 2 &&
-              signed_tag_width(VOK_SIGNED_4) == 4);
-
 // The magnitude of a signed value; INT32_MIN has the magnitude 2^31.
 constexpr uint32_t magnitude_of(int32_t value) noexcept {
     const uint32_t bits = static_cast<uint32_t>(value);
     return value < 0 ? 0u - bits : bits;
-}
-
-// Any non-zero sign byte negates the magnitude (32-bit wrap-around).
-// Negates through a mask rather than a branch, which signs in real data would
-// mispredict half the time.
-constexpr int32_t apply_sign(uint32_t magnitude, uint8_t sign) noexcept {
-    const uint32_t mask = 0u - uint32_t{sign != 0};
-    return static_cast<int32_t>((magnitude ^ mask) - mask);
 }
 
 constexpr uint32_t unsigned_item_size(uint32_t value) noexcept { return 1 + field_width(value); }

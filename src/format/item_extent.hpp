@@ -17,19 +17,20 @@ enum class Extent : uint8_t {
     no_rule,   // start tag, end marker, unassigned tag or byte above the tags
 };
 
+// What the first bytes of an item say, decoded once; valid when kind is ok.
 struct ItemExtent {
     Extent kind;
-    uint64_t size; // valid when kind == Extent::ok
+    uint32_t head;   // a string's tag and length field; the whole item otherwise
+    uint32_t length; // a string's length field, 0 for other items
+    uint64_t size;   // the whole item: for a string, head plus the content stored
 };
 
 // Fixed size of an item that has no length field, or 0 if the byte does not
-// start such an item.  Safe strings store no content, so their size is their
-// header's.
+// start such an item.
 constexpr uint32_t fixed_item_size(uint8_t byte) noexcept {
     if (is_user_mark(byte)) return 1;
     if (const unsigned w = unsigned_width(byte)) return 1 + w;
     if (const unsigned w = signed_width(byte)) return 2 + w;
-    if (is_safe_tag(byte)) return 1 + length_width(byte);
     switch (byte) {
     case VOK_FLAG:
     case VOK_PHRASE_MARK:
@@ -41,18 +42,25 @@ constexpr uint32_t fixed_item_size(uint8_t byte) noexcept {
     }
 }
 
-// Size of the item at p, of which `available` bytes may be read (at least 1).
+// A string item behind a tag whose length field is `width` bytes.  The
+// length is read only once the field is known to be there; safe strings
+// store no content, so their size is their head's.
+inline ItemExtent string_extent(const uint8_t *p, unsigned width, uint64_t available) noexcept {
+    const uint32_t head = 1 + width;
+    if (head > available) return {Extent::truncated, 0, 0, 0};
+    const uint32_t length = get_string_length(p, width);
+    const uint64_t size = is_safe_tag(p[0]) ? head : uint64_t{head} + length;
+    if (size > available) return {Extent::truncated, 0, 0, 0};
+    return {Extent::ok, head, length, size};
+}
+
+// The item at p, of which `available` bytes may be read (at least 1).
 inline ItemExtent item_extent(const uint8_t *p, uint64_t available) noexcept {
-    const uint8_t tag = p[0];
-    uint64_t size = fixed_item_size(tag);
-    if (size == 0) {
-        const unsigned width = length_width(tag);
-        if (width == 0) return {Extent::no_rule, 0};
-        if (1u + width > available) return {Extent::truncated, 0};
-        size = 1u + width + uint64_t{get_string_length(p, width)};
-    }
-    if (size > available) return {Extent::truncated, 0};
-    return {Extent::ok, size};
+    if (const unsigned width = length_width(p[0])) return string_extent(p, width, available);
+    const uint32_t size = fixed_item_size(p[0]);
+    if (size == 0) return {Extent::no_rule, 0, 0, 0};
+    if (size > available) return {Extent::truncated, 0, 0, 0};
+    return {Extent::ok, size, 0, size};
 }
 
 } // namespace vok::format

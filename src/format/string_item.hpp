@@ -38,6 +38,8 @@ constexpr unsigned length_width(uint8_t tag) noexcept {
     }
 }
 
+constexpr bool is_string_tag(uint8_t tag) noexcept { return length_width(tag) != 0; }
+
 constexpr uint8_t string_tag(StringKind kind, unsigned width) noexcept {
     switch (kind) {
     case StringKind::plain:

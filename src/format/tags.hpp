@@ -13,27 +13,11 @@ inline constexpr uint8_t kLastTag = VOK_UTF8_4; // bytes above are never tags
 
 constexpr bool is_user_mark(uint8_t byte) noexcept { return byte < kFirstTag; }
 
-constexpr bool is_unsigned_tag(uint8_t t) noexcept {
-    return t == VOK_UNSIGNED_1 || t == VOK_UNSIGNED_2 || t == VOK_UNSIGNED_4;
-}
-
-constexpr bool is_signed_tag(uint8_t t) noexcept {
-    return t == VOK_SIGNED_1 || t == VOK_SIGNED_2 || t == VOK_SIGNED_4;
-}
-
 constexpr bool is_utf8_tag(uint8_t t) noexcept {
     return t == VOK_UTF8_1 || t == VOK_UTF8_2 || t == VOK_UTF8_4;
 }
 
 constexpr bool is_safe_tag(uint8_t t) noexcept { return t == VOK_SAFE_1 || t == VOK_SAFE_2; }
-
-constexpr bool is_plain_string_tag(uint8_t t) noexcept {
-    return t == VOK_STRING_1 || t == VOK_STRING_2;
-}
-
-constexpr bool is_string_tag(uint8_t t) noexcept {
-    return is_plain_string_tag(t) || is_utf8_tag(t) || is_safe_tag(t);
-}
 
 // The type code that peeking reports for a byte: the tag itself, user marks
 // folded into VOK_USER_MARK, bytes past the last tag into VOK_INVALID.

@@ -9,27 +9,16 @@
 
 namespace fmt = vok::format;
 
-extern "C" {
-
-uint16_t vokReadI18NString(vokStream *stream, i18nString string, int32_t *status) {
-    vok::stream::ReadWindow w{};
-    uint8_t tag = 0;
-    if (const uint16_t refused = vok::stream::begin_read(stream, &w, &tag)) return refused;
-    if (!fmt::is_utf8_tag(tag)) {
-        ++stream->position; // the tag is consumed even when it is refused
-        return VOK_WRONG_TYPE;
-    }
-    if (w.item_size(stream->position) == 0) return VOK_INVALID_STREAM;
-
-    const unsigned width = fmt::length_width(tag);
-    const uint8_t *item = w.data + stream->position;
-    const uint32_t length = fmt::get_string_length(item, width);
-    const uint16_t result = vok::i18n::set_from_content(string, item + 1 + width, length, status);
-    stream->position += 1 + width + length;
+VOK_API uint16_t vokReadI18NString(vokStream *stream, i18nString string, int32_t *status) {
+    vok::stream::StringAt item{};
+    if (const uint16_t refused = vok::stream::begin_string_read<fmt::is_utf8_tag>(stream, &item))
+        return refused;
+    const uint16_t result = vok::i18n::set_from_content(string, item.content, item.length, status);
+    stream->position += item.head + item.length;
     return result;
 }
 
-uint16_t vokDecodeI18NString(uint8_t **cursor, i18nString string, int32_t *status) {
+VOK_API uint16_t vokDecodeI18NString(uint8_t **cursor, i18nString string, int32_t *status) {
     uint8_t *item = *cursor;
     if (!fmt::is_utf8_tag(item[0])) return VOK_WRONG_TYPE;
 
@@ -40,5 +29,3 @@ uint16_t vokDecodeI18NString(uint8_t **cursor, i18nString string, int32_t *statu
     *cursor = content + length;
     return result;
 }
-
-} // extern "C"

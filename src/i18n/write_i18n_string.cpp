@@ -6,9 +6,7 @@
 #include "stream/handle_state.hpp"
 #include "stream/writing.hpp"
 
-extern "C" {
-
-uint16_t vokWriteI18NString(vokStream *stream, i18nString string, int32_t *status) {
+VOK_API uint16_t vokWriteI18NString(vokStream *stream, i18nString string, int32_t *status) {
     *status = 0;
     if (!vok::stream::is_writable(stream)) return VOK_NOT_ACTIVE;
 
@@ -26,5 +24,3 @@ uint16_t vokWriteI18NString(vokStream *stream, i18nString string, int32_t *statu
     if (block != nullptr) std::free(block);
     return result;
 }
-
-} // extern "C"

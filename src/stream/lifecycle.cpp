@@ -5,7 +5,6 @@
 #include "growth.hpp"
 #include "handle_state.hpp"
 #include "opening.hpp"
-#include "reading.hpp"
 
 namespace fmt = vok::format;
 using namespace vok::stream;
@@ -14,9 +13,7 @@ namespace {
 constexpr uint32_t kInitialCapacity = 256; // always holds the longest header
 } // namespace
 
-extern "C" {
-
-uint16_t vokCreateStream(vokStream *stream, uint8_t type, uint32_t version) {
+VOK_API uint16_t vokCreateStream(vokStream *stream, uint8_t type, uint32_t version) {
     auto *data = static_cast<uint8_t *>(std::malloc(kInitialCapacity));
     stream->data = data;
     if (data == nullptr) {
@@ -30,7 +27,7 @@ uint16_t vokCreateStream(vokStream *stream, uint8_t type, uint32_t version) {
     return VOK_OK;
 }
 
-uint16_t vokCloseStream(vokStream *stream) {
+VOK_API uint16_t vokCloseStream(vokStream *stream) {
     if (stream->active == 0) return VOK_OK;
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     if (const uint16_t status = reserve(stream, fmt::kEndMarkerSize)) return status;
@@ -39,35 +36,34 @@ uint16_t vokCloseStream(vokStream *stream) {
     return VOK_OK;
 }
 
-uint16_t vokOpenStream(vokStream *stream, const uint8_t *block, uint8_t type, uint32_t version) {
+VOK_API uint16_t vokOpenStream(vokStream *stream, const uint8_t *block, uint8_t type,
+                               uint32_t version) {
     return open_block(stream, block, type, version);
 }
 
-uint16_t vokReset(vokStream *stream) {
+VOK_API uint16_t vokReset(vokStream *stream) {
     if (stream->active == 0 || stream->data == nullptr) return VOK_INVALID;
     stream->position = fmt::kVersionOffset;
-    const unsigned width = fmt::unsigned_width(stream->data[fmt::kVersionOffset]);
-    if (width == 0) return VOK_INVALID_STREAM;
-    // A stream being written always holds its whole header; an opened one
-    // must hold the version item before its end marker.
-    if (is_readable(stream) && window_of(stream).body_left(fmt::kVersionOffset) < 1 + width)
-        return VOK_INVALID_STREAM;
-    stream->position = fmt::kVersionOffset + 1 + width;
+    const uint32_t body = fmt::body_start(stream->data);
+    if (body == 0) return VOK_INVALID_STREAM;
+    // A stream being written (length bytes zero) always holds its whole
+    // header; an opened one must hold the version item before its end marker.
+    const uint32_t total = fmt::get_total_length(stream->data);
+    if (total != 0 && !fmt::version_fits(body, total)) return VOK_INVALID_STREAM;
+    stream->position = body;
     return VOK_OK;
 }
 
-uint8_t *vokGetData(const vokStream *stream) {
+VOK_API uint8_t *vokGetData(const vokStream *stream) {
     return stream->active != 0 ? nullptr : stream->data;
 }
 
-uint32_t vokGetLength(const vokStream *stream) {
+VOK_API uint32_t vokGetLength(const vokStream *stream) {
     return stream->active != 0 ? uint32_t{VOK_STILL_ACTIVE} : stream->position;
 }
 
-uint32_t vokGetLengthEx(const vokStream *stream) {
+VOK_API uint32_t vokGetLengthEx(const vokStream *stream) {
     return stream->active != 0 ? 0 : stream->position;
 }
 
-void vokDestroyStream(void *block) { std::free(block); }
-
-} // extern "C"
+VOK_API void vokDestroyStream(void *block) { std::free(block); }

@@ -1,7 +1,6 @@
 #include "opening.hpp"
 
 #include "format/frame.hpp"
-#include "format/integer_item.hpp"
 
 namespace vok::stream {
 
@@ -22,17 +21,14 @@ uint16_t open_block(vokStream *s, const uint8_t *block, uint8_t type, uint32_t v
     }
     s->position = fmt::kVersionOffset;
     if (block[fmt::kTypeOffset] != type) return VOK_WRONG_STREAM_TYPE;
-    const unsigned width = fmt::unsigned_width(block[fmt::kVersionOffset]);
-    if (width == 0) return VOK_BAD_VERSION;
-    const uint32_t body = fmt::kVersionOffset + 1 + width;
-    if (body > total - fmt::kEndMarkerSize) return VOK_INVALID_STREAM;
+    const uint32_t body = fmt::body_start(block);
+    if (body == 0) return VOK_BAD_VERSION;
+    if (!fmt::version_fits(body, total)) return VOK_INVALID_STREAM;
     uint32_t found = 0;
     fmt::get_version(block, &found);
     s->position = body;
     s->active = 1;
-    if (found < version) return VOK_OLDER_VERSION;
-    if (found > version) return VOK_NEWER_VERSION;
-    return VOK_OK;
+    return fmt::compare_versions(found, version);
 }
 
 } // namespace vok::stream

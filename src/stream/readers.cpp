@@ -11,6 +11,15 @@ using namespace vok::stream;
 
 namespace {
 
+// vokPeek's work, called directly by vokCanRead as well: an exported function
+// would be reached through the symbol table.
+uint8_t peek_type(const vokStream *s) {
+    if (!is_readable(s)) return VOK_INVALID;
+    const ReadWindow w = window_of(s);
+    if (!w.has_byte(s->position)) return VOK_INVALID;
+    return fmt::type_code(w.data[s->position]);
+}
+
 // Reads a two-byte item (tag, byte) such as a flag or a phrase mark.
 template <typename T> uint16_t read_tagged_byte(vokStream *s, uint8_t expected, T *out) {
     ReadWindow w{};
@@ -42,17 +51,10 @@ uint16_t read_integer(vokStream *s, T *out, uint32_t fixed) {
 
 } // namespace
 
-extern "C" {
+VOK_API uint8_t vokPeek(const vokStream *stream) { return peek_type(stream); }
 
-uint8_t vokPeek(const vokStream *stream) {
-    if (!is_readable(stream)) return VOK_INVALID;
-    const ReadWindow w = window_of(stream);
-    if (!w.has_byte(stream->position)) return VOK_INVALID;
-    return fmt::type_code(w.data[stream->position]);
-}
-
-uint16_t vokCanRead(const vokStream *stream) {
-    switch (vokPeek(stream)) {
+VOK_API uint16_t vokCanRead(const vokStream *stream) {
+    switch (peek_type(stream)) {
     case VOK_USER_MARK:
         return VOK_OK;
     case VOK_END:
@@ -62,61 +64,50 @@ uint16_t vokCanRead(const vokStream *stream) {
     }
 }
 
-uint8_t vokReadUserMark(vokStream *stream) {
+VOK_API uint8_t vokReadUserMark(vokStream *stream) {
     if (!is_readable(stream)) return VOK_INVALID;
     const ReadWindow w = window_of(stream);
     if (!w.has_byte(stream->position)) return VOK_INVALID;
     return w.data[stream->position++];
 }
 
-uint16_t vokReadPhraseMark(vokStream *stream, uint8_t *phrase) {
+VOK_API uint16_t vokReadPhraseMark(vokStream *stream, uint8_t *phrase) {
     return read_tagged_byte(stream, VOK_PHRASE_MARK, phrase);
 }
 
-uint16_t vokReadFlag(vokStream *stream, uint32_t *flag) {
+VOK_API uint16_t vokReadFlag(vokStream *stream, uint32_t *flag) {
     return read_tagged_byte(stream, VOK_FLAG, flag);
 }
 
-uint16_t vokReadSigned(vokStream *stream, int32_t *value) {
+VOK_API uint16_t vokReadSigned(vokStream *stream, int32_t *value) {
     return read_integer<fmt::signed_width, fmt::get_signed>(stream, value, 2);
 }
 
-uint16_t vokReadUnsigned(vokStream *stream, uint32_t *value) {
+VOK_API uint16_t vokReadUnsigned(vokStream *stream, uint32_t *value) {
     return read_integer<fmt::unsigned_width, fmt::get_unsigned>(stream, value, 1);
 }
 
-uint16_t vokGetStringSize(const vokStream *stream, uint32_t *size) {
+VOK_API uint16_t vokGetStringSize(const vokStream *stream, uint32_t *size) {
     ReadWindow w{};
     uint8_t tag = 0;
     if (const uint16_t status = begin_read(stream, &w, &tag)) return status;
-    const unsigned width = fmt::length_width(tag);
-    if (width == 0) {
+    if (!fmt::is_string_tag(tag)) {
         *size = 0;
         return VOK_WRONG_TYPE;
     }
-    if (w.item_size(stream->position) == 0) return VOK_INVALID_STREAM;
-    *size = fmt::get_string_length(w.data + stream->position, width);
+    const fmt::ItemExtent item = w.extent(stream->position);
+    if (item.kind != fmt::Extent::ok) return VOK_INVALID_STREAM;
+    *size = item.length;
     return VOK_OK;
 }
 
-uint16_t vokReadString(vokStream *stream, char *buffer) {
-    ReadWindow w{};
-    uint8_t tag = 0;
-    if (const uint16_t status = begin_read(stream, &w, &tag)) return status;
-    const unsigned width = fmt::length_width(tag);
-    if (width == 0) {
-        ++stream->position; // the tag is consumed even when it is refused
-        return VOK_WRONG_TYPE;
-    }
-    if (w.item_size(stream->position) == 0) return VOK_INVALID_STREAM;
-    const uint8_t *item = w.data + stream->position;
-    const uint32_t length = fmt::get_string_length(item, width);
-    stream->position += 1 + width;
-    if (fmt::is_safe_tag(tag)) return VOK_UNEXPECTED;
-    std::memcpy(buffer, item + 1 + width, length);
-    buffer[length] = '\0';
-    stream->position += length;
+VOK_API uint16_t vokReadString(vokStream *stream, char *buffer) {
+    StringAt item{};
+    if (const uint16_t status = begin_string_read<fmt::is_string_tag>(stream, &item)) return status;
+    stream->position += item.head;
+    if (fmt::is_safe_tag(item.tag)) return VOK_UNEXPECTED;
+    std::memcpy(buffer, item.content, item.length);
+    buffer[item.length] = '\0';
+    stream->position += item.length;
     return VOK_OK;
 }
-
-} // extern "C"

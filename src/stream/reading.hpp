@@ -25,11 +25,10 @@ struct ReadWindow {
     // Whether an item of `size` bytes at pos ends before the end marker.
     bool holds(uint32_t pos, uint32_t size) const noexcept { return size <= body_left(pos); }
 
-    // Size of the item at pos if it is well-formed and ends before the end
-    // marker; 0 otherwise.  pos must hold a byte.
-    uint64_t item_size(uint32_t pos) const noexcept {
-        const format::ItemExtent e = format::item_extent(data + pos, body_left(pos));
-        return e.kind == format::Extent::ok ? e.size : 0;
+    // The item at pos; its kind is ok only if it is well-formed and ends
+    // before the end marker.  pos must hold a byte.
+    format::ItemExtent extent(uint32_t pos) const noexcept {
+        return format::item_extent(data + pos, body_left(pos));
     }
 };
 
@@ -47,6 +46,32 @@ inline uint16_t begin_read(const vokStream *s, ReadWindow *w, uint8_t *tag) noex
     if (w->total == 0) return VOK_NOT_ACTIVE;
     if (!w->has_byte(s->position)) return VOK_INVALID_STREAM;
     *tag = w->data[s->position];
+    return VOK_OK;
+}
+
+// A string item at position, its head decoded once.
+struct StringAt {
+    uint8_t tag;
+    uint32_t head;   // tag and length field
+    uint32_t length; // the length field
+    const uint8_t *content;
+};
+
+// Common entry of the readers that take a string whose tag `Accepts`:
+// begin_read's refusals, VOK_WRONG_TYPE with the tag consumed for another
+// item, VOK_INVALID_STREAM for a string that does not end before the end
+// marker (position left on it).
+template <auto Accepts> uint16_t begin_string_read(vokStream *s, StringAt *item) noexcept {
+    ReadWindow w{};
+    uint8_t tag = 0;
+    if (const uint16_t status = begin_read(s, &w, &tag)) return status;
+    if (!Accepts(tag)) {
+        ++s->position;
+        return VOK_WRONG_TYPE;
+    }
+    const format::ItemExtent e = w.extent(s->position);
+    if (e.kind != format::Extent::ok) return VOK_INVALID_STREAM;
+    *item = {tag, e.head, e.length, w.data + s->position + e.head};
     return VOK_OK;
 }
 

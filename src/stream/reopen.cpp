@@ -36,9 +36,7 @@ uint64_t copy_capacity(uint32_t total) {
 
 } // namespace
 
-extern "C" {
-
-uint16_t vokReopenStream(vokStream *stream) {
+VOK_API uint16_t vokReopenStream(vokStream *stream) {
     if (stream->active != 0) return VOK_OK;
     // No buffer we build is smaller than the stream in it: a capacity below
     // the position marks a block we did not build, one opened for reading
@@ -50,8 +48,8 @@ uint16_t vokReopenStream(vokStream *stream) {
     return VOK_OK;
 }
 
-uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, uint8_t type,
-                             uint32_t version) {
+VOK_API uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, uint8_t type,
+                                     uint32_t version) {
     stream->active = 0;
     vokStream scratch{};
     if (const uint16_t status = open_block(&scratch, block, type, version)) return status;
@@ -70,17 +68,15 @@ uint16_t vokReopenCopyStream(vokStream *stream, const uint8_t *block, uint8_t ty
     return VOK_OK;
 }
 
-uint16_t vokAppendStream(vokStream *destination, const vokStream *source) {
+VOK_API uint16_t vokAppendStream(vokStream *destination, const vokStream *source) {
     if (!is_writable(destination)) return VOK_NOT_ACTIVE;
     if (source->active != 0) return VOK_STILL_ACTIVE;
-    if (source->data == nullptr || source->position < fmt::kMinStreamLength ||
-        source->data[fmt::kStartOffset] != VOK_START || !closed_frame_intact(source))
+    if (!closed_frame_intact(source) || source->data[fmt::kStartOffset] != VOK_START)
         return VOK_INVALID_STREAM;
     const uint32_t total = source->position;
-    // Only the version item's extent matters; its value bytes may not exist.
-    const unsigned width = fmt::unsigned_width(source->data[fmt::kVersionOffset]);
-    const uint32_t body = fmt::kVersionOffset + 1 + width;
-    if (width == 0 || body > total - fmt::kEndMarkerSize) return VOK_INVALID_STREAM;
+    // Only the version item's extent matters: its value bytes are not read.
+    const uint32_t body = fmt::body_start(source->data);
+    if (body == 0 || !fmt::version_fits(body, total)) return VOK_INVALID_STREAM;
     // The need counts the body plus one byte, as the end marker would.
     if (const uint16_t status = reserve(destination, uint64_t{total} - body)) return status;
     const uint32_t length = total - fmt::kEndMarkerSize - body;
@@ -89,5 +85,3 @@ uint16_t vokAppendStream(vokStream *destination, const vokStream *source) {
     destination->position += length;
     return VOK_OK;
 }
-
-} // extern "C"

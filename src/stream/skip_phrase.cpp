@@ -4,9 +4,7 @@
 
 using namespace vok::stream;
 
-extern "C" {
-
-uint8_t vokSkipPhrase(vokStream *stream) {
+VOK_API uint8_t vokSkipPhrase(vokStream *stream) {
     if (!is_readable(stream)) return VOK_INVALID;
     const ReadWindow w = window_of(stream);
     for (;;) {
@@ -15,10 +13,8 @@ uint8_t vokSkipPhrase(vokStream *stream) {
         // A user mark is not part of any phrase's payload: stop on it and say
         // so, rather than make the caller peek to learn why the skip ended.
         if (type == VOK_END || type == VOK_PHRASE_MARK || type == VOK_USER_MARK) return type;
-        const uint64_t size = w.item_size(stream->position);
-        if (size == 0) return VOK_INVALID;
-        stream->position += static_cast<uint32_t>(size);
+        const vok::format::ItemExtent item = w.extent(stream->position);
+        if (item.kind != vok::format::Extent::ok) return VOK_INVALID;
+        stream->position += static_cast<uint32_t>(item.size);
     }
 }
-
-} // extern "C"

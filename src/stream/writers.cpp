@@ -34,9 +34,7 @@ uint16_t write_c_string(vokStream *s, fmt::StringKind kind, const char *string) 
 
 } // namespace
 
-extern "C" {
-
-uint16_t vokWriteUserMark(vokStream *stream, uint8_t mark) {
+VOK_API uint16_t vokWriteUserMark(vokStream *stream, uint8_t mark) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     if (mark > VOK_MAX_USER_MARK) return VOK_MARK_OUT_OF_RANGE;
     return write_item(stream, 1, [=](uint8_t *at) {
@@ -45,7 +43,7 @@ uint16_t vokWriteUserMark(vokStream *stream, uint8_t mark) {
     });
 }
 
-uint16_t vokWritePhraseMark(vokStream *stream, uint8_t phrase) {
+VOK_API uint16_t vokWritePhraseMark(vokStream *stream, uint8_t phrase) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     return write_item(stream, 2, [=](uint8_t *at) {
         at[0] = VOK_PHRASE_MARK;
@@ -54,19 +52,19 @@ uint16_t vokWritePhraseMark(vokStream *stream, uint8_t phrase) {
     });
 }
 
-uint16_t vokWriteFlag(vokStream *stream, int32_t flag) {
+VOK_API uint16_t vokWriteFlag(vokStream *stream, int32_t flag) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     return write_item(stream, fmt::kFlagItemSize,
                       [=](uint8_t *at) { return fmt::put_flag(at, flag); });
 }
 
-uint16_t vokWriteSigned(vokStream *stream, int32_t value) {
+VOK_API uint16_t vokWriteSigned(vokStream *stream, int32_t value) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     return write_item(stream, fmt::kMaxSignedItemSize,
                       [=](uint8_t *at) { return fmt::put_signed(at, value); });
 }
 
-uint16_t vokWriteUnsigned(vokStream *stream, uint32_t value) {
+VOK_API uint16_t vokWriteUnsigned(vokStream *stream, uint32_t value) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     // One byte more than the largest unsigned item: the growth threshold of
     // this writer is part of the observable capacity behaviour.
@@ -74,17 +72,15 @@ uint16_t vokWriteUnsigned(vokStream *stream, uint32_t value) {
                       [=](uint8_t *at) { return fmt::put_unsigned(at, value); });
 }
 
-uint16_t vokWriteString(vokStream *stream, const char *string) {
+VOK_API uint16_t vokWriteString(vokStream *stream, const char *string) {
     return write_c_string(stream, fmt::StringKind::plain, string);
 }
 
-uint16_t vokWriteUTF8String(vokStream *stream, const char *string) {
+VOK_API uint16_t vokWriteUTF8String(vokStream *stream, const char *string) {
     return write_c_string(stream, fmt::StringKind::utf8, string);
 }
 
-uint16_t vokWriteSafeString(vokStream *stream, const char *string) {
+VOK_API uint16_t vokWriteSafeString(vokStream *stream, const char *string) {
     const uint16_t status = write_c_string(stream, fmt::StringKind::safe, string);
     return status == VOK_OK ? uint16_t{VOK_UNEXPECTED} : status;
 }
-
-} // extern "C"

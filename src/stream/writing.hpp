@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "format/performance.hpp"
 #include "format/string_item.hpp"
 #include "growth.hpp"
 #include "handle_state.hpp"
@@ -17,10 +18,9 @@ template <typename Encode> uint16_t put_item(vokStream *s, Encode encode) noexce
     return VOK_OK;
 }
 
-// The rare path of write_item, kept out of line so that the common one needs
-// no stack frame.
+// The rare path of write_item.
 template <typename Encode>
-[[gnu::noinline]] uint16_t grow_and_put_item(vokStream *s, uint64_t need, Encode encode) noexcept {
+VOK_OUT_OF_LINE uint16_t grow_and_put_item(vokStream *s, uint64_t need, Encode encode) noexcept {
     if (const uint16_t status = grow(s, need)) return status;
     return put_item(s, encode);
 }

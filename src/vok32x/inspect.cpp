@@ -18,8 +18,8 @@ uint16_t check_header(const uint8_t *bytes, size_t size, vokxBlockInfo *info) {
     if (size <= fmt::kTypeOffset) return VOKX_NEED_MORE;
     info->type = bytes[fmt::kTypeOffset];
     if (size <= fmt::kVersionOffset) return VOKX_NEED_MORE;
-    const uint32_t body = fmt::body_offset(bytes[fmt::kVersionOffset]);
-    if (body == 0 || body > total - fmt::kEndMarkerSize) return VOK_INVALID_STREAM;
+    const uint32_t body = fmt::body_start(bytes);
+    if (body == 0 || !fmt::version_fits(body, total)) return VOK_INVALID_STREAM;
     if (size < body) return VOKX_NEED_MORE;
     fmt::get_version(bytes, &info->version);
     info->body = body;
@@ -28,7 +28,7 @@ uint16_t check_header(const uint8_t *bytes, size_t size, vokxBlockInfo *info) {
 
 } // namespace
 
-extern "C" uint16_t vokxInspect(const uint8_t *bytes, size_t size, vokxBlockInfo *info) {
+VOKX_API uint16_t vokxInspect(const uint8_t *bytes, size_t size, vokxBlockInfo *info) {
     vokxBlockInfo scratch{};
     if (info == nullptr) info = &scratch;
     *info = vokxBlockInfo{};

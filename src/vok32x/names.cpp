@@ -44,18 +44,14 @@ const StatusEntry *find_status(uint16_t status) {
 
 } // namespace
 
-extern "C" {
-
-const char *vokxStatusName(uint16_t status) {
+VOKX_API const char *vokxStatusName(uint16_t status) {
     const StatusEntry *entry = find_status(status);
     return entry != nullptr ? entry->name : kUnknown;
 }
 
-const char *vokxStatusText(uint16_t status) {
+VOKX_API const char *vokxStatusText(uint16_t status) {
     const StatusEntry *entry = find_status(status);
     return entry != nullptr ? entry->text : kUnknown;
 }
 
-const char *vokxVersion(void) { return VOK32_VERSION_STRING; }
-
-} // extern "C"
+VOKX_API const char *vokxVersion(void) { return VOK32_VERSION_STRING; }

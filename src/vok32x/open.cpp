@@ -15,8 +15,8 @@ bool version_overruns(const uint8_t *bytes, uint32_t total, uint8_t type) {
     if (bytes[total - 1] != VOK_END || bytes[fmt::kStartOffset] != VOK_START ||
         bytes[fmt::kTypeOffset] != type)
         return false;
-    const uint32_t body = fmt::body_offset(bytes[fmt::kVersionOffset]);
-    return body != 0 && body > total - fmt::kEndMarkerSize;
+    const uint32_t body = fmt::body_start(bytes);
+    return body != 0 && !fmt::version_fits(body, total);
 }
 
 uint16_t refuse(vokStream *stream, const uint8_t *bytes) {
@@ -27,8 +27,8 @@ uint16_t refuse(vokStream *stream, const uint8_t *bytes) {
 
 } // namespace
 
-extern "C" uint16_t vokxOpen(vokStream *stream, const uint8_t *bytes, size_t size, uint8_t type,
-                             uint32_t version) {
+VOKX_API uint16_t vokxOpen(vokStream *stream, const uint8_t *bytes, size_t size, uint8_t type,
+                           uint32_t version) {
     if (bytes == nullptr) return VOK_INVALID_STREAM;
     if (size < fmt::kMinStreamLength) return refuse(stream, bytes);
     const uint32_t total = fmt::get_total_length(bytes);

@@ -36,7 +36,7 @@ uint16_t append_in_carrier(vokStream *stream, uint8_t *carrier, const uint8_t *i
 
 } // namespace
 
-extern "C" uint16_t vokxWriteItem(vokStream *stream, const uint8_t *item, size_t size) {
+VOKX_API uint16_t vokxWriteItem(vokStream *stream, const uint8_t *item, size_t size) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     vokxItem described;
     if (item == nullptr || size == 0 || vok::x::describe_item(item, size, &described) != size)

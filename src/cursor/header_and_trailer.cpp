@@ -31,7 +31,5 @@ VOK_API uint16_t vokValidateStream(uint8_t **cursor, uint8_t type, uint32_t vers
     const uint32_t body = get_version(block, &found);
     if (body == 0) return VOK_BAD_VERSION;
     *cursor += body;
-    if (found < version) return VOK_OLDER_VERSION;
-    if (found > version) return VOK_NEWER_VERSION;
-    return VOK_OK;
+    return compare_versions(found, version);
 }
