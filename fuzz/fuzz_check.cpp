@@ -1,7 +1,8 @@
 // The tool's structural checker on arbitrary files: it must never crash, and
 // it must call a file well-formed exactly when a walk with the library's
 // readers, item by item with the reader of each tag, reaches the end marker
-// at the block's last byte.
+// at the block's last byte.  dump must agree, and a well-formed block dumped
+// in either notation must pack back to the very bytes.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "checker.hpp"
+#include "dumper.hpp"
+#include "packer.hpp"
 #include "vok32.h"
 
 namespace {
@@ -71,6 +74,33 @@ bool well_formed_by_readers(const uint8_t *block, size_t size) {
     }
 }
 
+// dump's verdict, and its listing in the notation or the JSON lines.
+bool dumps_clean(std::vector<uint8_t> file, bool json, std::string &listing) {
+    file.push_back(0); // the spare byte a block read by the tool carries
+    vok::tool::Sink out;
+    const vok::tool::Block block{0, file.data(), file.size() - 1};
+    const bool clean = vok::tool::dump_stream(block, out, {.json = json, .notation = {}}).empty();
+    listing = out.text();
+    return clean;
+}
+
+void expect_round_trips(const std::vector<uint8_t> &file, bool checker_ok) {
+    for (const bool json : {false, true}) {
+        std::string listing;
+        if (dumps_clean(file, json, listing) != checker_ok) {
+            std::fprintf(stderr, "dump and check disagree\n");
+            std::abort();
+        }
+        std::vector<uint8_t> packed;
+        vok::tool::PackError error;
+        if (checker_ok && (!vok::tool::pack_text(listing, packed, error, json) || packed != file)) {
+            std::fprintf(stderr, "%s does not pack back: %s\n", listing.c_str(),
+                         error.message.c_str());
+            std::abort();
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -87,5 +117,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                          p.message.c_str());
         std::abort();
     }
+    expect_round_trips(file, checker_ok);
     return 0;
 }
