@@ -28,7 +28,7 @@ namespace {
 
 // Reads bytes as the tool reads its input, block by block, handing each to
 // visit until it returns false.
-inline void for_each_block(const Bytes &bytes, const std::function<bool(const Block &)> &visit) {
+void for_each_block(const Bytes &bytes, const std::function<bool(const Block &)> &visit) {
     const int fd = memfd_create("input", 0);
     if (!bytes.empty() && write(fd, bytes.data(), bytes.size()) < 0) std::abort();
     Input input;
@@ -47,7 +47,7 @@ struct Outcome {
     std::vector<Problem> checked;
 };
 
-inline Outcome examine(const Bytes &bytes, const DumpOptions &options = {}) {
+Outcome examine(const Bytes &bytes, const DumpOptions &options = {}) {
     Sink out;
     Outcome o;
     for_each_block(bytes, [&](const Block &block) {
@@ -63,7 +63,7 @@ inline Outcome examine(const Bytes &bytes, const DumpOptions &options = {}) {
 }
 
 // The packed blocks (from JSON lines if json), or no bytes and the error in *error.
-inline Bytes pack_or_fail(const std::string &text, PackError *error = nullptr, bool json = false) {
+Bytes pack_or_fail(const std::string &text, PackError *error = nullptr, bool json = false) {
     Bytes block;
     PackError ignored;
     return pack_text(text, block, error != nullptr ? *error : ignored, json) ? block : Bytes{};
@@ -100,7 +100,7 @@ const std::pair<const char *, const char *> kCases[] = {
     {"str:16 \"x\"", "CD 00 01 78"},
     {"utf8 \"\xC3\xA9\"", "D0 02 C3 A9"},
     {R"(utf8 "\xc3(")", "D0 02 C3 28"},
-    {R"(utf8 "\u{2028}\u{85}")", "D0 05 E2 80 A8 C2 85"},
+    {R"(utf8 "\u{2028}\u{85}\u{1f}")", "D0 06 E2 80 A8 C2 85 1F"},
     {"utf8:16 \"\"", "D1 00 00"},
     {"utf8:32 \"\"", "E8 00 00 00 00"},
     {"safe 5", "E2 05"},
