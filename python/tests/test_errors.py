@@ -23,8 +23,11 @@ def test_values_out_of_range_are_refused(method, value, error):
         write([(method, value)])
 
 
-def test_wrong_reads_name_their_status():
-    reader = vok32.Reader(write(SAMPLE), 3, 1)
+def test_opening_and_wrong_reads_name_their_status_and_writers_end_once():
+    block = write(SAMPLE)
+    assert vok32.Reader(bytearray(block), 3, 0).version_status == Status.NEWER_VERSION
+    reader = vok32.Reader(memoryview(block), 3, 2)
+    assert reader.version_status == Status.OLDER_VERSION
     with pytest.raises(vok32.VokError) as raised:
         reader.read_utf8()
     assert (raised.value.status, raised.value.name, raised.value.offset) == (
@@ -35,14 +38,8 @@ def test_wrong_reads_name_their_status():
     assert reader.skip_phrase() == vok32.Kind.USER_MARK and reader.read_user_mark() == 5
     with pytest.raises(vok32.VokError, match="END_OF_STREAM"):
         reader.read_user_mark()
-
-
-def test_versions_and_headers_on_opening_and_writers_ended_once():
-    block = write(SAMPLE)
-    assert vok32.Reader(block, 3, 2).version_status == Status.OLDER_VERSION
-    assert vok32.Reader(bytearray(block), 3, 0).version_status == Status.NEWER_VERSION
     with pytest.raises(vok32.VokError, match="WRONG_STREAM_TYPE"):
-        vok32.Reader(memoryview(block), 4, 1)
+        vok32.Reader(block, 4, 1)
     with pytest.raises(TypeError):
         vok32.Reader("text", 3, 1)
     with pytest.raises(ValueError):
