@@ -1,7 +1,9 @@
 // The tool's structural checker on arbitrary files: it must never crash, and
 // it must call a file well-formed exactly when a walk with the library's
 // readers, item by item with the reader of each tag, reaches the end marker
-// at the block's last byte.
+// at the block's last byte.  dump must agree, and a well-formed block dumped
+// in either notation must pack back to the very bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,8 @@
 #include <vector>
 
 #include "checker.hpp"
+#include "dumper.hpp"
+#include "packer.hpp"
 #include "vok32.h"
 
 namespace {
@@ -71,13 +75,54 @@ bool well_formed_by_readers(const uint8_t *block, size_t size) {
     }
 }
 
+// The file's first block as the tool's reader hands it over, in a copy with
+// the spare byte after it: the bytes its length field counts, or fewer where
+// the file ends first.  Bytes after it would be the next block.
+std::vector<uint8_t> first_block(const std::vector<uint8_t> &file) {
+    size_t size = file.size();
+    if (size >= 4) size = std::min<size_t>(size, std::max<uint32_t>(big_endian(file.data(), 4), 4));
+    std::vector<uint8_t> copy(file.begin(), file.begin() + static_cast<long>(size));
+    copy.push_back(0);
+    return copy;
+}
+
+vok::tool::Block as_block(std::vector<uint8_t> &copy) { return {0, copy.data(), copy.size() - 1}; }
+
+// dump's verdict, and its listing in the notation or the JSON lines.
+bool dumps_clean(const std::vector<uint8_t> &file, bool json, std::string &listing) {
+    std::vector<uint8_t> copy = first_block(file);
+    vok::tool::Sink out;
+    const bool clean =
+        vok::tool::dump_stream(as_block(copy), out, {.json = json, .notation = {}}).empty();
+    listing = out.text();
+    return clean && copy.size() - 1 == file.size();
+}
+
+void expect_round_trips(const std::vector<uint8_t> &file, bool checker_ok) {
+    for (const bool json : {false, true}) {
+        std::string listing;
+        if (dumps_clean(file, json, listing) != checker_ok) {
+            std::fprintf(stderr, "dump and check disagree\n");
+            std::abort();
+        }
+        std::vector<uint8_t> packed;
+        vok::tool::PackError error;
+        if (checker_ok && (!vok::tool::pack_text(listing, packed, error, json) || packed != file)) {
+            std::fprintf(stderr, "%s does not pack back: %s\n", listing.c_str(),
+                         error.message.c_str());
+            std::abort();
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // An exact-size heap copy, so that reads past the file are reported.
     std::vector<uint8_t> file(data, data + size);
-    const vok::tool::CheckReport report = vok::tool::check_stream(file, {});
-    const bool checker_ok = report.problems.empty();
+    std::vector<uint8_t> checked = first_block(file);
+    const vok::tool::CheckReport report = vok::tool::check_stream(as_block(checked), {});
+    const bool checker_ok = report.problems.empty() && checked.size() - 1 == file.size();
     const bool readers_ok = well_formed_by_readers(file.data(), file.size());
     if (checker_ok != readers_ok) {
         std::fprintf(stderr, "checker says %s, readers say %s\n", checker_ok ? "ok" : "broken",
@@ -87,5 +132,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                          p.message.c_str());
         std::abort();
     }
+    expect_round_trips(file, checker_ok);
     return 0;
 }

@@ -29,18 +29,15 @@ def listed(data):
     """Per block of data, (kind, value, offset in the block, size) of each
     item as `vok dump --json` lists it."""
     blocks = []
-    for line in vok("dump", "--json", "-", data=data).splitlines():
-        entry = json.loads(line)
+    for entry in map(json.loads, vok("dump", "--json", "-", data=data).splitlines()):
         name, value = entry["kind"], entry.get("value", entry.get("length"))
         if name == "stream":
             blocks.append([])
             start = entry["offset"]
-        if name in ("stream", "end"):
-            continue
-        if name in ("string", "utf8"):
-            text = entry.get("text")
-            value = text.encode() if text is not None else bytes.fromhex(entry["hex"])
-            value = value.decode("utf-8", "surrogateescape") if name == "utf8" else value
-        kind = vok32.Kind[KINDS[name] + str(entry.get("width", ""))]
-        blocks[-1].append((kind, value, entry["offset"] - start, entry["size"]))
+        elif name != "end":
+            if name in ("string", "utf8"):
+                value = entry["text"].encode() if "text" in entry else bytes.fromhex(entry["hex"])
+                value = value.decode("utf-8", "surrogateescape") if name == "utf8" else value
+            kind = vok32.Kind[KINDS[name] + str(entry.get("width", ""))]
+            blocks[-1].append((kind, value, entry["offset"] - start, entry["size"]))
     return blocks

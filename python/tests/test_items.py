@@ -10,13 +10,12 @@ from vok32 import Kind
 
 LONG = "x" * 65535
 CASES = [  # writer method, argument, kind, value read back
-    ("user_mark", 0, Kind.USER_MARK, 0), ("user_mark", 199, Kind.USER_MARK, 199),
-    ("phrase", 255, Kind.PHRASE_MARK, 255),
+    ("user_mark", 199, Kind.USER_MARK, 199), ("phrase", 255, Kind.PHRASE_MARK, 255),
     ("flag", "yes", Kind.FLAG, True), ("flag", 0, Kind.FLAG, False),
     ("unsigned", 255, Kind.UNSIGNED_1, 255), ("unsigned", 65535, Kind.UNSIGNED_2, 65535),
     ("unsigned", 2**32 - 1, Kind.UNSIGNED_4, 2**32 - 1),
     ("signed", -255, Kind.SIGNED_1, -255), ("signed", 256, Kind.SIGNED_2, 256),
-    ("signed", -65536, Kind.SIGNED_4, -65536), ("signed", -(2**31), Kind.SIGNED_4, -(2**31)),
+    ("signed", -(2**31), Kind.SIGNED_4, -(2**31)),
     ("string", b"", Kind.STRING_1, b""), ("string", b"a\0b\0", Kind.STRING_1, b"a\0b\0"),
     ("string", "é" * 128, Kind.STRING_2, "é".encode() * 128),
     ("string", LONG, Kind.STRING_2, LONG.encode()),
@@ -28,13 +27,15 @@ BLOCK = write([case[:2] for case in CASES], 7, 70000)
 
 
 def test_every_kind_and_width_reads_back_in_python_and_in_the_tool():
-    assert vok("check", "-", data=BLOCK).startswith(b"ok: 22 items")
-    assert vok("pack", data=vok("dump", "-", data=BLOCK)) == BLOCK
+    assert vok("check", "-", data=BLOCK).startswith(b"ok: 20 items")
     items = list(vok32.Reader(BLOCK, 7, 70000))
     assert [tuple(item) for item in items] == listed(BLOCK)[0]
     reader = vok32.Reader(BLOCK)  # and by kind: there is no typed reader of safe strings
     for (method, _, kind, value), item in zip(CASES, items, strict=True):
         assert (item.kind, item.value) == (kind, value) and reader.peek() == kind
+        with pytest.raises(vok32.VokError) as wrong:  # a reader of another kind does not move
+            reader.read_flag() if kind != Kind.FLAG else reader.read_phrase()
+        assert wrong.value.offset == reader.position == item.offset
         assert getattr(reader, "read_" + method, lambda: next(reader).value)() == value
     assert reader.peek() == Kind.END and list(reader) == []
 

@@ -19,30 +19,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch folder holding ok.bin (one block) and two.bin (two blocks).
-const fs::path &scratch() {
-    static const fs::path dir = [] {
-        char name[] = "/tmp/vok_cli_XXXXXX";
-        const fs::path made = mkdtemp(name);
-        std::system(("cd " + made.string() +
-                     " && printf '\\0\\0\\0\\15\\310\\7\\322\\3\\1\\324\\1\\54\\311' > ok.bin"
-                     " && cat ok.bin ok.bin > two.bin")
-                        .c_str());
-        return made;
-    }();
-    static const struct Cleanup {
-        ~Cleanup() { fs::remove_all(dir); }
-    } cleanup;
-    return dir;
-}
-
-// Runs a bash command in the scratch folder with the vok built beside this
-// test first on the path; gives the exit status and everything printed.
+// Runs a bash command with the vok built beside this test first on the path,
+// in a scratch folder holding ok.bin (one block) and two.bin (two blocks);
+// gives the exit status and everything printed.
 std::pair<int, std::string> run(const std::string &command) {
     static const std::string dir =
         fs::canonical("/proc/self/exe").parent_path().parent_path() / "tools/vok";
+    static char scratch[] = "/tmp/vok_cli_XXXXXX";
+    static const bool made =
+        mkdtemp(scratch) != nullptr && std::atexit([] { fs::remove_all(scratch); }) == 0 &&
+        std::system((std::string("cd ") + scratch +
+                     " && printf '\\0\\0\\0\\15\\310\\7\\322\\3\\1\\324\\1\\54\\311' > ok.bin"
+                     " && cat ok.bin ok.bin > two.bin")
+                        .c_str()) == 0;
+    EXPECT_TRUE(made);
     setenv("VOK_COMMAND", command.c_str(), 1);
-    FILE *pipe = popen(("cd " + scratch().string() + " && PATH=" + dir +
+    FILE *pipe = popen(("cd " + std::string(scratch) + " && PATH=" + dir +
                         ":$PATH exec bash -c \"$VOK_COMMAND\" 2>&1")
                            .c_str(),
                        "r");
@@ -60,14 +52,15 @@ void expect_run(const std::string &command, int expected_status, const std::stri
     EXPECT_NE(output.find(part), std::string::npos) << output;
 }
 
-const std::string kRecord = R"(printf 'stream type 7 version 3\nmark 1\nu 300\n' | vok pack | )";
 const std::string kOne = "ok: 2 items, 0 phrases, 13 bytes (type 7, version 3)\n";
 const std::string kTwo = "offset 13: 2 items, 0 phrases, 13 bytes (type 7, version 3)\n"
                          "ok: 2 blocks, 26 bytes\n";
 
 // Command, exit status, part of what it prints.
 const std::tuple<std::string, int, std::string> kRuns[] = {
-    {kRecord + "vok dump | vok pack | vok check --type 7 --version 3", 0, kOne},
+    {R"(printf 'stream type 7 version 3\nmark 1\nu 300\n' | vok pack | vok dump | vok pack |)"
+     " vok check --type 7 --version 3",
+     0, kOne},
     {"vok dump two.bin | vok pack | cmp - two.bin && vok check two.bin", 0, kTwo},
     {"vok check ok.bin --version 2", 0, "warning: version 3 is newer than the expected 2"},
     {"vok check two.bin --type 8", 1, "two.bin: offset 5: stream type 7, expected 8"},
@@ -77,7 +70,6 @@ const std::tuple<std::string, int, std::string> kRuns[] = {
     {"vok check /nonexistent", 1, "/nonexistent: cannot open: No such file"},
     {"vok check --type 300 x", 2, "--type"},
     {"vok frob", 2, "unknown subcommand 'frob'"},
-    {"vok dump --help", 0, "Usage: vok dump"},
     {"vok --version", 0, std::string(vokxVersion()) + "\n"},
     {"vok dump --json two.bin | vok pack --json | cmp - two.bin", 0, ""},
     {"vok check --json two.bin", 0,
@@ -109,27 +101,22 @@ TEST(Cli, ExitCodesAndMessages) {
 }
 
 // A terminal whose other side has gone gives its bytes, then EIO: a read
-// error in the middle of the input.
+// error in the middle of the input fails, and leaves no partial output.
 TEST(Cli, AReadErrorFailsAndLeavesNoOutput) {
-    const std::pair<std::string, std::string> kInputs[] = {
-        {"stream type 1 version 0\nu 1\n", "vok pack -o out.bin"},
-        {std::string("\0\0\0\15\310\7\322\3\1\324\1\54\311", 13), "vok check"},
-    };
-    for (const auto &[bytes, command] : kInputs) {
-        int side = -1;
-        int master = -1;
-        ASSERT_EQ(openpty(&master, &side, nullptr, nullptr, nullptr), 0);
-        termios raw{};
-        tcgetattr(side, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(side, TCSANOW, &raw);
-        ASSERT_EQ(write(side, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-        close(side);
-        expect_run(command + " <&" + std::to_string(master), 1,
-                   "<stdin>: cannot read: Input/output error");
-        close(master);
-    }
-    EXPECT_FALSE(run("ls | grep out").second.find("out") != std::string::npos);
+    int side = -1;
+    int master = -1;
+    ASSERT_EQ(openpty(&master, &side, nullptr, nullptr, nullptr), 0);
+    termios raw{};
+    tcgetattr(side, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(side, TCSANOW, &raw);
+    const std::string text = "stream type 1 version 0\nu 1\nend\nstream type 2 version 0\n";
+    ASSERT_EQ(write(side, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(side);
+    expect_run("vok pack -o out.bin <&" + std::to_string(master), 1,
+               "<stdin>: cannot read: Input/output error");
+    close(master);
+    EXPECT_EQ(run("ls | grep out").second, "");
 }
 
 // A block of 256 MiB written as a sparse file: a UTF-8 string up to where
@@ -137,14 +124,9 @@ TEST(Cli, AReadErrorFailsAndLeavesNoOutput) {
 const std::string kBigBlock =
     R"(printf '\20\0\0\0\310\1\322\0\350\17\377\377\362' > big.bin && truncate -s 256M big.bin; )";
 
-// What the limit is for, the tool must still manage under it; where it
-// cannot start at all (under a sanitizer), there is nothing to measure.
-bool runs_within(const std::string &limit) {
-    return run("ulimit -v " + limit + "; vok --help").first == 0;
-}
-
 TEST(Cli, MemoryFollowsTheBytesPresentNotTheLengthField) {
-    if (!runs_within("400000")) GTEST_SKIP() << "vok does not start under a memory limit";
+    // Under a sanitizer, vok cannot start under a limit: nothing to measure.
+    if (run("ulimit -v 400000; vok --help").first != 0) GTEST_SKIP() << "no start under a limit";
     // One copy of the block fits, two do not.
     expect_run(kBigBlock + "ulimit -v 400000; vok check big.bin", 1,
                "offset 268435455: no end marker: the block's last byte is 0x00");

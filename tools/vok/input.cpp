@@ -7,18 +7,6 @@
 
 namespace vok::tool {
 
-namespace {
-
-std::string system_error(const char *what) {
-    return std::string(what) + ": " + std::strerror(errno);
-}
-
-} // namespace
-
-Input::~Input() {
-    if (owned_) close(fd_);
-}
-
 bool Input::open(const std::string &path, std::string &error) {
     if (path == "-") {
         fd_ = STDIN_FILENO;

@@ -10,15 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "descriptor.hpp"
+
 namespace vok::tool {
 
-class Input {
+class Input : public NamedDescriptor {
   public:
-    Input() = default;
-    Input(const Input &) = delete;
-    Input &operator=(const Input &) = delete;
-    ~Input();
-
     // Opens path ("-" for standard input).  On failure returns false and
     // sets error to a message naming the cause.
     bool open(const std::string &path, std::string &error);
@@ -26,14 +23,6 @@ class Input {
     // Reads up to size bytes into into: the count, 0 at the end of the
     // input, or -1 with error set.
     long read(uint8_t *into, size_t size, std::string &error);
-
-    // "<stdin>" or the path, for messages.
-    const std::string &name() const noexcept { return name_; }
-
-  private:
-    int fd_ = -1;
-    bool owned_ = false;
-    std::string name_;
 };
 
 // Splits an input into lines, without their newlines.  A line may hold any

@@ -1,15 +1,24 @@
-#include "json_reader.hpp"
-
+// Reads the JSON lines of `vok dump --json`.  The fields that only describe
+// (offset, size, in_phrase, a signed item's value when magnitude and sign
+// are there, a string's length) are not needed; a missing width means the
+// narrowest.
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "json_words.hpp"
+#include "line_parser.hpp"
+#include "notation_words.hpp"
 #include "vok32.h"
 #include "wording.hpp"
 
 namespace vok::tool {
 
 namespace {
+
+class JsonReader final : public LineParser {
+  public:
+    bool parse_line(std::string_view line, bool &has_item, Item &item,
+                    NotationError &error) override;
+};
 
 using nlohmann::json;
 
@@ -84,37 +93,41 @@ void read_string(const json &entry, Item &item, std::string &content) {
     item.width = width(entry, item, plain ? 2 : 4);
 }
 
-void read_fields(const json &entry, Item &item, std::string &content) {
-    switch (item.kind) {
+// Where an entry keeps a kind's number: the key, the largest value, and the
+// widest width in bytes (0 for a kind without one).
+struct NumberField {
+    const char *key;
+    uint32_t max;
+    unsigned widest;
+};
+
+std::optional<NumberField> number_field(ItemKind kind) {
+    switch (kind) {
     case ItemKind::header:
-        item.extra = static_cast<uint8_t>(number(entry, "type", 255));
-        item.number = number(entry, "version", UINT32_MAX);
-        item.width = width(entry, item, 4);
-        return;
+        return NumberField{"version", UINT32_MAX, 4};
     case ItemKind::user_mark:
-        item.number = number(entry, "value", VOK_MAX_USER_MARK);
-        return;
+        return NumberField{"value", VOK_MAX_USER_MARK, 0};
     case ItemKind::phrase_mark:
     case ItemKind::flag:
-        item.number = number(entry, "value", 255);
-        return;
+        return NumberField{"value", 255, 0};
     case ItemKind::unsigned_int:
-        item.number = number(entry, "value", UINT32_MAX);
-        item.width = width(entry, item, 4);
-        return;
-    case ItemKind::signed_int:
-        read_signed(entry, item);
-        return;
-    case ItemKind::plain_string:
-    case ItemKind::utf8_string:
-        read_string(entry, item, content);
-        return;
+        return NumberField{"value", UINT32_MAX, 4};
     case ItemKind::safe_string:
-        item.number = number(entry, "length", VOK_MAX_SHORT_STRING);
-        item.width = width(entry, item, 2);
-        return;
-    case ItemKind::end:
-        return;
+        return NumberField{"length", VOK_MAX_SHORT_STRING, 2};
+    default:
+        return std::nullopt;
+    }
+}
+
+void read_fields(const json &entry, Item &item, std::string &content) {
+    if (item.kind == ItemKind::signed_int) return read_signed(entry, item);
+    if (item.kind == ItemKind::plain_string || item.kind == ItemKind::utf8_string)
+        return read_string(entry, item, content);
+    if (item.kind == ItemKind::header)
+        item.extra = static_cast<uint8_t>(number(entry, "type", 255));
+    if (const std::optional<NumberField> field = number_field(item.kind)) {
+        item.number = number(entry, field->key, field->max);
+        if (field->widest != 0) item.width = width(entry, item, field->widest);
     }
 }
 
@@ -129,7 +142,7 @@ bool JsonReader::parse_line(std::string_view line, bool &has_item, Item &item,
         const auto kind = entry.is_object() ? entry.find("kind") : entry.end();
         const std::optional<ItemKind> known =
             kind != entry.end() && kind->is_string()
-                ? json_words::kind_named(kind->get_ref<const std::string &>())
+                ? words::kind_named(kind->get_ref<const std::string &>(), &words::KindWords::json)
                 : std::nullopt;
         if (!known) throw FieldError{"expected an object with a known \"kind\""};
         item = Item{};
@@ -148,5 +161,7 @@ bool JsonReader::parse_line(std::string_view line, bool &has_item, Item &item,
     has_item = true;
     return true;
 }
+
+std::unique_ptr<LineParser> make_json_reader() { return std::make_unique<JsonReader>(); }
 
 } // namespace vok::tool

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "hex_column.hpp"
-#include "json_words.hpp"
 #include "notation_words.hpp"
 #include "text_escape.hpp"
 
@@ -74,7 +73,7 @@ void write_json_entry(Sink &out, const Entry &entry, uint32_t declared_length,
     JsonObject json(out);
     json.number("offset", static_cast<int64_t>(entry.offset));
     json.number("size", static_cast<int64_t>(entry.bytes.size()));
-    json.text("kind", json_words::name_of(item.kind));
+    json.text("kind", words::word_of(item.kind, &words::KindWords::json));
     if (in_phrase) json.number("in_phrase", *in_phrase);
     write_fields(json, item, declared_length);
     if (item.kind == ItemKind::header || words::takes_width(item.kind))

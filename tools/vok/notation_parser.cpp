@@ -1,9 +1,9 @@
-#include "notation_parser.hpp"
-
+// Reads the text notation one line at a time.
 #include <charconv>
 #include <optional>
 #include <unicode/utf8.h>
 
+#include "line_parser.hpp"
 #include "notation_words.hpp"
 #include "vok32.h"
 #include "wording.hpp"
@@ -11,6 +11,12 @@
 namespace vok::tool {
 
 namespace {
+
+class NotationParser final : public LineParser {
+  public:
+    bool parse_line(std::string_view line, bool &has_item, Item &item,
+                    NotationError &error) override;
+};
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool is_word_char(char c) {
@@ -223,12 +229,6 @@ bool check_fits(LineCursor &in, size_t column, const Item &item) {
                                std::to_string(item.width * 8) + " bits");
 }
 
-std::optional<ItemKind> kind_of(std::string_view word) {
-    for (const words::KindWord &k : words::kKindWords)
-        if (k.word == word) return k.kind;
-    return std::nullopt;
-}
-
 // Skips the offset and hex columns of a dump listing, up to and including
 // its bar.
 bool skip_listing_columns(LineCursor &in) {
@@ -313,7 +313,7 @@ bool parse_string(LineCursor &in, Item &item, std::string &content) {
 bool parse_keyword(LineCursor &in, Item &item) {
     const size_t start = in.column();
     const std::string_view keyword = in.word();
-    const std::optional<ItemKind> kind = kind_of(keyword);
+    const std::optional<ItemKind> kind = words::kind_named(keyword);
     if (!kind) {
         return in.fail(start, keyword.empty() ? "expected an item"
                                               : "unknown item '" + std::string(keyword) + "'");
@@ -366,5 +366,7 @@ bool NotationParser::parse_line(std::string_view line, bool &has_item, Item &ite
     has_item = true;
     return true;
 }
+
+std::unique_ptr<LineParser> make_notation_parser() { return std::make_unique<NotationParser>(); }
 
 } // namespace vok::tool

@@ -1,6 +1,8 @@
-// The words of the text notation, shared by its writer and its parser.
+// The words of the text notation, shared by its writer and its parser, and
+// the kinds' names in the JSON lines.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "item.hpp"
@@ -21,23 +23,35 @@ inline constexpr char kListingBar = '|';
 // Introduces an explicit field width in bits: u:16, str:16, version:32.
 inline constexpr char kWidth = ':';
 
-struct KindWord {
+// Each kind's word in the text notation and its name in the JSON lines.
+struct KindWords {
     ItemKind kind;
-    std::string_view word;
+    std::string_view notation;
+    std::string_view json;
 };
 
-inline constexpr KindWord kKindWords[] = {
-    {ItemKind::header, kStream},       {ItemKind::user_mark, "mark"},
-    {ItemKind::phrase_mark, "phrase"}, {ItemKind::flag, "flag"},
-    {ItemKind::unsigned_int, "u"},     {ItemKind::signed_int, "s"},
-    {ItemKind::plain_string, "str"},   {ItemKind::utf8_string, "utf8"},
-    {ItemKind::safe_string, "safe"},   {ItemKind::end, "end"},
+inline constexpr KindWords kKindWords[] = {
+    {ItemKind::header, kStream, "stream"},       {ItemKind::user_mark, "mark", "mark"},
+    {ItemKind::phrase_mark, "phrase", "phrase"}, {ItemKind::flag, "flag", "flag"},
+    {ItemKind::unsigned_int, "u", "unsigned"},   {ItemKind::signed_int, "s", "signed"},
+    {ItemKind::plain_string, "str", "string"},   {ItemKind::utf8_string, "utf8", "utf8"},
+    {ItemKind::safe_string, "safe", "safe"},     {ItemKind::end, "end", "end"},
 };
 
-constexpr std::string_view word_of(ItemKind kind) noexcept {
-    for (const KindWord &k : kKindWords)
-        if (k.kind == kind) return k.word;
+// A kind's word in one notation: word_of(kind, &KindWords::json).
+constexpr std::string_view word_of(ItemKind kind,
+                                   std::string_view KindWords::*notation = &KindWords::notation) {
+    for (const KindWords &k : kKindWords)
+        if (k.kind == kind) return k.*notation;
     return {};
+}
+
+// The kind a word names in one notation, if any.
+constexpr std::optional<ItemKind>
+kind_named(std::string_view word, std::string_view KindWords::*notation = &KindWords::notation) {
+    for (const KindWords &k : kKindWords)
+        if (k.*notation == word) return k.kind;
+    return std::nullopt;
 }
 
 // Kinds whose stored width may be written out explicitly.

@@ -14,10 +14,6 @@ namespace {
 
 constexpr size_t kBufferSize = 1 << 16;
 
-std::string system_error(const char *what) {
-    return std::string(what) + ": " + std::strerror(errno);
-}
-
 // The permissions a newly created file gets (mkstemp makes it private).
 mode_t default_mode() {
     const mode_t mask = umask(0);
@@ -29,7 +25,6 @@ mode_t default_mode() {
 
 OutputFile::~OutputFile() {
     if (!committed_) discard();
-    if ((owned_ || !temporary_.empty()) && fd_ >= 0) close(fd_);
 }
 
 void OutputFile::discard() {
@@ -62,6 +57,7 @@ bool OutputFile::open(const std::string &path, std::string &error) {
         return false;
     }
     temporary_ = pattern;
+    owned_ = true;
     return true;
 }
 
@@ -104,9 +100,8 @@ bool OutputFile::write_all(std::span<const uint8_t> bytes, std::string &error) {
 bool OutputFile::commit(std::string &error) {
     if (!flush(error)) return false;
     if (temporary_.empty()) return committed_ = true;
-    const int fd = fd_;
-    fd_ = -1;
-    if (close(fd) != 0) {
+    owned_ = false;
+    if (close(fd_) != 0) {
         error = system_error("cannot write");
         return false;
     }

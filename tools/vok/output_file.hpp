@@ -10,13 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "descriptor.hpp"
+
 namespace vok::tool {
 
-class OutputFile {
+class OutputFile : public NamedDescriptor {
   public:
-    OutputFile() = default;
-    OutputFile(const OutputFile &) = delete;
-    OutputFile &operator=(const OutputFile &) = delete;
     // Without commit(), removes or cuts back what was written.
     ~OutputFile();
 
@@ -26,23 +25,17 @@ class OutputFile {
     // Writes out what is buffered and puts the file in its place.
     bool commit(std::string &error);
 
-    // "standard output" or the path, for messages.
-    const std::string &name() const noexcept { return name_; }
-
   private:
     bool open_in_place(std::string &error);
     bool flush(std::string &error);
     bool write_all(std::span<const uint8_t> bytes, std::string &error);
     void discard();
 
-    int fd_ = -1;
-    std::string name_;
     std::string target_;    // the file to replace
     std::string temporary_; // empty when written in place
     long long start_ = -1;  // standard output's starting offset, if it can seek
     std::vector<uint8_t> buffer_;
     bool committed_ = false;
-    bool owned_ = false; // a device or FIFO opened by name
 };
 
 } // namespace vok::tool

@@ -19,10 +19,7 @@ bool Packer::fail(size_t column, std::string message) {
     return false;
 }
 
-bool Packer::parse(std::string_view line, bool &has_item, Item &item, NotationError &error) {
-    return json_ ? json_reader_.parse_line(line, has_item, item, error)
-                 : parser_.parse_line(line, has_item, item, error);
-}
+Packer::Packer(bool json) : parser_(json ? make_json_reader() : make_notation_parser()) {}
 
 bool Packer::add_line(std::string_view line) {
     ++line_;
@@ -30,7 +27,7 @@ bool Packer::add_line(std::string_view line) {
     bool has_item = false;
     Item item{};
     NotationError parse_error;
-    if (!parse(line, has_item, item, parse_error))
+    if (!parser_->parse_line(line, has_item, item, parse_error))
         return fail(parse_error.column, std::move(parse_error.message));
     if (!has_item) return true;
     // Where the item starts, for messages about it as a whole.

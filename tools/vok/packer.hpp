@@ -6,13 +6,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "json_reader.hpp"
-#include "notation_parser.hpp"
+#include "line_parser.hpp"
 #include "vok32.h"
 
 namespace vok::tool {
@@ -25,7 +25,7 @@ struct PackError {
 
 class Packer {
   public:
-    explicit Packer(bool json = false) : json_(json) {}
+    explicit Packer(bool json = false);
     Packer(const Packer &) = delete;
     Packer &operator=(const Packer &) = delete;
     ~Packer();
@@ -45,16 +45,13 @@ class Packer {
     std::span<const uint8_t> finished_block() const noexcept;
 
   private:
-    bool parse(std::string_view line, bool &has_item, Item &item, NotationError &error);
     bool write(const Item &item, size_t column);
     bool start_block(const Item &item, size_t column);
     bool close_block();
     void release_block();
     bool fail(size_t column, std::string message);
 
-    bool json_;
-    NotationParser parser_;
-    JsonReader json_reader_;
+    std::unique_ptr<LineParser> parser_;
     vokStream stream_{};
     bool created_ = false;  // a block is being written or waits to be taken
     bool finished_ = false; // ... and it is closed

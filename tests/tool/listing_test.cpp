@@ -1,0 +1,238 @@
+// dump, check and pack in-process: the text notation and the JSON lines for
+// every item kind and width, the non-canonical forms other producers may
+// write included, in both directions; the errors of pack with their line
+// and column; malformed blocks, whose first problem check and dump name with
+// its offset, after listing what could be read before it.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <sys/mman.h>
+#include <tuple>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#include "block_reader.hpp"
+#include "byte_helpers.hpp"
+#include "checker.hpp"
+#include "dumper.hpp"
+#include "packer.hpp"
+
+using namespace vok::tool;
+using vok_test::block_of;
+using vok_test::Bytes;
+using vok_test::hex;
+
+namespace {
+
+// Reads bytes as the tool reads its input, block by block, handing each to
+// visit until it returns false.
+void for_each_block(const Bytes &bytes, const std::function<bool(const Block &)> &visit) {
+    const int fd = memfd_create("input", 0);
+    if (!bytes.empty() && write(fd, bytes.data(), bytes.size()) < 0) std::abort();
+    Input input;
+    std::string error;
+    if (!input.open("/proc/self/fd/" + std::to_string(fd), error)) std::abort();
+    close(fd);
+    BlockReader reader(input);
+    if (!visit_blocks(reader, visit, error)) std::abort();
+}
+
+// What dump lists and the problems it reports, and those check reports, in
+// the first bad block of bytes.
+struct Outcome {
+    std::string listing;
+    std::vector<Problem> dumped;
+    std::vector<Problem> checked;
+};
+
+Outcome examine(const Bytes &bytes, const DumpOptions &options = {}) {
+    Sink out;
+    Outcome o;
+    for_each_block(bytes, [&](const Block &block) {
+        o.dumped = dump_stream(block, out, options);
+        return o.dumped.empty();
+    });
+    for_each_block(bytes, [&](const Block &block) {
+        o.checked = check_stream(block, {}).problems;
+        return o.checked.empty();
+    });
+    o.listing = out.text();
+    return o;
+}
+
+// The packed blocks (from JSON lines if json), or no bytes and the error in *error.
+Bytes pack_or_fail(const std::string &text, PackError *error = nullptr, bool json = false) {
+    Bytes block;
+    PackError ignored;
+    return pack_text(text, block, error != nullptr ? *error : ignored, json) ? block : Bytes{};
+}
+
+const DumpOptions kJson = {.json = true, .notation = {}};
+
+// dump --json of blocks read back by pack --json gives the very bytes.
+void expect_json_round_trip(const Bytes &blocks) {
+    PackError error;
+    EXPECT_EQ(pack_or_fail(examine(blocks, kJson).listing, &error, true), blocks) << error.message;
+}
+
+// The notation as dump prints it after the bar, and the item's bytes.
+const std::pair<const char *, const char *> kCases[] = {
+    {"mark 199", "C7"},
+    {"phrase 255", "E0 FF"},
+    {"flag false", "CA 00"},
+    {"flag 7", "CA 07"},
+    {"u 255", "D2 FF"},
+    {"u 256", "D4 01 00"},
+    {"u 65536", "D5 00 01 00 00"},
+    {"u:16 3", "D4 00 03"},
+    {"u:32 3", "D5 00 00 00 03"},
+    {"s -300", "D9 01 2C 01"},
+    {"s -2147483648", "DA 80 00 00 00 01"},
+    {"s 2147483647", "DA 7F FF FF FF 00"},
+    {"s:16 -5", "D9 00 05 01"},
+    {"s -0", "D8 00 01"},
+    {"s -5 sign=2", "D8 05 02"},
+    {"s 2147483648  # reads as -2147483648", "DA 80 00 00 00 00"},
+    {"str \"\"", "CC 00"},
+    {R"(str "\"\\\n\t\r\x00\xff")", "CC 07 22 5C 0A 09 0D 00 FF"},
+    {"str:16 \"x\"", "CD 00 01 78"},
+    {"utf8 \"\xC3\xA9\"", "D0 02 C3 A9"},
+    {R"(utf8 "\xc3(")", "D0 02 C3 28"},
+    {R"(utf8 "\u{2028}\u{85}\u{1f}")", "D0 06 E2 80 A8 C2 85 1F"},
+    {"utf8:16 \"\"", "D1 00 00"},
+    {"utf8:32 \"\"", "E8 00 00 00 00"},
+    {"safe 5", "E2 05"},
+    {"safe:16 5", "E3 00 05"},
+};
+
+TEST(Notation, EveryKindAndWidthPacksAndDumps) {
+    for (const auto &[notation, body] : kCases) {
+        SCOPED_TRACE(notation);
+        const Bytes block = block_of(hex(body));
+        EXPECT_EQ(pack_or_fail(std::string("stream type 1 version 0\n") + notation + "\nend\n"),
+                  block);
+        // The first body item's line, after the hex column.
+        const std::string listing = examine(block).listing;
+        const size_t bar = listing.find("| ", listing.find('\n')) + 2;
+        EXPECT_EQ(listing.substr(bar, listing.find('\n', bar) - bar), notation);
+        expect_json_round_trip(block);
+    }
+}
+
+TEST(Notation, LongStringsAreShortenedUnlessFull) {
+    const Bytes block = block_of(vok_test::concat(hex("D1 01 2C"), Bytes(300, 'z')));
+    const std::string shortened = examine(block, {.notation = {.shorten_above = 64}}).listing;
+    EXPECT_NE(shortened.find("\"...  # 300 bytes, shortened"), std::string::npos) << shortened;
+    EXPECT_TRUE(pack_or_fail(shortened).empty());
+    EXPECT_EQ(pack_or_fail(examine(block).listing), block);
+    expect_json_round_trip(block);
+}
+
+// What only the JSON lines tell: the phrase an item stands in, and problems.
+TEST(Notation, JsonLinesNameThePhraseAndTheProblems) {
+    Bytes block = block_of(hex("E0 02 D8 05 02"));
+    EXPECT_NE(examine(block, kJson).listing.find(R"("kind":"signed","in_phrase":2,)"),
+              std::string::npos);
+    block.resize(9);
+    EXPECT_NE(
+        examine(block, kJson)
+            .listing.find(R"({"offset":0,"kind":"problem","message":"the length field says 14)"),
+        std::string::npos);
+}
+
+// Text, line, column, part of the message.
+const std::tuple<std::string, size_t, size_t, const char *> kPackErrors[] = {
+    {"", 1, 1, "no stream header"},
+    {"mark 1\n", 1, 1, "header must come first"},
+    {"stream type 1 version 0\nstream type 1 version 0\n", 2, 1, "before the end line"},
+    {"stream type 1 version:8 300\n", 1, 25, "does not fit in 8 bits"},
+    {"stream type 1 version 0\n  mark 200\n", 2, 8, "from 0 to 199"},
+    {"stream type 1 version 0\nu 4294967296\n", 2, 3, "from 0 to 4294967295"},
+    {"stream type 1 version 0\nstr:32 \"\"\n", 2, 4, "width must be :8 or :16"},
+    {"stream type 1 version 0\ns 5 sign=1\n", 2, 5, "needs a minus sign"},
+    {"stream type 1 version 0\nflag maybe\n", 2, 6, "expected true, false"},
+    {"stream type 1 version 0\nstr \"abc\n", 2, 5, "closing quote"},
+    {"stream type 1 version 0\nstr \"a\\q\"\n", 2, 7, "unknown escape: a backslash before 'q'"},
+    {std::string("stream type 1 version 0\nstr \"a\\\0\"\n", 34), 2, 7, "before '\\x00'"},
+    {"stream type 1 version 0\nstr \"a\\", 2, 5, "closing quote"},
+    {"stream type 1 version 0\nutf8 \"\\u{d800}\"\n", 2, 7, "scalar value"},
+    {"stream type 1 version 0\nstr \"x\"...\n", 2, 5, "dump with --full"},
+    {"stream type 1 version 0\nword 1\n", 2, 1, "unknown item 'word'"},
+    {"stream type 1 version 0\n  12  d2 01 u 1\n", 2, 3, "needs '|'"},
+    {"stream type 1 version 0\nend\nu 1\n", 3, 1, "only a new stream header"},
+};
+
+TEST(Notation, PackErrorsGiveLineAndColumn) {
+    for (const auto &[text, line, column, message_part] : kPackErrors) {
+        SCOPED_TRACE(text);
+        PackError error;
+        EXPECT_TRUE(pack_or_fail(text, &error).empty());
+        EXPECT_EQ(std::make_pair(error.line, error.column), std::make_pair(line, column));
+        EXPECT_NE(error.message.find(message_part), std::string::npos) << error.message;
+    }
+}
+
+TEST(Notation, HeaderKeepsAWideVersionAndPackIgnoresColumnsAndComments) {
+    const Bytes wide = hex("00 00 00 0F C8 07 D5 00 00 00 03 2A D2 05 C9");
+    EXPECT_NE(examine(wide).listing.find("| stream type 7 version:32 3  # 15 bytes"),
+              std::string::npos);
+    expect_json_round_trip(wide);
+    EXPECT_EQ(pack_or_fail("# a comment\n"
+                           "0  00 00 00 0f c8 07 d5 00 | stream type 0x07 version:32 3 # 15 bytes\n"
+                           "\n"
+                           "  11  2a  |   mark 42\n"
+                           "  12  ff ff ff ff ff ff ff ff.. | u 0x5  # any hex is ignored\n"),
+              wide);
+}
+
+const Bytes kGood = block_of(hex("01 D4 01 2C")); // 13 bytes
+
+// The block with bytes from at on replaced; cut short, or grown with zero
+// bytes, to size unless that is 0.
+Bytes changed(Bytes block, size_t at, const Bytes &bytes, size_t size = 0) {
+    if (size != 0) block.resize(size);
+    std::copy(bytes.begin(), bytes.end(), block.begin() + static_cast<long>(at));
+    return block;
+}
+
+// Case, input, offset and part of the first problem, entries dump lists
+// before it, problems found in all.
+const std::tuple<const char *, Bytes, uint64_t, const char *, size_t, size_t> kMalformed[] = {
+    {"empty file", {}, 0, "too short for the length field", 0, 1},
+    {"length below the minimum", changed(kGood, 3, {5}), 0, "below the smallest", 0, 1},
+    {"length one too big", changed(kGood, 3, {14}), 0, "input ends after 13 bytes", 3, 1},
+    {"length 0xffffffff", changed(kGood, 0, hex("FF FF FF FF")), 0, "says 4294967295 bytes", 3, 1},
+    {"a byte after the block", changed(kGood, 0, {}, 14), 13, "only 1 byte", 4, 1},
+    {"a second block cut short", vok_test::concat(kGood, changed(kGood, 0, {}, 12)), 13,
+     "ends after 12 bytes", 7, 1},
+    {"missing end marker", changed(block_of(hex("01 02")), 10, {3}), 10, "no end marker", 4, 1},
+    {"file cut inside an item", changed(block_of(hex("01 CC 05 61 62 63 64 65")), 0, {}, 14), 0,
+     "input ends after 14 bytes", 2, 2},
+    {"no start marker", changed(kGood, 4, {0}), 4, "no start marker", 0, 1},
+    {"version not unsigned", changed(kGood, 6, {0xD8}), 6, "version is not an unsigned item", 0, 1},
+    {"truncated string", block_of(hex("01 CC 09 61")), 9, "string item runs past the end", 2, 1},
+    {"truncated signed", block_of(hex("D9 00 01")), 8, "signed item runs past", 1, 1},
+    {"byte 233", block_of(hex("01 E9 00")), 9, "0xe9 cannot start an item", 2, 1},
+    {"unassigned tag 225", block_of(hex("05 E1")), 9, "unassigned tag 0xe1", 2, 1},
+    {"end marker inside", block_of(hex("01 C9 02")), 9, "end marker before the end", 2, 1},
+    {"start marker inside", block_of(hex("C8 01")), 8, "start marker inside", 1, 1},
+};
+
+TEST(Malformed, CheckAndDumpNameTheProblemAndItsOffset) {
+    for (const auto &[name, block, offset, message_part, listed, count] : kMalformed) {
+        SCOPED_TRACE(name);
+        const Outcome o = examine(block);
+        ASSERT_FALSE(o.checked.empty());
+        EXPECT_EQ(o.checked.front().offset, offset);
+        EXPECT_NE(o.checked.front().message.find(message_part), std::string::npos)
+            << o.checked.front().message;
+        ASSERT_EQ(o.dumped.size(), count) << o.dumped.back().message;
+        EXPECT_EQ(o.dumped.front().message, o.checked.front().message);
+        EXPECT_EQ(static_cast<size_t>(std::count(o.listing.begin(), o.listing.end(), '\n')), listed)
+            << o.listing;
+    }
+}
+
+} // namespace
