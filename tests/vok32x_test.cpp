@@ -55,17 +55,9 @@ Bytes all_rows() {
     return body;
 }
 
-// The same block in three headers: a 1-, 2- and 4-byte version.
-Bytes with_version(Bytes block, const char *version_item) {
-    const Bytes v = hex(version_item);
-    block.erase(block.begin() + 6, block.begin() + 8);
-    block.insert(block.begin() + 6, v.begin(), v.end());
-    block[3] = static_cast<uint8_t>(block[3] + v.size() - 2);
-    return block;
-}
-const std::vector<Bytes> kBlocks = {block_of(all_rows()),
-                                    with_version(block_of(hex("01")), "D4 01 2C"),
-                                    with_version(block_of(Bytes{}), "D5 00 01 11 70")};
+// Blocks with a 1-, 2- and 4-byte version.
+const std::vector<Bytes> kBlocks = {block_of(all_rows()), hex("00 00 00 0B C8 01 D4 01 2C 01 C9"),
+                                    hex("00 00 00 0C C8 01 D5 00 01 11 70 C9")};
 
 // Copies bytes so that they end where an inaccessible page begins.
 const uint8_t *flush(const Bytes &bytes, size_t n) {
@@ -237,13 +229,7 @@ TEST(Vokx, WriteItemRoundTripsEveryKindAndWidth) {
         ASSERT_EQ(vokxWriteItem(&s, item.data(), item.size()), VOK_OK);
         // Growth follows the append rule: position + max(size + 1, 128).
         EXPECT_EQ(s.capacity, item.size() + 9 > 256 ? 8 + item.size() + 1 : 256);
-        const Bytes b = vok_test::finish(s);
-        ASSERT_EQ(b, block_of(item));
-        vokxItem it;
-        ASSERT_EQ(vokxOpen(&s, b.data(), b.size(), 1, 0), VOK_OK);
-        ASSERT_EQ(vokxNextItem(&s, &it), VOK_OK);
-        EXPECT_EQ(Bytes(b.data() + 8, b.data() + 8 + it.size), item);
-        EXPECT_EQ(vokxNextItem(&s, &it), VOK_END_OF_STREAM);
+        EXPECT_EQ(vok_test::finish(s), block_of(item));
     }
 }
 

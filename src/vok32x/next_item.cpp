@@ -20,18 +20,6 @@ uint32_t field(const uint8_t *p, unsigned width, uint32_t readable) {
     return readable >= 4 ? fmt::load_be_wide(p, width) : fmt::load_be(p, width);
 }
 
-// An integer item: the tag, a field of `width` bytes, then `trailer` bytes (a
-// signed item's sign byte).  Its size, with the field in *value, or 0 when it
-// would not end before the end marker.
-[[gnu::always_inline]] inline uint32_t integer_item(const uint8_t *p, unsigned width,
-                                                    unsigned trailer, uint32_t available,
-                                                    uint32_t *value) {
-    const uint32_t size = 1 + width + trailer;
-    if (size > available) return 0;
-    *value = field(p + 1, width, available);
-    return size;
-}
-
 uint16_t refuse(vokxItem *item, uint16_t status) {
     *item = vokxItem{};
     return status;
@@ -85,18 +73,20 @@ extern "C" uint16_t vokxNextItem(vokStream *stream, vokxItem *item) {
     switch (tag) {
     case VOK_UNSIGNED_1:
     case VOK_UNSIGNED_2:
-    case VOK_UNSIGNED_4:
-        size = integer_item(p, fmt::unsigned_tag_width(tag), 0, available, &d.value);
-        if (size == 0) return refuse(item, VOK_INVALID_STREAM);
+    case VOK_UNSIGNED_4: {
+        const unsigned width = fmt::unsigned_tag_width(tag);
+        size = 1 + width;
+        if (size > available) return refuse(item, VOK_INVALID_STREAM);
+        d.value = field(p + 1, width, available);
         break;
+    }
     case VOK_SIGNED_1:
     case VOK_SIGNED_2:
     case VOK_SIGNED_4: {
         const unsigned width = fmt::signed_tag_width(tag);
-        uint32_t magnitude = 0;
-        size = integer_item(p, width, 1, available, &magnitude);
-        if (size == 0) return refuse(item, VOK_INVALID_STREAM);
-        d.signed_value = fmt::apply_sign(magnitude, p[1 + width]);
+        size = 2 + width;
+        if (size > available) return refuse(item, VOK_INVALID_STREAM);
+        d.signed_value = fmt::apply_sign(field(p + 1, width, available), p[1 + width]);
         break;
     }
     case VOK_FLAG:
