@@ -16,6 +16,19 @@ using namespace vok_test;
 
 namespace {
 
+// A closed stream reopened goes on where it ended; its block and capacity are
+// kept.  Longer runs of reopening are compared in fuzz_roundtrip.
+TEST(Reopen, ContinuesWhereTheStreamEnded) {
+    vokStream s;
+    ASSERT_EQ(vokCreateStream(&s, 2, 300), VOK_OK);
+    ASSERT_EQ(vokCloseStream(&s), VOK_OK);
+    const vokStream closed = s;
+    ASSERT_EQ(vokReopenStream(&s), VOK_OK);
+    EXPECT_TRUE(s.data == closed.data && s.capacity == closed.capacity && s.active == 1);
+    ASSERT_EQ(vokWriteFlag(&s, 1), VOK_OK);
+    EXPECT_EQ(finish(s), hex("00 00 00 0C C8 02 D4 01 2C CA 01 C9"));
+}
+
 TEST(Reopen, RefusesAnAlteredBlock) {
     for (const int offset : {3, 0, 9}) { // length field, end marker
         vokStream s;
