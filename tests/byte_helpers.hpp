@@ -46,6 +46,4 @@ inline Bytes block_of(const Bytes &body) {
     return b;
 }
 
-inline Bytes block_of(const std::string &body) { return block_of(hex(body)); }
-
 } // namespace vok_test

@@ -96,6 +96,8 @@ TEST(CppReader, ReadsStringsAndSkipsPhrases) {
     out.write(std::string_view("a\0bc", 4));
     out.write(vok::safe_string{"secret"});
     out.write(vok::utf8{"xyz"});
+    const std::string wide(65536, 'w'); // a 4-byte length field
+    out.write(vok::utf8{wide});
     out.write(vok::phrase{1});
     out.write(-7);
     out.write(vok::phrase{2});
@@ -109,6 +111,7 @@ TEST(CppReader, ReadsStringsAndSkipsPhrases) {
     EXPECT_EQ(in.read_string().value(), std::string("a\0bc", 4));
     EXPECT_EQ(in.read_string(buffer, 1).status(), vok::status::unexpected); // safe: passed over
     EXPECT_EQ(in.read_string(buffer, sizeof buffer).value(), "xyz");
+    EXPECT_EQ(in.read_string().value(), wide);
     EXPECT_EQ(in.read_string().status(), vok::status::wrong_type);
     EXPECT_EQ(in.read_phrase().value(), 1);
     EXPECT_EQ(in.skip_phrase(), VOK_PHRASE_MARK);

@@ -55,7 +55,7 @@ TEST_F(I18n, TextRoundTripsThroughEveryPath) {
 // direction, other item kinds (whose tag the reader consumes, the decoder
 // not) and a truncated item.
 TEST_F(I18n, RefusalsLeaveQvrcoreAlone) {
-    Bytes block = block_of(std::string("D0 01 61"));
+    Bytes block = block_of(hex("D0 01 61"));
     ASSERT_EQ(vokOpenStream(&r, block.data(), 1, 0), VOK_OK);
     ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
     vokStream closed{};
@@ -71,7 +71,7 @@ TEST_F(I18n, RefusalsLeaveQvrcoreAlone) {
 
     for (const char *body : {"CC 03 61 62 63", "E2 05", "D2 05", "2A", "CA 01"}) {
         SCOPED_TRACE(body);
-        block = block_of(std::string(body));
+        block = block_of(hex(body));
         ASSERT_EQ(vokOpenStream(&r, block.data(), 1, 0), VOK_OK);
         EXPECT_EQ(vokReadI18NString(&r, nullptr, &status), VOK_WRONG_TYPE);
         EXPECT_EQ(r.position, kBody + 1);
@@ -80,7 +80,7 @@ TEST_F(I18n, RefusalsLeaveQvrcoreAlone) {
         EXPECT_EQ(cursor, block.data() + kBody);
         EXPECT_EQ(status, 77);
     }
-    block = block_of(std::string("D1 00 10 61 62")); // claims 16 bytes, holds 2
+    block = block_of(hex("D1 00 10 61 62")); // claims 16 bytes, holds 2
     ASSERT_EQ(vokOpenStream(&r, block.data(), 1, 0), VOK_OK);
     EXPECT_EQ(vokReadI18NString(&r, nullptr, &status), VOK_INVALID_STREAM);
     EXPECT_EQ(r.position, kBody);

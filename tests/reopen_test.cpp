@@ -16,21 +16,17 @@ using namespace vok_test;
 
 namespace {
 
+// A closed stream reopened goes on where it ended; its block and capacity are
+// kept.  Longer runs of reopening are compared in fuzz_roundtrip.
 TEST(Reopen, ContinuesWhereTheStreamEnded) {
-    vokStream s, once;
+    vokStream s;
     ASSERT_EQ(vokCreateStream(&s, 2, 300), VOK_OK);
-    ASSERT_EQ(vokCreateStream(&once, 2, 300), VOK_OK);
-    for (vokStream *w : {&s, &once})
-        ASSERT_EQ(vokWriteString(w, "first"), VOK_OK);
     ASSERT_EQ(vokCloseStream(&s), VOK_OK);
-    const uint32_t capacity = s.capacity;
+    const vokStream closed = s;
     ASSERT_EQ(vokReopenStream(&s), VOK_OK);
-    EXPECT_TRUE(s.active == 1 && s.capacity == capacity);
-    EXPECT_EQ(Bytes(s.data, s.data + 4), hex("00 00 00 00"));
-    EXPECT_EQ(vokReopenStream(&s), VOK_OK) << "an open stream is left as it is";
-    for (vokStream *w : {&s, &once})
-        ASSERT_EQ(vokWriteUnsigned(w, 65536), VOK_OK);
-    EXPECT_EQ(finish(s), finish(once));
+    EXPECT_TRUE(s.data == closed.data && s.capacity == closed.capacity && s.active == 1);
+    ASSERT_EQ(vokWriteFlag(&s, 1), VOK_OK);
+    EXPECT_EQ(finish(s), hex("00 00 00 0C C8 02 D4 01 2C CA 01 C9"));
 }
 
 TEST(Reopen, RefusesAnAlteredBlock) {
@@ -45,22 +41,20 @@ TEST(Reopen, RefusesAnAlteredBlock) {
     }
 }
 
+// The copy's capacity: the block's length rounded up past the next multiple
+// of 128, at least 256.  Its bytes are compared in fuzz_roundtrip.
 TEST(ReopenCopy, CapacityRoundsUpPastTheLength) {
     // Length of a string making the block longer, the block's length, capacity.
     for (const auto &[text, length, capacity] :
          {std::tuple{0u, 11u, 256u}, {245u, 256u, 384u}, {288u, 300u, 384u}, {372u, 384u, 512u}}) {
-        vokStream w;
+        vokStream w, s;
         ASSERT_EQ(vokCreateStream(&w, 1, 0), VOK_OK);
         ASSERT_EQ(vokWriteString(&w, std::string(text, 'p').c_str()), VOK_OK);
         const Bytes block = finish(w);
         ASSERT_EQ(block.size(), length);
-        vokStream s;
         ASSERT_EQ(vokReopenCopyStream(&s, block.data(), 1, 0), VOK_OK);
         EXPECT_TRUE(s.capacity == capacity && s.position == length - 1 && s.active == 1);
-        ASSERT_EQ(vokWriteFlag(&s, 1), VOK_OK);
-        const Bytes extended = finish(s);
-        EXPECT_EQ(Bytes(extended.begin() + 4, extended.end()),
-                  concat(Bytes(block.begin() + 4, block.end() - 1), hex("CA 01 C9")));
+        vokDestroyStream(s.data);
     }
 }
 
@@ -105,41 +99,13 @@ TEST(ReopenCopy, CapacityBeyond32BitsIsRefused) {
 }
 #endif
 
-struct Pair {
-    vokStream destination{}, source{};
-    Pair(uint8_t type, uint32_t version) {
-        EXPECT_EQ(vokCreateStream(&destination, 1, 0), VOK_OK);
-        EXPECT_EQ(vokCreateStream(&source, type, version), VOK_OK);
-    }
-    ~Pair() {
-        vokDestroyStream(destination.data);
-        vokDestroyStream(source.data);
-    }
-};
-
-// Only the body is copied, whatever the source's type and version; the
-// destination grows by the body plus one, as for the end marker.
-TEST(Append, CopiesTheSourceBody) {
-    Pair p(9, 70000);
-    ASSERT_EQ(vokWriteUnsigned(&p.destination, 1), VOK_OK);
-    ASSERT_EQ(vokWriteString(&p.source, std::string(400, 'x').c_str()), VOK_OK);
-    ASSERT_EQ(vokWriteSigned(&p.source, -2), VOK_OK);
-    ASSERT_EQ(vokCloseStream(&p.source), VOK_OK);
-    const vokStream source = p.source;
-    const Bytes source_bytes = written(p.source);
-
-    ASSERT_EQ(vokAppendStream(&p.destination, &p.source), VOK_OK);
-    EXPECT_TRUE(p.source.position == source.position && p.source.active == 0);
-    EXPECT_EQ(written(p.source), source_bytes);
-    EXPECT_EQ(p.destination.capacity, 10u + 406u + 1u);
-    EXPECT_EQ(written(p.destination),
-              concat(hex("00 00 00 00 C8 01 D2 00 D2 01"),
-                     Bytes(source_bytes.begin() + 11, source_bytes.end() - 1)));
-    EXPECT_EQ(Bytes(source_bytes.begin() + 11, source_bytes.begin() + 14), hex("CD 01 90"));
-}
-
+// The body copy itself is compared in fuzz_roundtrip.
 TEST(Append, EmptyBodyAndRefusals) {
-    Pair p(1, 0);
+    struct {
+        vokStream destination{}, source{};
+    } p;
+    ASSERT_EQ(vokCreateStream(&p.destination, 1, 0), VOK_OK);
+    ASSERT_EQ(vokCreateStream(&p.source, 1, 0), VOK_OK);
     EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_STILL_ACTIVE);
     ASSERT_EQ(vokCloseStream(&p.source), VOK_OK);
     EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_OK);
@@ -158,6 +124,8 @@ TEST(Append, EmptyBodyAndRefusals) {
 
     ASSERT_EQ(vokCloseStream(&p.destination), VOK_OK);
     EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_NOT_ACTIVE);
+    vokDestroyStream(p.destination.data);
+    vokDestroyStream(p.source.data);
 }
 
 // A source whose version tag claims more bytes than stand before its end
