@@ -25,30 +25,15 @@ inline uint8_t *put_field(uint8_t *p, uint32_t value, unsigned width) noexcept {
 
 // Width of the value field behind an unsigned tag, or 0 for any other byte.
 constexpr unsigned unsigned_width(uint8_t tag) noexcept {
-    switch (tag) {
-    case VOK_UNSIGNED_1:
-        return 1;
-    case VOK_UNSIGNED_2:
-        return 2;
-    case VOK_UNSIGNED_4:
-        return 4;
-    default:
-        return 0;
-    }
+    const bool is_unsigned =
+        tag == VOK_UNSIGNED_1 || tag == VOK_UNSIGNED_2 || tag == VOK_UNSIGNED_4;
+    return is_unsigned ? unsigned_tag_width(tag) : 0;
 }
 
 // Width of the magnitude field behind a signed tag, or 0 for any other byte.
 constexpr unsigned signed_width(uint8_t tag) noexcept {
-    switch (tag) {
-    case VOK_SIGNED_1:
-        return 1;
-    case VOK_SIGNED_2:
-        return 2;
-    case VOK_SIGNED_4:
-        return 4;
-    default:
-        return 0;
-    }
+    const bool is_signed = tag >= VOK_SIGNED_1 && tag <= VOK_SIGNED_4;
+    return is_signed ? signed_tag_width(tag) : 0;
 }
 
 // The magnitude of a signed value; INT32_MIN has the magnitude 2^31.
