@@ -1,0 +1,70 @@
+# Windows DLLs: which C runtime they use, what they export, and the import
+# libraries that Microsoft's linker reads.
+#
+# VOK_WINDOWS_CRT picks the C runtime of the shipped DLLs:
+#   ucrt    the Universal CRT (ucrtbase.dll through the api-ms-win-crt-* DLLs),
+#           which every program built with Microsoft's toolchain uses;
+#   msvcrt  the old system runtime msvcrt.dll, the mingw-w64 default.
+# vok32.dll releases with free() the block QVRCore.dll allocates, so both come
+# from the same runtime; a QVRCore.dll of another origin must match too.
+# Test programs stay on msvcrt.dll whatever this says (see tests/windows).
+set(VOK_WINDOWS_CRT ucrt CACHE STRING "C runtime of the Windows DLLs: ucrt or msvcrt")
+set_property(CACHE VOK_WINDOWS_CRT PROPERTY STRINGS ucrt msvcrt)
+if(NOT VOK_WINDOWS_CRT MATCHES "^(ucrt|msvcrt)$")
+  message(FATAL_ERROR "VOK_WINDOWS_CRT must be ucrt or msvcrt, not '${VOK_WINDOWS_CRT}'")
+endif()
+
+include(GNUInstallDirs)
+find_program(VOK_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
+
+# Test programs find the DLLs only in their own folder, so every binary of the
+# build goes to one place inside the build tree, beside the import libraries.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
+
+# GCC 12 has no switch for the runtime: a specs file takes the place of
+# -lmsvcrt with -lucrt in the libraries every link ends with, and tells the
+# mingw-w64 headers which runtime they describe.  Made from the compiler's own
+# specs, so it follows whatever else that line holds.
+function(vok_write_ucrt_specs path)
+  execute_process(COMMAND ${CMAKE_C_COMPILER} -dumpspecs
+    OUTPUT_VARIABLE specs RESULT_VARIABLE failed)
+  string(REGEX MATCH "\\*libgcc:\n[^\n]*" libgcc "${specs}")
+  string(REPLACE " -lmsvcrt " " -lucrt " ucrt_libgcc "${libgcc}")
+  if(failed OR ucrt_libgcc STREQUAL libgcc)
+    message(FATAL_ERROR "${CMAKE_C_COMPILER} has no libgcc spec linking -lmsvcrt to replace")
+  endif()
+  file(WRITE ${path} "*cpp:\n+ -D_UCRT -D__MSVCRT_VERSION__=0xE00\n\n${ucrt_libgcc}\n\n")
+endfunction()
+
+if(VOK_WINDOWS_CRT STREQUAL "ucrt")
+  set(VOK_UCRT_SPECS ${PROJECT_BINARY_DIR}/ucrt.specs)
+  vok_write_ucrt_specs(${VOK_UCRT_SPECS})
+endif()
+
+# vok_windows_crt(target): compiles and links target for VOK_WINDOWS_CRT.
+function(vok_windows_crt target)
+  if(VOK_UCRT_SPECS)
+    target_compile_options(${target} PRIVATE -specs=${VOK_UCRT_SPECS})
+    target_link_options(${target} PRIVATE -specs=${VOK_UCRT_SPECS})
+  endif()
+endfunction()
+
+# vok_windows_dll(target def): the DLL named as target (no "lib" prefix),
+# exporting exactly what the .def file lists, on VOK_WINDOWS_CRT, with an
+# import library <target>.lib in the COFF format of link.exe and lld-link
+# beside the GNU one, installed with it.
+function(vok_windows_dll target def)
+  set(def ${CMAKE_CURRENT_SOURCE_DIR}/${def})
+  target_sources(${target} PRIVATE ${def})
+  set_target_properties(${target} PROPERTIES PREFIX "")
+  vok_windows_crt(${target})
+
+  set(implib ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/${target}.lib)
+  add_custom_command(OUTPUT ${implib}
+    COMMAND ${VOK_LLVM_DLLTOOL} -m i386:x86-64 -d ${def} -l ${implib}
+    DEPENDS ${def}
+    COMMENT "Import library ${target}.lib for Microsoft's linker")
+  add_custom_target(${target}_msvc_implib ALL DEPENDS ${implib})
+  install(FILES ${implib} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
+endfunction()
