@@ -119,7 +119,10 @@ static int print_stored_text(const uint8_t *block, i18nString text) {
 static int carry_text(i18nString original, i18nString copy) {
     vokStream out, in;
     int32_t status = -1;
-    i18nStringSetUTF8(original, "Gr\xC3\xBC\xC3\x9F" "e, \xE4\xB8\x96\xE7\x95\x8C", &status);
+    i18nStringSetUTF8(original,
+                      "Gr\xC3\xBC\xC3\x9F"
+                      "e, \xE4\xB8\x96\xE7\x95\x8C",
+                      &status);
     if (status != 0 || vokCreateStream(&out, 7, 1) != VOK_OK) return 0;
     int ok = vokWriteI18NString(&out, original, &status) == VOK_OK;
     ok = vokCloseStream(&out) == VOK_OK && ok;
