@@ -12,8 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$work"
 mkdir -p "$work"
-flags=(--target=x86_64-pc-windows-msvc -ffreestanding -std=c99 -O2
-  -Wall -Wextra -Wpedantic -Werror)
+flags=(--target=x86_64-pc-windows-msvc -ffreestanding -O2 -Wall -Wextra -Wpedantic -Werror)
 IFS=: read -ra dirs <<<"$include_dirs"
 for dir in "${dirs[@]}"; do
   flags+=(-I "$dir")
@@ -22,14 +21,17 @@ done
 for dir in "${dirs[@]}"; do
   for header in "$dir"/*.h; do
     # A header of macros alone is not a translation unit of its own.
-    printf '#include "%s"\ntypedef int header_compiled;\n' "$header" |
-      "$clang" "${flags[@]}" -fsyntax-only -x c -
-    echo "$(basename "$header") compiles for the MSVC ABI without a warning"
+    for language in "c -std=c99" "c++ -std=c++17"; do
+      # shellcheck disable=SC2086 # the language and its standard, two words
+      printf '#include "%s"\ntypedef int header_compiled;\n' "$header" |
+        "$clang" "${flags[@]}" -fsyntax-only -x $language -
+    done
+    echo "$(basename "$header") compiles for the MSVC ABI as C and C++ without a warning"
   done
 done
 
 "$dlltool" -m i386:x86-64 -d "$here/kernel32.def" -l "$work/kernel32.lib"
-"$clang" "${flags[@]}" -c "$here/msvc_client.c" -o "$work/msvc_client.obj"
+"$clang" "${flags[@]}" -std=c99 -c "$here/msvc_client.c" -o "$work/msvc_client.obj"
 "$lld_link" -nologo -subsystem:console -entry:client_main -nodefaultlib \
   -out:"$work/msvc_client.exe" "$work/msvc_client.obj" \
   "$lib_dir/vok32.lib" "$lib_dir/QVRCore.lib" "$work/kernel32.lib"
