@@ -24,8 +24,9 @@ set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
 
 # GCC 12 has no switch for the runtime: a specs file takes the place of
 # -lmsvcrt with -lucrt in the libraries every link ends with, and tells the
-# mingw-w64 headers which runtime they describe.  Made from the compiler's own
-# specs, so it follows whatever else that line holds.
+# mingw-w64 headers which runtime they describe (through cpp for C, cc1plus
+# for C++, which does not take additions to cpp).  Made from the compiler's
+# own specs, so it follows whatever else that line holds.
 function(vok_write_ucrt_specs path)
   execute_process(COMMAND ${CMAKE_C_COMPILER} -dumpspecs
     OUTPUT_VARIABLE specs RESULT_VARIABLE failed)
@@ -34,7 +35,15 @@ function(vok_write_ucrt_specs path)
   if(failed OR ucrt_libgcc STREQUAL libgcc)
     message(FATAL_ERROR "${CMAKE_C_COMPILER} has no libgcc spec linking -lmsvcrt to replace")
   endif()
-  file(WRITE ${path} "*cpp:\n+ -D_UCRT -D__MSVCRT_VERSION__=0xE00\n\n${ucrt_libgcc}\n\n")
+  set(defines "+ -D_UCRT -D__MSVCRT_VERSION__=0xE00")
+  file(WRITE ${path} "*cpp:\n${defines}\n\n*cc1plus:\n${defines}\n\n${ucrt_libgcc}\n\n")
+  foreach(language c c++)
+    execute_process(COMMAND ${CMAKE_C_COMPILER} -specs=${path} -dM -E -x ${language} /dev/null
+      OUTPUT_VARIABLE macros)
+    if(NOT macros MATCHES "#define _UCRT 1\n" OR NOT macros MATCHES "__MSVCRT_VERSION__ 0xE00\n")
+      message(FATAL_ERROR "${path} does not define _UCRT for ${language}")
+    endif()
+  endforeach()
 endfunction()
 
 if(VOK_WINDOWS_CRT STREQUAL "ucrt")
