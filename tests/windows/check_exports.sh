@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The DLL exports by name exactly the functions its .def file lists, which
-# are exactly those its public header declares with the API macro, and
-# nothing else, not even by ordinal.  COUNT, when given, pins their number.
-# usage: check_exports.sh OBJDUMP DLL DEF HEADER API_MACRO [COUNT]
+# are exactly those its public header declares with the API macro, all named
+# with the prefix, and nothing else, not even by ordinal.  COUNT, when given,
+# pins their number.
+# usage: check_exports.sh OBJDUMP DLL DEF HEADER API_MACRO PREFIX [COUNT]
 set -euo pipefail
-OBJDUMP=$1 dll=$2 def=$3 header=$4 macro=$5 expected_count=${6:-}
+OBJDUMP=$1 dll=$2 def=$3 header=$4 macro=$5 prefix=$6 expected_count=${7:-}
 source "$(dirname "$0")/pe_tables.sh"
 
 declared=$(grep -oE "^$macro [^(]*\b[A-Za-z_][A-Za-z0-9_]*\(" "$header" |
@@ -22,6 +23,10 @@ differ() { # differ WHAT LEFT RIGHT
 }
 if [ -n "$expected_count" ] && [ "$count" -ne "$expected_count" ]; then
   echo "$(basename "$header") declares $count functions, not $expected_count"
+  status=1
+fi
+if grep -v "^$prefix" <<<"$declared"; then
+  echo "^ named without the prefix $prefix"
   status=1
 fi
 differ "$(basename "$def") differs from $(basename "$header")" "$declared" "$listed"
