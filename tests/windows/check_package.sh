@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Makes the release zip with cpack, unpacks it, checks what it holds, and
 # builds and runs the Microsoft-toolchain client against the unpacked files
-# alone: its headers, its COFF import libraries and its DLLs.
-# usage: check_package.sh CPACK CPACK_CONFIG WORK CLANG LLD_LINK DLLTOOL [EMULATOR...]
+# alone: its headers, its COFF import libraries and its DLLs, directly and
+# through the CMake package with clang-cl.
+# usage: check_package.sh CPACK CPACK_CONFIG WORK CLANG_CL CLANG LLD_LINK DLLTOOL [EMULATOR...]
 set -euo pipefail
-cpack=$1 config=$2 work=$3
-shift 3
+cpack=$1 config=$2 work=$3 clang_cl=$4
+shift 4
 here=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$work"
@@ -52,3 +53,22 @@ fi
 
 "$here/msvc_client.sh" "$1" "$2" "$3" "$work/client" "$root/include" "$root/lib" "$root/bin" \
   "${@:4}"
+
+echo "--- the same client through find_package(vok32), with clang-cl"
+cmake -S "$here/msvc_cmake" -B "$work/cmake" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
+  -DCMAKE_C_COMPILER="$clang_cl" -DCMAKE_C_COMPILER_TARGET=x86_64-pc-windows-msvc \
+  -DCMAKE_LINKER="$2" -DCMAKE_MT=true -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$root" \
+  -DKERNEL32_LIB="$work/client/kernel32.lib" >"$work/cmake.log" || {
+  cat "$work/cmake.log"
+  exit 1
+}
+cmake --build "$work/cmake" >>"$work/cmake.log" || {
+  cat "$work/cmake.log"
+  exit 1
+}
+if ! grep -q 'vok32\.lib' "$work/cmake/build.ninja" || grep -q 'libvok32\.dll\.a' "$work/cmake/build.ninja"; then
+  echo "the CMake package gave the MSVC-ABI linker another import library than vok32.lib"
+  exit 1
+fi
+cp "$root"/bin/*.dll "$work/cmake/"
+"$here/check_record.sh" "${@:4}" "$work/cmake/msvc_client.exe"
