@@ -1,7 +1,7 @@
 # Windows DLLs: which C runtime they use, what they export, and the import
 # libraries that Microsoft's linker reads.
 #
-# VOK_WINDOWS_CRT picks the C runtime of the shipped DLLs:
+# VOK_WINDOWS_CRT picks the C runtime of the DLLs that mingw-w64 builds:
 #   ucrt    the Universal CRT (ucrtbase.dll through the api-ms-win-crt-* DLLs),
 #           which every program built with Microsoft's toolchain uses;
 #   msvcrt  the old system runtime msvcrt.dll, the mingw-w64 default.
@@ -15,7 +15,9 @@ if(NOT VOK_WINDOWS_CRT MATCHES "^(ucrt|msvcrt)$")
 endif()
 
 include(GNUInstallDirs)
-find_program(VOK_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
+if(MINGW)
+  find_program(VOK_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
+endif()
 
 # Test programs find the DLLs only in their own folder, so every binary of the
 # build goes to one place inside the build tree, beside the import libraries.
@@ -48,7 +50,7 @@ function(vok_write_ucrt_specs path)
   endforeach()
 endfunction()
 
-if(VOK_WINDOWS_CRT STREQUAL "ucrt")
+if(MINGW AND VOK_WINDOWS_CRT STREQUAL "ucrt")
   set(VOK_UCRT_SPECS ${PROJECT_BINARY_DIR}/ucrt.specs)
   vok_write_ucrt_specs(${VOK_UCRT_SPECS})
 endif()
@@ -73,6 +75,9 @@ function(vok_windows_dll target def)
   target_sources(${target} PRIVATE ${def})
   set_target_properties(${target} PROPERTIES PREFIX "")
   vok_windows_crt(${target})
+  if(NOT MINGW)
+    return() # Microsoft's linker writes its own <target>.lib
+  endif()
 
   set(implib ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/${target}.lib)
   add_custom_command(OUTPUT ${implib}
