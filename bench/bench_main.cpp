@@ -1,6 +1,6 @@
-// vok32 against msgpack-c and libcbor on the same three data sets, with two
-// floors: a memcpy of vok32's encoded bytes and a loop that only sums the
-// input.  Every decoder is first run once against a verifier that compares
+// vok32 and vok32x's item walk against msgpack-c and libcbor on the same
+// three data sets, with two floors: a memcpy of vok32's encoded bytes and a
+// loop that only sums the input.  Every decoder is first run once against a verifier that compares
 // each value; timed decoders then compare a checksum of what they read.
 #include <benchmark/benchmark.h>
 
@@ -14,6 +14,7 @@
 #include "msgpack_codec.hpp"
 #include "vok_cursor.hpp"
 #include "vok_handle.hpp"
+#include "vok_walk.hpp"
 
 namespace bench {
 namespace {
@@ -88,6 +89,7 @@ template <typename Codec, typename Data> bool verify(const char *name, const Dat
 template <typename Data> bool verify_all(const Data &data) {
     bool ok = verify<VokCursor>("vok32_cursor", data);
     ok &= verify<VokHandle>("vok32_handle", data);
+    ok &= verify<VokWalk>("vok32x_walk", data);
     ok &= verify<Msgpack<MsgpackPull::zone>>("msgpack_zone", data);
     ok &= verify<Msgpack<MsgpackPull::next>>("msgpack_next", data);
     ok &= verify<Cbor>("libcbor", data);
@@ -116,6 +118,11 @@ void add_codec(const std::string &set, const char *name, const Data &data) {
 template <typename Data> void add_all(const std::string &set, const Data &data) {
     add_codec<VokCursor>(set, "vok32_cursor", data);
     add_codec<VokHandle>(set, "vok32_handle", data);
+    // Encoding is the cursor's; only the walk's decoding is its own.
+    benchmark::RegisterBenchmark((set + "/decode/vok32x_walk").c_str(), [&data](
+                                                                            benchmark::State &s) {
+        decode_bench<VokWalk>(s, data);
+    })->Unit(benchmark::kMillisecond);
     add_codec<Msgpack<MsgpackPull::zone>>(set, "msgpack_zone", data);
     add_codec<Msgpack<MsgpackPull::next>>(set, "msgpack_next", data);
     add_codec<Cbor>(set, "libcbor", data);

@@ -1,23 +1,24 @@
-# Installation: the public headers, the shared libraries (vok32 and the QVRCore
-# library it imports), the vok tool when it is built, a CMake package giving
-# vok32::vok32 and vok32::QVRCore, and a pkg-config file.
+# Installation: the public headers, the shared libraries (vok32, its companion
+# vok32x and the QVRCore library vok32 imports), the vok tool when it is
+# built, a CMake package giving vok32::vok32, vok32::vok32x and
+# vok32::QVRCore, and a pkg-config file for each of the two libraries.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(VOK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vok32)
 set(VOK_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-set(vok_installed_libraries vok32)
+set(vok_installed_libraries vok32 vok32x)
 if(TARGET QVRCore)
   list(APPEND vok_installed_libraries QVRCore)
 endif()
 
 # Installed binaries find their neighbours relative to themselves, so an
 # installation works from any prefix without LD_LIBRARY_PATH: libvok32 loads
-# libQVRCore from its own directory, the tool loads both from the library
-# directory.
+# libQVRCore and libvok32x loads libvok32 from their own directory, the tool
+# loads them from the library directory.
 if(NOT WIN32 AND NOT APPLE)
-  set_target_properties(vok32 PROPERTIES INSTALL_RPATH "$ORIGIN")
+  set_target_properties(vok32 vok32x PROPERTIES INSTALL_RPATH "$ORIGIN")
   if(TARGET vok)
     file(RELATIVE_PATH vok_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
     set_target_properties(vok PROPERTIES INSTALL_RPATH "$ORIGIN/${vok_bin_to_lib}")
@@ -33,6 +34,8 @@ install(TARGETS ${vok_installed_libraries}
 install(FILES
   ${PROJECT_SOURCE_DIR}/include/vok32.h
   ${PROJECT_SOURCE_DIR}/include/vok32.hpp
+  ${PROJECT_SOURCE_DIR}/include/vok32x.h
+  ${PROJECT_SOURCE_DIR}/include/vok32x.hpp
   ${PROJECT_BINARY_DIR}/include/vok32_version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 if(TARGET QVRCore)
@@ -74,5 +77,6 @@ if(TARGET QVRCore)
   set(VOK_PC_LIBS_PRIVATE "-lQVRCore")
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/vok32.pc.in ${PROJECT_BINARY_DIR}/vok32.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/vok32.pc
+configure_file(${PROJECT_SOURCE_DIR}/cmake/vok32x.pc.in ${PROJECT_BINARY_DIR}/vok32x.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/vok32.pc ${PROJECT_BINARY_DIR}/vok32x.pc
   DESTINATION ${VOK_INSTALL_PKGCONFIGDIR} COMPONENT Development)

@@ -6,15 +6,15 @@
 
 #if defined(__linux__)
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstring>
 
+#include "guard_page.hpp"
 #include "vok32.h"
 
 namespace {
+
+using vok_test::guarded_end;
 
 #if defined(__has_feature) // clang's way; GCC defines __SANITIZE_*__
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
@@ -37,16 +37,6 @@ constexpr uint32_t kBodyStart = sizeof kHeader;
 
 template <typename... Set> bool one_of(unsigned v, Set... set) {
     return ((v == unsigned(set)) || ...);
-}
-
-// At least `room` writable bytes ending where an inaccessible page begins.
-uint8_t *guarded_end(size_t room) {
-    const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    const size_t size = (room / page + 2) * page;
-    void *base = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (base == MAP_FAILED || mprotect(base, size - page, PROT_READ | PROT_WRITE) != 0)
-        return nullptr;
-    return static_cast<uint8_t *>(base) + size - page;
 }
 
 // Runs every reader at s.position of an opened block of `total` bytes and

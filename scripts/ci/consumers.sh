@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the project into a temporary prefix and builds, outside the source
-# tree, a C99 program through pkg-config and a C++ program through
-# find_package; both write and read a stream against the installed files.
+# tree, a C99 program of each library (vok32, vok32x) through pkg-config and a
+# C++ program of each through find_package; all of them run against the
+# installed files.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source_dir=$PWD
@@ -21,8 +22,11 @@ echo "--- installed files"
 (cd "$prefix" && find . \( -type f -o -type l \) | sort)
 
 libdir=$(dirname "$(find "$prefix" -name 'libvok32.so' | head -n1)")
+# vok32x must load vok32 from its own directory, without LD_LIBRARY_PATH.
+if ldd "$libdir/libvok32x.so" | grep 'not found'; then exit 1; fi
 expect() { [ -e "$prefix/$1" ] || [ -e "$libdir/$1" ] || { echo "missing: $1" >&2; exit 1; }; }
 for f in include/vok32.h include/vok32_version.h include/vok32.hpp include/qvrcore.h \
+  include/vok32x.h include/vok32x.hpp libvok32x.so libvok32x.so.1 pkgconfig/vok32x.pc \
   libvok32.so libvok32.so.1 libQVRCore.so pkgconfig/vok32.pc \
   cmake/vok32/vok32Config.cmake cmake/vok32/vok32ConfigVersion.cmake; do
   expect "$f"
@@ -52,12 +56,22 @@ gcc -std=c99 -Wall -Wextra -Wpedantic -Werror "$work/c/roundtrip.c" -o "$work/c/
   $(pkg-config --cflags --libs vok32)
 LD_LIBRARY_PATH=$libdir "$work/c/roundtrip"
 
-echo "--- C++ consumer through find_package"
+echo "--- C99 consumer of vok32x through pkg-config (the README's example)"
+[ "$(pkg-config --modversion vok32x)" = "$project_version" ] ||
+  { echo "pkg-config reports another version of vok32x than $project_version" >&2; exit 1; }
+cp examples/frames.c "$work/c/"
+# shellcheck disable=SC2046
+gcc -std=c99 -Wall -Wextra -Wpedantic -Werror "$work/c/frames.c" -o "$work/c/frames" \
+  $(pkg-config --cflags --libs vok32x)
+LD_LIBRARY_PATH=$libdir "$work/c/frames"
+
+echo "--- C++ consumers of vok32 and vok32x through find_package"
 cp -r tests/consumers/cpp "$work/cpp"
 cmake -S "$work/cpp" -B "$work/cpp/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_PREFIX_PATH="$prefix"
 cmake --build "$work/cpp/build"
 "$work/cpp/build/cpp_consumer" # found through the build tree's rpath
+"$work/cpp/build/cpp_vok32x_consumer"
 
 echo "--- release tarball"
 cpack --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
@@ -65,7 +79,7 @@ tarball=$work/package/vok32-$project_version-Linux.tar.gz
 [ -f "$tarball" ] || { echo "cpack made no $(basename "$tarball")" >&2; exit 1; }
 contents=$(tar -tzf "$tarball" | grep -v '/$' | sed 's|^[^/]*/||' | sort)
 echo "$contents"
-for f in include/vok32.h include/qvrcore.h lib/libvok32.so.1 lib/libQVRCore.so \
-  lib/cmake/vok32/vok32Config.cmake share/doc/vok32/README.md share/doc/vok32/LICENSE; do
+for f in include/vok32.h include/vok32x.h include/qvrcore.h lib/libvok32.so.1 lib/libvok32x.so.1 \
+  lib/libQVRCore.so lib/cmake/vok32/vok32Config.cmake share/doc/vok32/README.md share/doc/vok32/LICENSE; do
   grep -qxF "$f" <<<"$contents" || { echo "missing from the tarball: $f" >&2; exit 1; }
 done

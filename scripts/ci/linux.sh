@@ -8,4 +8,5 @@ git ls-files -- '*.c' '*.cpp' '*.h' '*.hpp' | xargs clang-format --dry-run --Wer
 cmake --preset ci
 cmake --build --preset ci
 ./build/ci/examples/vok_example
+./build/ci/examples/vok_frames_example
 ctest --preset ci

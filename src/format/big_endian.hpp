@@ -54,6 +54,12 @@ inline uint32_t load_be(const uint8_t *p, unsigned width) noexcept {
     return all >> (32 - 8 * width);
 }
 
+// As load_be, for a reader that may read four bytes from p whatever the
+// width: one load and a shift instead of a load per byte.
+inline uint32_t load_be_wide(const uint8_t *p, unsigned width) noexcept {
+    return load_be32(p) >> (32 - 8 * width);
+}
+
 namespace detail {
 // The field byte if the width needs it, else the scratch slot, chosen with a
 // mask.  The empty asm hides that the mask is all ones or all zeros: were it

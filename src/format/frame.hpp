@@ -33,6 +33,14 @@ inline uint8_t *put_header(uint8_t *block, uint8_t type, uint32_t version) noexc
     return put_unsigned(block + kVersionOffset, version);
 }
 
+// Offset of the first body item behind the version tag at offset 6, or 0 if
+// that byte is not an unsigned tag.  Needs only the tag, so a reader holding
+// part of a block learns from it whether the version item can fit.
+constexpr uint32_t body_offset(uint8_t version_tag) noexcept {
+    const unsigned width = unsigned_width(version_tag);
+    return width == 0 ? 0 : kVersionOffset + 1 + width;
+}
+
 // Decodes the version item at offset 6.  Returns the offset of the first body
 // item, or 0 if the byte there is not an unsigned tag.  Reads up to 5 bytes
 // from offset 6; callers that cannot trust the block check the extent first.

@@ -59,6 +59,17 @@ constexpr unsigned signed_width(uint8_t tag) noexcept {
     }
 }
 
+// The same widths for a byte already known to be a tag of the kind, from the
+// tag values themselves: no table load for a walk to wait for.
+constexpr unsigned unsigned_tag_width(uint8_t tag) noexcept {
+    return 1u << ((tag - VOK_UNSIGNED_1 + 1) >> 1);
+}
+constexpr unsigned signed_tag_width(uint8_t tag) noexcept { return 1u << (tag - VOK_SIGNED_1); }
+static_assert(unsigned_tag_width(VOK_UNSIGNED_1) == 1 && unsigned_tag_width(VOK_UNSIGNED_2) == 2 &&
+              unsigned_tag_width(VOK_UNSIGNED_4) == 4);
+static_assert(signed_tag_width(VOK_SIGNED_1) == 1 && signed_tag_width(VOK_SIGNED_2) == 2 &&
+              signed_tag_width(VOK_SIGNED_4) == 4);
+
 // The magnitude of a signed value; INT32_MIN has the magnitude 2^31.
 constexpr uint32_t magnitude_of(int32_t value) noexcept {
     const uint32_t bits = static_cast<uint32_t>(value);

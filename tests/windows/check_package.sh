@@ -27,9 +27,9 @@ root=$work/unpacked/${name%.zip}
 echo "--- $name"
 (cd "$root" && find . -type f | sed 's|^\./||' | sort)
 status=0
-for file in README.md LICENSE include/vok32.h include/vok32_version.h include/qvrcore.h \
-  bin/vok32.dll bin/QVRCore.dll lib/vok32.lib lib/QVRCore.lib lib/libvok32.dll.a \
-  lib/libQVRCore.dll.a lib/cmake/vok32/vok32Config.cmake lib/cmake/vok32/vok32Targets.cmake; do
+for file in README.md LICENSE include/vok32.h include/vok32x.h include/vok32_version.h \
+  include/qvrcore.h bin/vok32.dll bin/vok32x.dll bin/QVRCore.dll lib/vok32.lib lib/vok32x.lib \
+  lib/QVRCore.lib lib/cmake/vok32/vok32Config.cmake lib/cmake/vok32/vok32Targets.cmake; do
   [ -f "$root/$file" ] || {
     echo "missing: $file"
     status=1
@@ -66,8 +66,8 @@ cmake --build "$work/cmake" >>"$work/cmake.log" || {
   cat "$work/cmake.log"
   exit 1
 }
-if ! grep -q 'vok32\.lib' "$work/cmake/build.ninja" || grep -q 'libvok32\.dll\.a' "$work/cmake/build.ninja"; then
-  echo "the CMake package gave the MSVC-ABI linker another import library than vok32.lib"
+if ! grep -q 'vok32x\.lib' "$work/cmake/build.ninja" || grep -q '\.dll\.a' "$work/cmake/build.ninja"; then
+  echo "the CMake package gave the MSVC-ABI linker GNU import libraries"
   exit 1
 fi
 cp "$root"/bin/*.dll "$work/cmake/"

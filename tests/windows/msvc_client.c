@@ -7,10 +7,11 @@
  * it uses itself.
  *
  * Prints the 13-byte record "user mark 1, unsigned 300" (type 7, version 3),
- * reads it back, then carries a QVRCore string through a stream; exits with 0
- * only when everything matched. */
+ * frames it with vok32x, reads it back, then carries a QVRCore string through
+ * a stream; exits with 0 only when everything matched. */
 #include "qvrcore.h"
 #include "vok32.h"
+#include "vok32x.h"
 
 #define STD_OUTPUT_HANDLE ((uint32_t)-11)
 __declspec(dllimport) void *__stdcall GetStdHandle(uint32_t which);
@@ -82,11 +83,21 @@ static int read_record(const uint8_t *block) {
     return end_line();
 }
 
+/* vok32x frames the block from the bytes held, and waits for a missing one. */
+static int inspect_record(const uint8_t *block, uint32_t length) {
+    vokxBlockInfo info;
+    return vokxInspect(block, length - 1, &info) == VOKX_NEED_MORE &&
+           vokxInspect(block, length, &info) == VOK_OK && info.length == 13 && info.type == 7 &&
+           info.version == 3 && info.body == 8;
+}
+
 static int record_round_trip(void) {
     vokStream out;
     if (!write_record(&out)) return 0;
     uint8_t *block = vokGetData(&out);
-    const int ok = print_block(block, vokGetLength(&out)) && read_record(block);
+    const uint32_t length = vokGetLength(&out);
+    const int ok =
+        print_block(block, length) && inspect_record(block, length) && read_record(block);
     vokDestroyStream(block);
     return ok;
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds msvc_client.c as a program of Microsoft's toolchain would be built
 # (clang for the MSVC ABI, lld-link, nothing but the COFF import libraries
-# vok32.lib and QVRCore.lib) and runs it beside the DLLs.  Every public C
-# header must also compile for that target on its own, without a warning.
+# vok32.lib, vok32x.lib and QVRCore.lib) and runs it beside the DLLs.  Every
+# public C header must also compile for that target on its own, without a
+# warning.
 # usage: msvc_client.sh CLANG LLD_LINK DLLTOOL WORK INCLUDE_DIRS LIB_DIR BIN_DIR [EMULATOR...]
 #   INCLUDE_DIRS is a colon-separated list.
 set -euo pipefail
@@ -34,7 +35,7 @@ done
 "$clang" "${flags[@]}" -std=c99 -c "$here/msvc_client.c" -o "$work/msvc_client.obj"
 "$lld_link" -nologo -subsystem:console -entry:client_main -nodefaultlib \
   -out:"$work/msvc_client.exe" "$work/msvc_client.obj" \
-  "$lib_dir/vok32.lib" "$lib_dir/QVRCore.lib" "$work/kernel32.lib"
+  "$lib_dir/vok32.lib" "$lib_dir/vok32x.lib" "$lib_dir/QVRCore.lib" "$work/kernel32.lib"
 cp "$bin_dir"/*.dll "$work/"
 
 "$here/check_record.sh" "$@" "$work/msvc_client.exe"

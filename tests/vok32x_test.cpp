@@ -1,0 +1,310 @@
+// vok32x through its public header: framing, sized opening and walking with
+// every block flush against an inaccessible page, raw writing, names, sizes
+// and the C++ ranges.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "byte_helpers.hpp"
+#include "guard_page.hpp"
+#include "vok32x.h"
+#include "vok32x.hpp"
+
+namespace {
+
+using vok_test::block_of;
+using vok_test::Bytes;
+using vok_test::hex;
+
+// One item of every kind and width, non-canonical ones included, with what
+// vokxNextItem must say of it.
+struct Row {
+    const char *bytes;
+    uint8_t kind;
+    uint32_t value;
+    int32_t signed_value;
+    const char *text; // hex of the content of a plain or UTF-8 string
+};
+const Row kRows[] = {
+    {"2A", VOK_USER_MARK, 42, 0, nullptr},
+    {"CA 07", VOK_FLAG, 7, 0, nullptr},
+    {"E0 FF", VOK_PHRASE_MARK, 255, 0, nullptr},
+    {"D2 05", VOK_UNSIGNED_1, 5, 0, nullptr},
+    {"D4 00 05", VOK_UNSIGNED_2, 5, 0, nullptr},
+    {"D5 FF FF FF FF", VOK_UNSIGNED_4, 0xFFFFFFFF, 0, nullptr},
+    {"D8 05 01", VOK_SIGNED_1, 0, -5, nullptr},
+    {"D9 00 05 02", VOK_SIGNED_2, 0, -5, nullptr},
+    {"DA 80 00 00 00 01", VOK_SIGNED_4, 0, INT32_MIN, nullptr},
+    {"CC 03 61 00 63", VOK_STRING_1, 0, 0, "61 00 63"},
+    {"CD 00 01 41", VOK_STRING_2, 0, 0, "41"},
+    {"D0 00", VOK_UTF8_1, 0, 0, ""},
+    {"D1 00 02 C3 A9", VOK_UTF8_2, 0, 0, "C3 A9"},
+    {"E8 00 00 00 01 7A", VOK_UTF8_4, 0, 0, "7A"},
+    {"E2 05", VOK_SAFE_1, 5, 0, nullptr},
+    {"E3 01 00", VOK_SAFE_2, 256, 0, nullptr},
+};
+
+Bytes all_rows() {
+    Bytes body;
+    for (const Row &r : kRows)
+        body = vok_test::concat(body, hex(r.bytes));
+    return body;
+}
+
+// The same block in three headers: a 1-, 2- and 4-byte version.
+Bytes with_version(Bytes block, const char *version_item) {
+    const Bytes v = hex(version_item);
+    block.erase(block.begin() + 6, block.begin() + 8);
+    block.insert(block.begin() + 6, v.begin(), v.end());
+    block[3] = static_cast<uint8_t>(block[3] + v.size() - 2);
+    return block;
+}
+const std::vector<Bytes> kBlocks = {block_of(all_rows()),
+                                    with_version(block_of(hex("01")), "D4 01 2C"),
+                                    with_version(block_of({}), "D5 00 01 11 70")};
+
+// Copies bytes so that they end where an inaccessible page begins.
+const uint8_t *flush(const Bytes &bytes, size_t n) {
+    static uint8_t *const end = vok_test::guarded_end(1 << 16);
+    if (end == nullptr) return nullptr;
+    if (n) std::memcpy(end - n, bytes.data(), n);
+    return end - n;
+}
+
+void expect_row(const vokxItem &it, const Row &r, uint32_t offset) {
+    const auto seen = std::tuple(it.kind, it.offset, it.size, it.value, it.signed_value,
+                                 it.text != nullptr, Bytes(it.text, it.text + it.length));
+    EXPECT_EQ(seen, std::tuple(r.kind, offset, uint32_t(hex(r.bytes).size()), r.value,
+                               r.signed_value, r.text != nullptr, r.text ? hex(r.text) : Bytes{}))
+        << r.bytes;
+}
+
+bool is_cleared(const vokxItem &it) { return it.kind == 0 && it.size == 0 && it.text == nullptr; }
+
+TEST(Vokx, OpenRefusesEveryTruncationWithoutReadingPastIt) {
+    for (const Bytes &b : kBlocks) {
+        for (size_t n = 0; n < b.size(); ++n) {
+            const uint8_t *p = flush(b, n);
+            ASSERT_NE(p, nullptr);
+            vokStream s{nullptr, 77, 33, 1};
+            ASSERT_EQ(vokxOpen(&s, p, n, b[5], 0), VOK_INVALID_STREAM) << n;
+            EXPECT_TRUE(s.data == p && s.active == 0 && s.position == 33 && s.capacity == 77);
+        }
+    }
+    vokStream s{nullptr, 77, 33, 1};
+    EXPECT_EQ(vokxOpen(&s, nullptr, 100, 1, 0), VOK_INVALID_STREAM);
+    EXPECT_TRUE(s.data == nullptr && s.active == 1 && s.position == 33);
+}
+
+TEST(Vokx, OpenAgreesWithVokOpenStreamOnBlocksThatFit) {
+    struct Case {
+        const char *block;
+        uint8_t type;
+        uint32_t version;
+        uint16_t status;
+    } cases[] = {
+        {"00 00 00 09 C8 01 D2 00 00", 1, 0, VOK_INVALID_STREAM}, // no end marker
+        {"00 00 00 09 C7 01 D2 00 C9", 1, 0, VOK_UNEXPECTED},
+        {"00 00 00 09 C8 01 D2 00 C9", 2, 0, VOK_WRONG_STREAM_TYPE},
+        {"00 00 00 09 C8 01 D8 00 C9", 1, 0, VOK_BAD_VERSION},
+        {"00 00 00 0A C8 01 D5 00 00 C9", 1, 0, VOK_INVALID_STREAM}, // version overruns
+        {"00 00 00 0B C8 01 D5 00 00 00 C9", 1, 0, VOK_INVALID_STREAM},
+        {"00 00 00 09 C8 01 D2 00 C9", 1, 1, VOK_OLDER_VERSION},
+        {"00 00 00 0A C8 01 D2 02 01 C9", 1, 1, VOK_NEWER_VERSION},
+        {"00 00 00 0A C8 01 D2 01 01 C9", 1, 1, VOK_OK},
+    };
+    for (const Case &c : cases) {
+        const Bytes b = hex(c.block);
+        const uint8_t *p = flush(b, b.size());
+        vokStream ours{nullptr, 0, 33, 1}, theirs = ours;
+        EXPECT_EQ(vokxOpen(&ours, p, b.size() + 5, c.type, c.version), c.status) << c.block;
+        EXPECT_EQ(vokOpenStream(&theirs, p, c.type, c.version), c.status) << c.block;
+        EXPECT_TRUE(ours.data == theirs.data && ours.position == theirs.position &&
+                    ours.active == theirs.active)
+            << c.block;
+    }
+}
+
+// Every body cut short after k bytes, re-framed so that the cut is where the
+// end marker stands: the walk gives the whole items, then the end or a
+// refusal that does not move.
+TEST(Vokx, NextItemWalksEveryTruncatedBodyWithinItsBlock) {
+    const Bytes body = all_rows();
+    for (size_t k = 0; k <= body.size(); ++k) {
+        const Bytes b = block_of(Bytes(body.begin(), body.begin() + static_cast<long>(k)));
+        vokStream s{};
+        ASSERT_EQ(vokxOpen(&s, flush(b, b.size()), b.size(), 1, 0), VOK_OK);
+        vokxItem it;
+        uint32_t offset = 8;
+        for (const Row &r : kRows) {
+            if (offset + hex(r.bytes).size() > 8 + k) break;
+            ASSERT_EQ(vokxNextItem(&s, &it), VOK_OK) << k;
+            expect_row(it, r, offset);
+            offset += it.size;
+            ASSERT_EQ(s.position, offset);
+        }
+        const bool boundary = offset == 8 + k;
+        ASSERT_EQ(vokxNextItem(&s, &it), boundary ? VOK_END_OF_STREAM : VOK_INVALID_STREAM) << k;
+        EXPECT_EQ(s.position, offset);
+        EXPECT_TRUE(boundary ? it.kind == VOK_END && it.offset == offset && it.size == 1
+                             : is_cleared(it));
+    }
+}
+
+TEST(Vokx, NextItemRefusesHandlesItCannotRead) {
+    vokxItem it;
+    vokStream s{};
+    EXPECT_EQ(vokxNextItem(&s, &it), VOK_NOT_ACTIVE);
+    ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
+    EXPECT_EQ(vokxNextItem(&s, &it), VOK_NOT_ACTIVE);
+    EXPECT_TRUE(is_cleared(it) && s.position == 8);
+    const Bytes b = vok_test::finish(s);
+    ASSERT_EQ(vokxOpen(&s, b.data(), b.size(), 1, 0), VOK_OK);
+    s.position = 9; // past the block
+    EXPECT_EQ(vokxNextItem(&s, nullptr), VOK_INVALID_STREAM);
+    s.position = 4; // a start marker inside the walk
+    EXPECT_EQ(vokxNextItem(&s, nullptr), VOK_INVALID_STREAM);
+}
+
+// Each prefix of three blocks back to back, from each block's start.
+TEST(Vokx, InspectFramesEveryPrefixOfASequence) {
+    Bytes seq;
+    for (const Bytes &b : kBlocks)
+        seq = vok_test::concat(seq, b);
+    for (size_t start = 0, i = 0; i < kBlocks.size(); start += kBlocks[i++].size()) {
+        const Bytes rest(seq.begin() + static_cast<long>(start), seq.end());
+        const Bytes &b = kBlocks[i];
+        const uint32_t body = b[6] == VOK_UNSIGNED_1 ? 8 : b[6] == VOK_UNSIGNED_2 ? 9 : 11;
+        for (size_t n = 0; n <= rest.size(); ++n) {
+            vokxBlockInfo info{1, 1, 1, 1};
+            const uint16_t status = vokxInspect(flush(rest, n), n, &info);
+            ASSERT_EQ(status, n < b.size() ? VOKX_NEED_MORE : VOK_OK) << i << " " << n;
+            EXPECT_EQ(info.length, n >= 4 ? b.size() : 0u);
+            EXPECT_EQ(info.type, n >= 6 ? b[5] : 0);
+            EXPECT_EQ(info.body, n >= body ? body : 0);
+        }
+    }
+    vokxBlockInfo info;
+    ASSERT_EQ(vokxInspect(kBlocks[2].data(), kBlocks[2].size(), &info), VOK_OK);
+    EXPECT_TRUE(info.version == 70000 && info.body == 11 && info.length == 12);
+}
+
+// Hopeless frames are refused as soon as the deciding byte is there.
+TEST(Vokx, InspectRefusesAsSoonAsAFrameCannotBeValid) {
+    struct Case {
+        const char *bytes;
+        size_t deciding;
+    } cases[] = {
+        {"00 00 00 08 C8 01 D2 00", 4},          {"00 00 00 09 C7 01 D2 00 C9", 5},
+        {"00 00 00 09 C8 01 D8 00 C9", 7},       {"00 00 00 0A C8 01 D5 00 00 C9", 7},
+        {"00 00 00 09 C8 01 D2 00 00 C9 C9", 9},
+    };
+    for (const Case &c : cases) {
+        const Bytes b = hex(c.bytes);
+        for (size_t n = 0; n <= b.size(); ++n)
+            EXPECT_EQ(vokxInspect(flush(b, n), n, nullptr),
+                      n < c.deciding ? VOKX_NEED_MORE : VOK_INVALID_STREAM)
+                << c.bytes << " " << n;
+    }
+}
+
+TEST(Vokx, WriteItemRoundTripsEveryKindAndWidth) {
+    Bytes large = hex("D1 01 2C");
+    large.resize(303, 'x');
+    std::vector<Bytes> items{large};
+    for (const Row &r : kRows)
+        items.push_back(hex(r.bytes));
+    for (const Bytes &item : items) {
+        vokStream s{};
+        ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
+        ASSERT_EQ(vokxWriteItem(&s, item.data(), item.size()), VOK_OK);
+        // Growth follows the append rule: position + max(size + 1, 128).
+        EXPECT_EQ(s.capacity, item.size() + 9 > 256 ? 8 + item.size() + 1 : 256);
+        const Bytes b = vok_test::finish(s);
+        ASSERT_EQ(b, block_of(item));
+        vokxItem it;
+        ASSERT_EQ(vokxOpen(&s, b.data(), b.size(), 1, 0), VOK_OK);
+        ASSERT_EQ(vokxNextItem(&s, &it), VOK_OK);
+        EXPECT_EQ(Bytes(b.data() + 8, b.data() + 8 + it.size), item);
+        EXPECT_EQ(vokxNextItem(&s, &it), VOK_END_OF_STREAM);
+    }
+}
+
+TEST(Vokx, WriteItemRefusesWritingNothing) {
+    vokStream s{};
+    ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
+    ASSERT_EQ(vokWriteUnsigned(&s, 7), VOK_OK);
+    for (const char *bad : {"", "C8 01", "C9", "E1", "CB 00", "E9", "FF", "D4 01", "D2 01 02",
+                            "CC 03 61", "E8 00 00", "E2 05 61"}) {
+        const Bytes item = hex(bad);
+        EXPECT_EQ(vokxWriteItem(&s, item.data(), item.size()), VOK_INVALID_STREAM) << bad;
+    }
+    EXPECT_EQ(vokxWriteItem(&s, nullptr, 2), VOK_INVALID_STREAM);
+    const Bytes b = vok_test::finish(s);
+    EXPECT_EQ(b, block_of(hex("D2 07")));
+    const uint8_t mark = 1;
+    EXPECT_EQ(vokxWriteItem(&s, &mark, 1), VOK_NOT_ACTIVE); // closed
+    ASSERT_EQ(vokxOpen(&s, b.data(), b.size(), 1, 0), VOK_OK);
+    EXPECT_EQ(vokxWriteItem(&s, &mark, 1), VOK_NOT_ACTIVE); // opened for reading
+}
+
+TEST(Vokx, NamesVersionAndSizes) {
+    for (unsigned code = 0; code < 70000; code += code < 300 ? 1 : 997) {
+        const auto status = static_cast<uint16_t>(code);
+        const bool known = code <= 17 ? code != 13 && code != 16 : code == 64 || code == 233;
+        ASSERT_TRUE(vokxStatusName(status) && vokxStatusText(status)) << code;
+        EXPECT_EQ(std::string(vokxStatusName(status)) != "unknown status", known) << code;
+    }
+    EXPECT_STREQ(vokxStatusName(VOK_INVALID_STREAM), "VOK_INVALID_STREAM");
+    EXPECT_STREQ(vokxStatusName(VOKX_NEED_MORE), "VOKX_NEED_MORE");
+    EXPECT_STREQ(vokxVersion(), VOK32_VERSION_STRING);
+
+    std::vector<uint8_t> buf(70000 + 16);
+    for (uint32_t v : {0u, 255u, 256u, 65535u, 65536u, 0xFFFFFFFFu}) {
+        uint8_t *p = buf.data();
+        vokEncodeUnsigned(&p, v);
+        EXPECT_EQ(vokxUnsignedSize(v), p - buf.data()) << v;
+        p = buf.data();
+        vokEncodeSigned(&p, -static_cast<int32_t>(v));
+        EXPECT_EQ(vokxSignedSize(-static_cast<int32_t>(v)), p - buf.data()) << v;
+        p = buf.data();
+        vokStartStream(&p, 1, v);
+        EXPECT_EQ(vokxFrameSize(v), p - buf.data() + 1) << v;
+        if (v > 70000) continue;
+        const std::string text(v, 'a');
+        p = buf.data();
+        vokEncodeUTF8String(&p, text.c_str());
+        EXPECT_EQ(vokxStringSize(v), p - buf.data()) << v;
+    }
+    EXPECT_EQ(vokxStringSize(0xFFFFFFFFu), 0xFFFFFFFFu);
+}
+
+TEST(Vokx, CppRangesFrameAndWalkASequence) {
+    Bytes seq;
+    for (const Bytes &b : kBlocks)
+        seq = vok_test::concat(seq, b);
+    seq.resize(seq.size() + 3); // a block's first three bytes trail
+    size_t blocks = 0, items = 0;
+    auto frames = vokx::frames(seq.data(), seq.size());
+    for (const vokx::frame &f : frames) {
+        vokStream s{};
+        ASSERT_EQ(vokxOpen(&s, f.bytes, f.info.length, f.info.type, f.info.version), VOK_OK);
+        auto walk = vokx::items(s);
+        for (const vokxItem &it : walk)
+            EXPECT_EQ(it.kind, blocks == 0 ? kRows[items++].kind : VOK_USER_MARK);
+        EXPECT_EQ(walk.status(), VOK_END_OF_STREAM);
+        ++blocks;
+    }
+    EXPECT_EQ(blocks, 3u);
+    EXPECT_EQ(items, std::size(kRows));
+    EXPECT_EQ(frames.status(), VOKX_NEED_MORE);
+    EXPECT_EQ(frames.offset(), seq.size() - 3);
+    EXPECT_EQ(vokx::text(vokxItem{VOK_UTF8_1, 0, 4, 0, 0, seq.data(), 2}),
+              std::string_view("\0\0", 2));
+}
+
+} // namespace
