@@ -2,11 +2,11 @@
 # Makes the release zip with cpack, unpacks it, checks what it holds, and
 # builds and runs the Microsoft-toolchain client against the unpacked files
 # alone: its headers, its COFF import libraries and its DLLs, directly and
-# through the CMake package with clang-cl.
-# usage: check_package.sh CPACK CPACK_CONFIG WORK CLANG_CL CLANG LLD_LINK DLLTOOL [EMULATOR...]
+# through the CMake package.
+# usage: check_package.sh CPACK CPACK_CONFIG WORK CLANG LLD_LINK DLLTOOL [EMULATOR...]
 set -euo pipefail
-cpack=$1 config=$2 work=$3 clang_cl=$4
-shift 4
+cpack=$1 config=$2 work=$3
+shift 3
 here=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$work"
@@ -54,10 +54,10 @@ fi
 "$here/msvc_client.sh" "$1" "$2" "$3" "$work/client" "$root/include" "$root/lib" "$root/bin" \
   "${@:4}"
 
-echo "--- the same client through find_package(vok32), with clang-cl"
+echo "--- the same client through find_package(vok32)"
 cmake -S "$here/msvc_cmake" -B "$work/cmake" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
-  -DCMAKE_C_COMPILER="$clang_cl" -DCMAKE_C_COMPILER_TARGET=x86_64-pc-windows-msvc \
-  -DCMAKE_LINKER="$2" -DCMAKE_MT=true -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$root" \
+  -DCMAKE_C_COMPILER="$1" -DCMAKE_C_COMPILER_TARGET=x86_64-pc-windows-msvc \
+  -DCMAKE_LINKER="$2" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$root" \
   -DKERNEL32_LIB="$work/client/kernel32.lib" >"$work/cmake.log" || {
   cat "$work/cmake.log"
   exit 1
