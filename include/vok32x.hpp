@@ -36,28 +36,33 @@ inline std::string_view text(const vokxItem &item) noexcept {
  * succeed. */
 struct sentinel {};
 
+namespace detail {
+/* The iterator of a single-pass range, which provides current(), advance()
+ * and done(). */
+template <class Range, class Value> class pass_iterator {
+  public:
+    explicit pass_iterator(Range *range) noexcept : range_(range) {}
+    const Value &operator*() const noexcept { return range_->current(); }
+    const Value *operator->() const noexcept { return &range_->current(); }
+    pass_iterator &operator++() noexcept {
+        range_->advance();
+        return *this;
+    }
+    friend bool operator==(const pass_iterator &it, sentinel) noexcept { return it.at_end(); }
+    friend bool operator!=(const pass_iterator &it, sentinel end) noexcept { return !(it == end); }
+
+  private:
+    bool at_end() const noexcept { return range_->done(); }
+    Range *range_;
+};
+} // namespace detail
+
 /* The items of a stream opened for reading, from its position on. */
 class item_range {
   public:
     explicit item_range(vokStream &stream) noexcept : stream_(&stream) {}
 
-    class iterator {
-      public:
-        const vokxItem &operator*() const noexcept { return range_->item_; }
-        const vokxItem *operator->() const noexcept { return &range_->item_; }
-        iterator &operator++() noexcept {
-            range_->advance();
-            return *this;
-        }
-        friend bool operator==(const iterator &it, sentinel) noexcept { return it.done(); }
-        friend bool operator!=(const iterator &it, sentinel end) noexcept { return !(it == end); }
-
-      private:
-        friend class item_range;
-        explicit iterator(item_range *range) noexcept : range_(range) {}
-        bool done() const noexcept { return range_->status_ != VOK_OK; }
-        item_range *range_;
-    };
+    using iterator = detail::pass_iterator<item_range, vokxItem>;
 
     iterator begin() noexcept {
         advance();
@@ -71,7 +76,10 @@ class item_range {
     std::uint16_t status() const noexcept { return status_; }
 
   private:
+    friend iterator;
+    const vokxItem &current() const noexcept { return item_; }
     void advance() noexcept { status_ = vokxNextItem(stream_, &item_); }
+    bool done() const noexcept { return status_ != VOK_OK; }
 
     vokStream *stream_;
     vokxItem item_{};
@@ -93,23 +101,7 @@ class frame_range {
     frame_range(const std::uint8_t *bytes, std::size_t size) noexcept
         : bytes_(bytes), size_(size) {}
 
-    class iterator {
-      public:
-        const frame &operator*() const noexcept { return range_->frame_; }
-        const frame *operator->() const noexcept { return &range_->frame_; }
-        iterator &operator++() noexcept {
-            range_->advance();
-            return *this;
-        }
-        friend bool operator==(const iterator &it, sentinel) noexcept { return it.done(); }
-        friend bool operator!=(const iterator &it, sentinel end) noexcept { return !(it == end); }
-
-      private:
-        friend class frame_range;
-        explicit iterator(frame_range *range) noexcept : range_(range) {}
-        bool done() const noexcept { return !range_->more_; }
-        frame_range *range_;
-    };
+    using iterator = detail::pass_iterator<frame_range, frame>;
 
     iterator begin() noexcept {
         next_ = 0;
@@ -127,6 +119,9 @@ class frame_range {
     std::size_t offset() const noexcept { return next_; }
 
   private:
+    friend iterator;
+    const frame &current() const noexcept { return frame_; }
+    bool done() const noexcept { return !more_; }
     void advance() noexcept {
         if (frame_.bytes != nullptr) next_ = frame_.offset + frame_.info.length;
         frame_ = frame{};

@@ -46,19 +46,27 @@ uint16_t refuse(vokxItem *item, uint16_t status) {
     return VOK_OK;
 }
 
+// Whether the handle is open for reading with position inside its block; if
+// so, how many bytes lie between position and the end marker.
+[[gnu::always_inline]] inline uint16_t locate(const vokStream *stream, uint32_t *available) {
+    const uint8_t *data = stream->data;
+    // A stream being written has zero length bytes; one opened never has.
+    if (stream->active == 0 || data == nullptr) return VOK_NOT_ACTIVE;
+    const uint32_t total = fmt::get_total_length(data);
+    if (total == 0) return VOK_NOT_ACTIVE;
+    if (stream->position >= total) return VOK_INVALID_STREAM;
+    *available = total - 1 - stream->position;
+    return VOK_OK;
+}
+
 } // namespace
 
 extern "C" uint16_t vokxNextItem(vokStream *stream, vokxItem *item) {
     if (item == nullptr) return pass_over(stream);
-    const uint8_t *data = stream->data;
-    // A stream being written has zero length bytes; one opened never has.
-    if (stream->active == 0 || data == nullptr) return refuse(item, VOK_NOT_ACTIVE);
-    const uint32_t total = fmt::get_total_length(data);
-    if (total == 0) return refuse(item, VOK_NOT_ACTIVE);
+    uint32_t available = 0; // bytes from position up to the end marker
+    if (const uint16_t status = locate(stream, &available)) return refuse(item, status);
     const uint32_t position = stream->position;
-    if (position >= total) return refuse(item, VOK_INVALID_STREAM);
-    const uint32_t available = total - 1 - position; // bytes before the end marker
-    const uint8_t *p = data + position;
+    const uint8_t *p = stream->data + position;
     const uint8_t tag = *p;
     uint32_t size;
     vokxItem d{tag, position, 0, 0, 0, nullptr, 0};
@@ -83,8 +91,7 @@ extern "C" uint16_t vokxNextItem(vokStream *stream, vokxItem *item) {
     }
     case VOK_FLAG:
     case VOK_PHRASE_MARK:
-        size = 2;
-        if (size > available) return refuse(item, VOK_INVALID_STREAM);
+        if ((size = 2) > available) return refuse(item, VOK_INVALID_STREAM);
         d.value = p[1];
         break;
     case VOK_STRING_1:
