@@ -86,3 +86,14 @@ cmake -S "$work/cpp" -B "$work/cpp/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$work/cpp/build"
 "$work/cpp/build/cpp_consumer" # found through the build tree's rpath
 "$work/cpp/build/cpp_vok32x_consumer"
+
+echo "--- release tarball"
+cpack --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
+tarball=$work/package/vok32-$project_version-Linux.tar.gz
+[ -f "$tarball" ] || { echo "cpack made no $(basename "$tarball")" >&2; exit 1; }
+contents=$(tar -tzf "$tarball" | grep -v '/$' | sed 's|^[^/]*/||' | sort)
+echo "$contents"
+for f in include/vok32.h include/vok32x.h include/qvrcore.h lib/libvok32.so.1 lib/libvok32x.so.1 \
+  lib/libQVRCore.so lib/cmake/vok32/vok32Config.cmake share/doc/vok32/README.md share/doc/vok32/LICENSE; do
+  grep -qxF "$f" <<<"$contents" || { echo "missing from the tarball: $f" >&2; exit 1; }
+done

@@ -1,27 +1,36 @@
 #!/usr/bin/env bash
-# The DLL exports by name exactly the functions the public header declares
-# (COUNT of them, each marked with the header's API macro), and nothing else,
-# not even by ordinal.
-# usage: check_exports.sh OBJDUMP DLL HEADER [COUNT [MACRO]]   (47, VOK_API)
+# The DLL exports by name exactly the functions its .def file lists, which
+# are exactly those its public header declares with the API macro, all named
+# with the prefix, and nothing else, not even by ordinal.  COUNT, when given,
+# pins their number.
+# usage: check_exports.sh OBJDUMP DLL DEF HEADER API_MACRO PREFIX [COUNT]
 set -euo pipefail
-OBJDUMP=$1 dll=$2 header=$3 expected=${4:-47} macro=${5:-VOK_API}
+OBJDUMP=$1 dll=$2 def=$3 header=$4 macro=$5 prefix=$6 expected_count=${7:-}
 source "$(dirname "$0")/pe_tables.sh"
 
-declared=$(grep -oE "^$macro [^(]*\bvok[A-Za-z0-9]+\(" "$header" | grep -oE 'vok[A-Za-z0-9]+\($' |
-  tr -d '(' | sort)
+declared=$(grep -oE "^$macro [^(]*\b[A-Za-z_][A-Za-z0-9_]*\(" "$header" |
+  grep -oE '[A-Za-z_][A-Za-z0-9_]*\($' | tr -d '(' | sort)
+listed=$(sed -n '/^EXPORTS/,$p' "$def" | awk 'NR > 1 && $1 !~ /^;/ && NF { print $1 }' | sort)
 exported=$(pe_exports "$dll" | sort)
 count=$(wc -l <<<"$declared")
 
 status=0
-if [ "$count" -ne "$expected" ]; then
-  echo "the header declares $count functions, not $expected"
+differ() { # differ WHAT LEFT RIGHT
+  [ "$2" = "$3" ] && return 0
+  echo "$1 (< first only, > second only):"
+  diff <(echo "$2") <(echo "$3") | grep '^[<>]' || true
+  status=1
+}
+if [ -n "$expected_count" ] && [ "$count" -ne "$expected_count" ]; then
+  echo "$(basename "$header") declares $count functions, not $expected_count"
   status=1
 fi
-if [ "$declared" != "$exported" ]; then
-  echo "exports differ from the header (< declared only, > exported only):"
-  diff <(echo "$declared") <(echo "$exported") | grep '^[<>]' || true
+if grep -v "^$prefix" <<<"$declared"; then
+  echo "^ named without the prefix $prefix"
   status=1
 fi
+differ "$(basename "$def") differs from $(basename "$header")" "$declared" "$listed"
+differ "exports differ from $(basename "$header")" "$declared" "$exported"
 if [ "$(pe_export_count "$dll")" -ne "$count" ]; then
   echo "the export address table has $(pe_export_count "$dll") entries for $count names"
   status=1

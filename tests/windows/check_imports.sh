@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The DLL imports only from the DLLs listed; a compiler runtime DLL
 # (libstdc++, libgcc_s, libwinpthread) or any other DLL fails the check.
-#   NAME.dll            may be imported from
+#   NAME.dll            may be imported from (a pattern: api-ms-win-crt-*.dll)
 #   NAME.dll=f1,f2      must be imported from, for exactly these functions
 #   NAME.dll+f1,f2      must be imported from, for at least these functions
 # usage: check_imports.sh OBJDUMP DLL SPEC...
@@ -31,9 +31,16 @@ for spec in "$@"; do
   fi
 done
 
+is_allowed() {
+  local pattern
+  for pattern in "${allowed[@]}"; do
+    # shellcheck disable=SC2053 # the right side is a pattern on purpose
+    [[ $1 == $pattern ]] && return 0
+  done
+  return 1
+}
 while read -r name; do
-  lower=$(tr '[:upper:]' '[:lower:]' <<<"$name")
-  if ! printf '%s\n' "${allowed[@]}" | grep -qxF "$lower"; then
+  if ! is_allowed "$(tr '[:upper:]' '[:lower:]' <<<"$name")"; then
     echo "unexpected import of $name ($(functions_of "$name" | xargs))"
     status=1
   fi
