@@ -1,7 +1,7 @@
 // What only the cursor family does: the frame in caller memory, header
 // validation without length or end marker, raw peeking, and refusals that
-// leave the byte pointer and the result alone.  Item bytes and values are
-// covered for both families in items_test.
+// leave the byte pointer and the result alone.  Item bytes are pinned in
+// items_test, and held for both families in fuzz_roundtrip.
 #include <gtest/gtest.h>
 
 #include "byte_helpers.hpp"

@@ -1,4 +1,6 @@
-// Reopening closed streams, writable copies and appending bodies.
+// Reopening closed streams, writable copies and appending bodies.  Where a
+// reopened stream goes on, and the bytes of copies and appended bodies, are
+// compared in fuzz_roundtrip.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,19 +18,6 @@ using namespace vok_test;
 
 namespace {
 
-// A closed stream reopened goes on where it ended; its block and capacity are
-// kept.  Longer runs of reopening are compared in fuzz_roundtrip.
-TEST(Reopen, ContinuesWhereTheStreamEnded) {
-    vokStream s;
-    ASSERT_EQ(vokCreateStream(&s, 2, 300), VOK_OK);
-    ASSERT_EQ(vokCloseStream(&s), VOK_OK);
-    const vokStream closed = s;
-    ASSERT_EQ(vokReopenStream(&s), VOK_OK);
-    EXPECT_TRUE(s.data == closed.data && s.capacity == closed.capacity && s.active == 1);
-    ASSERT_EQ(vokWriteFlag(&s, 1), VOK_OK);
-    EXPECT_EQ(finish(s), hex("00 00 00 0C C8 02 D4 01 2C CA 01 C9"));
-}
-
 TEST(Reopen, RefusesAnAlteredBlock) {
     for (const int offset : {3, 0, 9}) { // length field, end marker
         vokStream s;
@@ -42,7 +31,7 @@ TEST(Reopen, RefusesAnAlteredBlock) {
 }
 
 // The copy's capacity: the block's length rounded up past the next multiple
-// of 128, at least 256.  Its bytes are compared in fuzz_roundtrip.
+// of 128, at least 256.
 TEST(ReopenCopy, CapacityRoundsUpPastTheLength) {
     // Length of a string making the block longer, the block's length, capacity.
     for (const auto &[text, length, capacity] :
@@ -99,7 +88,6 @@ TEST(ReopenCopy, CapacityBeyond32BitsIsRefused) {
 }
 #endif
 
-// The body copy itself is compared in fuzz_roundtrip.
 TEST(Append, EmptyBodyAndRefusals) {
     struct {
         vokStream destination{}, source{};

@@ -1,37 +1,50 @@
-// An installed-library consumer in C++20: writes a record with vok::writer,
-// including an i18n string object through the C interface, and reads it back
-// through a std::span with vok::reader.
+// An installed-library consumer in C++20: writes two records with vok::writer
+// (an i18n string object among the items, through the C interface), frames
+// and walks them with the ranges of vok32x.hpp and reads each back through a
+// std::span with vok::reader.
 #include <array>
 #include <cstdio>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include <qvrcore.h>
 #include <vok32.hpp>
+#include <vok32x.hpp>
 
 int main() {
-    vok::writer out(7, 3);
-    out.write(300u);
-    out.write(std::string_view("caf\xC3\xA9 au lait").substr(0, 5)); // not terminated
-    i18nString greeting = i18nStringCreate();
-    i18nString copy = i18nStringCreate();
+    i18nString greeting = i18nStringCreate(), copy = i18nStringCreate();
     std::int32_t conversion = 0;
     i18nStringSetUTF8(greeting, "gr\xC3\xBC\xC3\x9F dich", &conversion);
-    vokWriteI18NString(out.native_handle(), greeting, &conversion);
-    const vok::result<vok::block> block = out.finish();
-
-    vok::reader in(std::span(block.value().data(), block.value().size()), 7, 3);
-    std::array<char, 16> buffer{};
-    const auto value = in.read_unsigned();
-    const auto word = in.read_string(std::span(buffer));
-    const bool same = value.value() == 300 && word.value() == "caf\xC3\xA9" &&
-                      vokReadI18NString(in.native_handle(), copy, &conversion) == VOK_OK &&
-                      i18nStringLength(copy) == i18nStringLength(greeting) && in.at_end();
+    std::vector<std::uint8_t> bytes;
+    for (unsigned value : {300u, 7u}) {
+        vok::writer out(7, 3);
+        out.write(value);
+        out.write(std::string_view("caf\xC3\xA9 au lait").substr(0, 5)); // not terminated
+        vokWriteI18NString(out.native_handle(), greeting, &conversion);
+        const vok::result<vok::block> block = out.finish();
+        bytes.insert(bytes.end(), block.value().data(),
+                     block.value().data() + block.value().size());
+    }
+    unsigned sum = 0, items = 0;
+    bool same = true;
+    auto frames = vokx::frames(bytes.data(), bytes.size());
+    for (const vokx::frame &f : frames) {
+        vok::reader in(std::span(f.bytes, f.info.length), 7, 3);
+        std::array<char, 16> buffer{};
+        sum += in.read_unsigned().value();
+        same = same && in.read_string(std::span(buffer)).value() == "caf\xC3\xA9" &&
+               vokReadI18NString(in.native_handle(), copy, &conversion) == VOK_OK &&
+               i18nStringLength(copy) == i18nStringLength(greeting) && in.at_end();
+        vokStream s{};
+        same = same && vokxOpen(&s, f.bytes, f.info.length, 7, 3) == VOK_OK;
+        for (const vokxItem &item : vokx::items(s))
+            items += item.size > 0;
+    }
     i18nStringDestroy(copy);
     i18nStringDestroy(greeting);
-    if (!same)
-        std::fprintf(stderr, "cpp consumer: the record does not read back\n");
-    else
-        std::printf("cpp consumer: vok32 %s, record written and read back\n", VOK32_VERSION_STRING);
+    same = same && frames.status() == VOK_OK && sum == 307 && items == 6;
+    std::printf("cpp consumer: vok32 %s, vok32x %s, two records written, walked and read back%s\n",
+                VOK32_VERSION_STRING, vokxVersion(), same ? "" : ": WRONG");
     return same ? 0 : 1;
 }
