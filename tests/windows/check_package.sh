@@ -71,4 +71,5 @@ if ! grep -q 'vok32x\.lib' "$work/cmake/build.ninja" || grep -q '\.dll\.a' "$wor
   exit 1
 fi
 cp "$root"/bin/*.dll "$work/cmake/"
-"$here/check_record.sh" "${@:4}" "$work/cmake/msvc_client.exe"
+"${@:4}" "$work/cmake/msvc_client.exe" | tee "$work/cmake/output.txt"
+grep -q 'read back unchanged' "$work/cmake/output.txt"
