@@ -33,10 +33,9 @@ std::pair<int, std::string> run(const std::string &command) {
                         .c_str()) == 0;
     EXPECT_TRUE(made);
     setenv("VOK_COMMAND", command.c_str(), 1);
-    FILE *pipe = popen(("cd " + std::string(scratch) + " && PATH=" + dir +
-                        ":$PATH exec bash -c \"$VOK_COMMAND\" 2>&1")
-                           .c_str(),
-                       "r");
+    const std::string shell = "cd " + std::string(scratch) + " && PATH=" + dir +
+                              ":$PATH exec bash -c \"$VOK_COMMAND\" 2>&1";
+    FILE *pipe = popen(shell.c_str(), "r");
     std::string out;
     for (int c; (c = std::fgetc(pipe)) != EOF;)
         out.push_back(static_cast<char>(c));
