@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <pty.h>
 #include <string>
@@ -34,10 +33,9 @@ std::pair<int, std::string> run(const std::string &command) {
                         .c_str()) == 0;
     EXPECT_TRUE(made);
     setenv("VOK_COMMAND", command.c_str(), 1);
-    FILE *pipe = popen(("cd " + std::string(scratch) + " && PATH=" + dir +
-                        ":$PATH exec bash -c \"$VOK_COMMAND\" 2>&1")
-                           .c_str(),
-                       "r");
+    const std::string shell = "cd " + std::string(scratch) + " && PATH=" + dir +
+                              ":$PATH exec bash -c \"$VOK_COMMAND\" 2>&1";
+    FILE *pipe = popen(shell.c_str(), "r");
     std::string out;
     for (int c; (c = std::fgetc(pipe)) != EOF;)
         out.push_back(static_cast<char>(c));
@@ -52,6 +50,10 @@ void expect_run(const std::string &command, int expected_status, const std::stri
     EXPECT_NE(output.find(part), std::string::npos) << output;
 }
 
+// A block of 256 MiB written as a sparse file: a UTF-8 string up to where
+// the end marker should be, and a zero byte there instead.
+const std::string kBigBlock =
+    R"(printf '\20\0\0\0\310\1\322\0\350\17\377\377\362' > big.bin && truncate -s 256M big.bin; )";
 const std::string kOne = "ok: 2 items, 0 phrases, 13 bytes (type 7, version 3)\n";
 const std::string kTwo = "offset 13: 2 items, 0 phrases, 13 bytes (type 7, version 3)\n"
                          "ok: 2 blocks, 26 bytes\n";
@@ -71,8 +73,7 @@ const std::tuple<std::string, int, std::string> kRuns[] = {
     {"vok check --type 300 x", 2, "--type"},
     {"vok frob", 2, "unknown subcommand 'frob'"},
     {"vok --version", 0, std::string(vokxVersion()) + "\n"},
-    {"vok dump --json two.bin | vok pack --json | cmp - two.bin", 0, ""},
-    {"vok check --json two.bin", 0,
+    {"vok dump --json two.bin | vok pack --json | cmp - two.bin && vok check --json two.bin", 0,
      R"({"offset":13,"kind":"block","length":13,"type":7,"version":3,"items":2,"phrases":0})"},
     {R"(echo '{"kind":"stream","type":1,"version":0}
 {"kind":"mark","value":300}' | vok pack --json)",
@@ -86,13 +87,15 @@ const std::tuple<std::string, int, std::string> kRuns[] = {
      "vok pack -o fifo <<< 'stream type 7 version 3' && test -p fifo",
      0, ""},
     // One message for what cannot be read, whatever the subcommand.
-    {"vok dump /tmp", 1, "/tmp: cannot read: Is a directory"},
-    {"vok check /tmp", 1, "/tmp: cannot read: Is a directory"},
-    {"vok pack /tmp -o out", 1, "/tmp: cannot read: Is a directory"},
+    {"set -o pipefail; { vok dump /tmp || vok check /tmp || vok pack /tmp -o out; } 2>&1 | uniq -c",
+     1, "3 /tmp: cannot read: Is a directory\n"},
     // Anything readable is read, standard input from where it stands.
     {"{ dd bs=1 count=13 of=/dev/null 2>/dev/null; vok check; } < two.bin", 0, kOne},
     {"vok check <(cat two.bin)", 0, kTwo},
     {"rm -f fifo; mkfifo fifo; cat two.bin > fifo & vok check fifo", 0, kTwo},
+    // A file cut short while it is read ends early: a message, never a signal.
+    {kBigBlock + "vok check big.bin & sleep 0.05; truncate -s 100 big.bin; wait $!; test $? -le 1",
+     0, ""},
 };
 
 TEST(Cli, ExitCodesAndMessages) {
@@ -103,8 +106,7 @@ TEST(Cli, ExitCodesAndMessages) {
 // A terminal whose other side has gone gives its bytes, then EIO: a read
 // error in the middle of the input fails, and leaves no partial output.
 TEST(Cli, AReadErrorFailsAndLeavesNoOutput) {
-    int side = -1;
-    int master = -1;
+    int master = -1, side = -1;
     ASSERT_EQ(openpty(&master, &side, nullptr, nullptr, nullptr), 0);
     termios raw{};
     tcgetattr(side, &raw);
@@ -118,11 +120,6 @@ TEST(Cli, AReadErrorFailsAndLeavesNoOutput) {
     close(master);
     EXPECT_EQ(run("ls | grep out").second, "");
 }
-
-// A block of 256 MiB written as a sparse file: a UTF-8 string up to where
-// the end marker should be, and a zero byte there instead.
-const std::string kBigBlock =
-    R"(printf '\20\0\0\0\310\1\322\0\350\17\377\377\362' > big.bin && truncate -s 256M big.bin; )";
 
 TEST(Cli, MemoryFollowsTheBytesPresentNotTheLengthField) {
     // Under a sanitizer, vok cannot start under a limit: nothing to measure.
@@ -142,13 +139,6 @@ TEST(Cli, MemoryFollowsTheBytesPresentNotTheLengthField) {
     expect_run("ulimit -v 100000; { echo 'stream type 1 version 0'; printf 'str \"'; "
                "head -c 200M /dev/zero; } | vok pack > /dev/null",
                1, "vok: out of memory");
-}
-
-// A file cut short while it is read ends early: a message, never a signal.
-TEST(Cli, AFileThatShrinksWhileReadIsNoSignal) {
-    const auto [status, output] =
-        run(kBigBlock + "vok check big.bin & sleep 0.05; truncate -s 100 big.bin; wait $!");
-    EXPECT_TRUE(status == 1 || status == 0) << status << output;
 }
 
 } // namespace
