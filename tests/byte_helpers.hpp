@@ -37,6 +37,9 @@ inline Bytes finish(vokStream &s) {
     return out;
 }
 
+// A block of type 7, version 3 holding user mark 1 and unsigned 300.
+inline const Bytes kRecord = hex("00 00 00 0D C8 07 D2 03 01 D4 01 2C C9");
+
 // A finished block of type 1, version 0 holding `body`.
 inline Bytes block_of(const Bytes &body) {
     Bytes b = concat(hex("00 00 00 00 C8 01 D2 00"), body);

@@ -28,11 +28,6 @@ TEST(CursorFrame, HeaderLeavesTheLengthBytesAloneAndFinishingTwiceGivesTheLonger
     EXPECT_EQ(vokFinalStream(memory.data(), p), VOK_OK);
     EXPECT_EQ(Bytes(memory.begin(), memory.begin() + 12),
               hex("00 00 00 0C C8 01 D2 00 D4 01 2C C9"));
-
-    p = memory.data();
-    EXPECT_EQ(vokEncodeSafeString(&p, "secret"), VOK_UNEXPECTED) << "safe strings never encoded";
-    EXPECT_EQ(p, memory.data());
-    EXPECT_EQ(memory[0], 0);
 }
 
 TEST(Validate, StatusAndWhereThePointerEnds) {
@@ -62,12 +57,10 @@ TEST(Validate, StatusAndWhereThePointerEnds) {
 }
 
 TEST(Peeking, RawBytesAndUtf8Tags) {
-    for (int b = 0; b < 256; ++b) {
-        const auto byte = static_cast<uint8_t>(b);
+    for (unsigned i = 0; i < 256; ++i) {
+        const auto b = static_cast<uint8_t>(i);
         const bool utf8 = b == VOK_UTF8_1 || b == VOK_UTF8_2 || b == VOK_UTF8_4;
-        EXPECT_TRUE(vokPeekType(&byte) == byte &&
-                    vokIsUTF8String(byte) == (utf8 ? VOK_OK : VOK_NOT_UTF8))
-            << b;
+        EXPECT_TRUE(vokPeekType(&b) == b && vokIsUTF8String(b) == (utf8 ? VOK_OK : VOK_NOT_UTF8));
     }
 }
 
@@ -79,16 +72,13 @@ TEST(Decoders, RefuseOtherItemsUntouched) {
         const char *item;
         uint16_t status;
     } cases[] = {
-        {flag, "D2 01", VOK_UNEXPECTED},
-        {flag, "C9", VOK_UNEXPECTED},
-        {signed_value, "D2 05", VOK_WRONG_TYPE},
-        {signed_value, "C9", VOK_WRONG_TYPE},
-        {unsigned_value, "D8 05 00", VOK_WRONG_TYPE},
-        {unsigned_value, "CA 01", VOK_WRONG_TYPE},
-        {string, "D2 05", VOK_WRONG_TYPE},
-        {string, "C9", VOK_WRONG_TYPE},
-        {string, "E2 05", VOK_UNEXPECTED},
-        {string, "E3 01 00", VOK_UNEXPECTED},
+        // clang-format off
+        {flag, "D2 01", VOK_UNEXPECTED}, {flag, "C9", VOK_UNEXPECTED},
+        {signed_value, "D2 05", VOK_WRONG_TYPE}, {signed_value, "C9", VOK_WRONG_TYPE},
+        {unsigned_value, "D8 05 00", VOK_WRONG_TYPE}, {unsigned_value, "CA 01", VOK_WRONG_TYPE},
+        {string, "D2 05", VOK_WRONG_TYPE}, {string, "C9", VOK_WRONG_TYPE},
+        {string, "E2 05", VOK_UNEXPECTED}, {string, "E3 01 00", VOK_UNEXPECTED},
+        // clang-format on
     };
     for (const auto &c : cases) {
         Bytes item = hex(c.item);

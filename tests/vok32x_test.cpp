@@ -29,24 +29,20 @@ struct Row {
     int32_t signed_value;
     const char *text; // hex of the content of a plain or UTF-8 string
 };
+// clang-format off
 const Row kRows[] = {
-    {"2A", VOK_USER_MARK, 42, 0, nullptr},
-    {"CA 07", VOK_FLAG, 7, 0, nullptr},
-    {"E0 FF", VOK_PHRASE_MARK, 255, 0, nullptr},
-    {"D2 05", VOK_UNSIGNED_1, 5, 0, nullptr},
+    {"2A", VOK_USER_MARK, 42, 0, nullptr}, {"CA 07", VOK_FLAG, 7, 0, nullptr},
+    {"E0 FF", VOK_PHRASE_MARK, 255, 0, nullptr}, {"D2 05", VOK_UNSIGNED_1, 5, 0, nullptr},
     {"D4 00 05", VOK_UNSIGNED_2, 5, 0, nullptr},
     {"D5 FF FF FF FF", VOK_UNSIGNED_4, 0xFFFFFFFF, 0, nullptr},
-    {"D8 05 01", VOK_SIGNED_1, 0, -5, nullptr},
-    {"D9 00 05 02", VOK_SIGNED_2, 0, -5, nullptr},
+    {"D8 05 01", VOK_SIGNED_1, 0, -5, nullptr}, {"D9 00 05 02", VOK_SIGNED_2, 0, -5, nullptr},
     {"DA 80 00 00 00 01", VOK_SIGNED_4, 0, INT32_MIN, nullptr},
-    {"CC 03 61 00 63", VOK_STRING_1, 0, 0, "61 00 63"},
-    {"CD 00 01 41", VOK_STRING_2, 0, 0, "41"},
-    {"D0 00", VOK_UTF8_1, 0, 0, ""},
-    {"D1 00 02 C3 A9", VOK_UTF8_2, 0, 0, "C3 A9"},
-    {"E8 00 00 00 01 7A", VOK_UTF8_4, 0, 0, "7A"},
-    {"E2 05", VOK_SAFE_1, 5, 0, nullptr},
+    {"CC 03 61 00 63", VOK_STRING_1, 0, 0, "61 00 63"}, {"CD 00 01 41", VOK_STRING_2, 0, 0, "41"},
+    {"D0 00", VOK_UTF8_1, 0, 0, ""}, {"D1 00 02 C3 A9", VOK_UTF8_2, 0, 0, "C3 A9"},
+    {"E8 00 00 00 01 7A", VOK_UTF8_4, 0, 0, "7A"}, {"E2 05", VOK_SAFE_1, 5, 0, nullptr},
     {"E3 01 00", VOK_SAFE_2, 256, 0, nullptr},
 };
+// clang-format on
 
 Bytes all_rows() {
     Bytes body;
@@ -58,6 +54,8 @@ Bytes all_rows() {
 // Blocks with a 1-, 2- and 4-byte version.
 const std::vector<Bytes> kBlocks = {block_of(all_rows()), hex("00 00 00 0B C8 01 D4 01 2C 01 C9"),
                                     hex("00 00 00 0C C8 01 D5 00 01 11 70 C9")};
+
+const Bytes kSequence = vok_test::concat(vok_test::concat(kBlocks[0], kBlocks[1]), kBlocks[2]);
 
 // Copies bytes so that they end where an inaccessible page begins.
 const uint8_t *flush(const Bytes &bytes, size_t n) {
@@ -93,7 +91,7 @@ TEST(Vokx, OpenRefusesEveryTruncationWithoutReadingPastIt) {
 // told of five bytes more: the same status and record, capacity neither set
 // nor used, and only a block that opens is readable.
 TEST(Vokx, OpenGivesWhatVokOpenStreamGives) {
-    const Bytes record = hex("00 00 00 0D C8 07 D2 03 01 D4 01 2C C9"); // mark 1, unsigned 300
+    const Bytes &record = vok_test::kRecord; // mark 1, unsigned 300
     const auto with = [&](size_t at, uint8_t value) {
         Bytes b = record;
         b[at] = value;
@@ -177,9 +175,7 @@ TEST(Vokx, NextItemRefusesHandlesItCannotRead) {
 
 // Each prefix of three blocks back to back, from each block's start.
 TEST(Vokx, InspectFramesEveryPrefixOfASequence) {
-    Bytes seq;
-    for (const Bytes &b : kBlocks)
-        seq = vok_test::concat(seq, b);
+    const Bytes &seq = kSequence;
     for (size_t start = 0, i = 0; i < kBlocks.size(); start += kBlocks[i++].size()) {
         const Bytes rest(seq.begin() + static_cast<long>(start), seq.end());
         const Bytes &b = kBlocks[i];
@@ -283,9 +279,7 @@ TEST(Vokx, NamesVersionAndSizes) {
 }
 
 TEST(Vokx, CppRangesFrameAndWalkASequence) {
-    Bytes seq;
-    for (const Bytes &b : kBlocks)
-        seq = vok_test::concat(seq, b);
+    Bytes seq = kSequence;
     seq.resize(seq.size() + 3); // a block's first three bytes trail
     size_t blocks = 0, items = 0;
     auto frames = vokx::frames(seq.data(), seq.size());
