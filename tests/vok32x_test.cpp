@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "byte_helpers.hpp"
-#include "guard_page.hpp"
 #include "vok32x.h"
 #include "vok32x.hpp"
 
