@@ -4,6 +4,8 @@
 // items_test, and held for both families in fuzz_roundtrip.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "byte_helpers.hpp"
 
 using namespace vok_test;
@@ -31,13 +33,8 @@ TEST(CursorFrame, HeaderLeavesTheLengthBytesAloneAndFinishingTwiceGivesTheLonger
 }
 
 TEST(Validate, StatusAndWhereThePointerEnds) {
-    const struct {
-        const char *block;
-        uint8_t type;
-        uint32_t version;
-        uint16_t status;
-        std::ptrdiff_t offset;
-    } cases[] = {
+    // block, type and version asked for, status, where the pointer ends
+    const std::tuple<const char *, uint8_t, uint32_t, uint16_t, std::ptrdiff_t> cases[] = {
         {"00 00 00 0C C8 07 D2 03 D4 01 2C C9", 7, 3, VOK_OK, 8},
         {"00 00 00 0C C8 07 D2 03 D4 01 2C C9", 7, 4, VOK_OLDER_VERSION, 8},
         {"00 00 00 0C C8 07 D2 03 D4 01 2C C9", 7, 2, VOK_NEWER_VERSION, 8},
@@ -48,11 +45,11 @@ TEST(Validate, StatusAndWhereThePointerEnds) {
         {"00 00 00 0A C8 07 D4 01 00 C9", 7, 256, VOK_OK, 9},
         {"00 00 00 0C C8 07 D5 FF FF FF FF C9", 7, 1, VOK_NEWER_VERSION, 11}, // unsigned compare
     };
-    for (const auto &c : cases) {
-        Bytes block = hex(c.block);
+    for (const auto &[text, type, version, status, offset] : cases) {
+        Bytes block = hex(text);
         uint8_t *p = block.data();
-        EXPECT_EQ(vokValidateStream(&p, c.type, c.version), c.status) << c.block;
-        EXPECT_EQ(p - block.data(), c.offset) << c.block;
+        EXPECT_EQ(vokValidateStream(&p, type, version), status) << text;
+        EXPECT_EQ(p - block.data(), offset) << text;
     }
 }
 

@@ -96,13 +96,8 @@ TEST(Vokx, OpenGivesWhatVokOpenStreamGives) {
         b[at] = value;
         return b;
     };
-    const struct {
-        Bytes block;
-        uint8_t type;
-        uint32_t version;
-        uint16_t status;
-        uint32_t position;
-    } cases[] = {
+    // block, type and version asked for, status, position after
+    const std::tuple<Bytes, uint8_t, uint32_t, uint16_t, uint32_t> cases[] = {
         {record, 7, 3, VOK_OK, 8},
         {record, 7, 2, VOK_NEWER_VERSION, 8},
         {record, 7, 4, VOK_OLDER_VERSION, 8},
@@ -115,15 +110,15 @@ TEST(Vokx, OpenGivesWhatVokOpenStreamGives) {
         {hex("00 00 00 09 C8 07 D5 00 C9"), 7, 0, VOK_INVALID_STREAM, 6},  // version overruns
         {hex("00 00 00 0B C8 07 D5 00 00 00 C9"), 7, 0, VOK_INVALID_STREAM, 6},
     };
-    for (const auto &c : cases) {
-        const uint8_t *p = flush(c.block, c.block.size());
+    for (const auto &[block, type, version, status, position] : cases) {
+        const uint8_t *p = flush(block, block.size());
         vokStream ours{nullptr, 5, 77, 1}, theirs = ours;
-        EXPECT_EQ(vokxOpen(&ours, p, c.block.size() + 5, c.type, c.version), c.status);
-        EXPECT_EQ(vokOpenStream(&theirs, p, c.type, c.version), c.status);
+        EXPECT_EQ(vokxOpen(&ours, p, block.size() + 5, type, version), status);
+        EXPECT_EQ(vokOpenStream(&theirs, p, type, version), status);
         for (const vokStream &s : {ours, theirs})
-            EXPECT_TRUE(s.data == p && s.position == c.position && s.capacity == 5 &&
-                        s.active == (c.position == 8))
-                << (&c - cases);
+            EXPECT_TRUE(s.data == p && s.position == position && s.capacity == 5 &&
+                        s.active == (position == 8))
+                << testing::PrintToString(block);
     }
     vokStream s{nullptr, 5, 6, 7};
     EXPECT_EQ(vokOpenStream(&s, nullptr, 7, 3), VOK_INVALID_STREAM);
@@ -195,20 +190,18 @@ TEST(Vokx, InspectFramesEveryPrefixOfASequence) {
 
 // Hopeless frames are refused as soon as the deciding byte is there.
 TEST(Vokx, InspectRefusesAsSoonAsAFrameCannotBeValid) {
-    struct Case {
-        const char *bytes;
-        size_t deciding;
-    } cases[] = {
+    const std::pair<const char *, size_t> cases[] = {
+        // block, deciding byte count
         {"00 00 00 08 C8 01 D2 00", 4},          {"00 00 00 09 C7 01 D2 00 C9", 5},
         {"00 00 00 09 C8 01 D8 00 C9", 7},       {"00 00 00 0A C8 01 D5 00 00 C9", 7},
         {"00 00 00 09 C8 01 D2 00 00 C9 C9", 9},
     };
-    for (const Case &c : cases) {
-        const Bytes b = hex(c.bytes);
+    for (const auto &[bytes, deciding] : cases) {
+        const Bytes b = hex(bytes);
         for (size_t n = 0; n <= b.size(); ++n)
             EXPECT_EQ(vokxInspect(flush(b, n), n, nullptr),
-                      n < c.deciding ? VOKX_NEED_MORE : VOK_INVALID_STREAM)
-                << c.bytes << " " << n;
+                      n < deciding ? VOKX_NEED_MORE : VOK_INVALID_STREAM)
+                << bytes << " " << n;
     }
 }
 
