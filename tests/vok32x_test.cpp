@@ -251,21 +251,20 @@ TEST(Vokx, NamesVersionAndSizes) {
     EXPECT_STREQ(vokxVersion(), VOK32_VERSION_STRING);
 
     std::vector<uint8_t> buf(70000 + 16);
-    for (uint32_t v : {0u, 255u, 256u, 65535u, 65536u, 0xFFFFFFFFu}) {
+    const auto encoded = [&](auto encode) { // the bytes the cursor encoder writes
         uint8_t *p = buf.data();
-        vokEncodeUnsigned(&p, v);
-        EXPECT_EQ(vokxUnsignedSize(v), p - buf.data()) << v;
-        p = buf.data();
-        vokEncodeSigned(&p, -static_cast<int32_t>(v));
-        EXPECT_EQ(vokxSignedSize(-static_cast<int32_t>(v)), p - buf.data()) << v;
-        p = buf.data();
-        vokStartStream(&p, 1, v);
-        EXPECT_EQ(vokxFrameSize(v), p - buf.data() + 1) << v;
-        if (v > 70000) continue;
-        const std::string text(v, 'a');
-        p = buf.data();
-        vokEncodeUTF8String(&p, text.c_str());
-        EXPECT_EQ(vokxStringSize(v), p - buf.data()) << v;
+        encode(&p);
+        return static_cast<uint32_t>(p - buf.data());
+    };
+    for (uint32_t v : {0u, 255u, 256u, 65535u, 65536u, 0xFFFFFFFFu}) {
+        const auto negative = -static_cast<int32_t>(v);
+        const std::string text(v > 70000 ? 0 : v, 'a');
+        EXPECT_EQ(vokxUnsignedSize(v), encoded([&](uint8_t **p) { vokEncodeUnsigned(p, v); }));
+        EXPECT_EQ(vokxSignedSize(negative),
+                  encoded([&](uint8_t **p) { vokEncodeSigned(p, negative); }));
+        EXPECT_EQ(vokxFrameSize(v), encoded([&](uint8_t **p) { vokStartStream(p, 1, v); }) + 1);
+        EXPECT_EQ(vokxStringSize(uint32_t(text.size())),
+                  encoded([&](uint8_t **p) { vokEncodeUTF8String(p, text.c_str()); }));
     }
     EXPECT_EQ(vokxStringSize(0xFFFFFFFFu), 0xFFFFFFFFu);
 }
