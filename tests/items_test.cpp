@@ -1,10 +1,7 @@
-// Every item kind at every width in exact bytes, as a handle writer writes
-// it.  fuzz_roundtrip holds the cursor encoders and decoders to the handle
-// writers on the same values (its seeds edge_values and long_*), and takes
-// the items back through the handle readers and phrase skipping, as the
-// exhaustive walk does; items in other forms than the writers choose (wider
-// fields, other sign and flag bytes) meet the exhaustive walk and the reader
-// fuzzer.
+// Every item kind at every width in exact bytes, as a handle writer writes it.
+// fuzz_roundtrip holds the cursor side and the readers to these writers (seeds
+// edge_values, long_*); other forms than the writers choose meet the
+// exhaustive walk and the reader fuzzer.
 #include <gtest/gtest.h>
 
 #include <functional>

@@ -89,31 +89,29 @@ TEST(ReopenCopy, CapacityBeyond32BitsIsRefused) {
 #endif
 
 TEST(Append, EmptyBodyAndRefusals) {
-    struct {
-        vokStream destination{}, source{};
-    } p;
-    ASSERT_EQ(vokCreateStream(&p.destination, 1, 0), VOK_OK);
-    ASSERT_EQ(vokCreateStream(&p.source, 1, 0), VOK_OK);
-    EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_STILL_ACTIVE);
-    ASSERT_EQ(vokCloseStream(&p.source), VOK_OK);
-    EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_OK);
-    EXPECT_EQ(p.destination.position, 8u) << "nothing to copy";
+    vokStream destination{}, source{};
+    ASSERT_EQ(vokCreateStream(&destination, 1, 0), VOK_OK);
+    ASSERT_EQ(vokCreateStream(&source, 1, 0), VOK_OK);
+    EXPECT_EQ(vokAppendStream(&destination, &source), VOK_STILL_ACTIVE);
+    ASSERT_EQ(vokCloseStream(&source), VOK_OK);
+    EXPECT_EQ(vokAppendStream(&destination, &source), VOK_OK);
+    EXPECT_EQ(destination.position, 8u) << "nothing to copy";
 
     for (const auto &[offset, value] : {std::pair{4, 0}, {6, VOK_FLAG}}) {
-        const uint8_t kept = p.source.data[offset];
-        p.source.data[offset] = static_cast<uint8_t>(value); // start marker or version gone
-        EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_INVALID_STREAM);
-        p.source.data[offset] = kept;
+        const uint8_t kept = source.data[offset];
+        source.data[offset] = static_cast<uint8_t>(value); // start marker or version gone
+        EXPECT_EQ(vokAppendStream(&destination, &source), VOK_INVALID_STREAM);
+        source.data[offset] = kept;
     }
-    p.source.position = 10; // length differs from position
-    EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_INVALID_STREAM);
-    p.source.position = 9;
-    EXPECT_EQ(p.destination.position, 8u);
+    source.position = 10; // length differs from position
+    EXPECT_EQ(vokAppendStream(&destination, &source), VOK_INVALID_STREAM);
+    source.position = 9;
+    EXPECT_EQ(destination.position, 8u);
 
-    ASSERT_EQ(vokCloseStream(&p.destination), VOK_OK);
-    EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_NOT_ACTIVE);
-    vokDestroyStream(p.destination.data);
-    vokDestroyStream(p.source.data);
+    ASSERT_EQ(vokCloseStream(&destination), VOK_OK);
+    EXPECT_EQ(vokAppendStream(&destination, &source), VOK_NOT_ACTIVE);
+    vokDestroyStream(destination.data);
+    vokDestroyStream(source.data);
 }
 
 // A source whose version tag claims more bytes than stand before its end
