@@ -42,8 +42,6 @@ uint16_t fail_then_retry(const char *what, Op op, Observe observe, decltype(obse
     return op();
 }
 
-auto fields(const vokStream &s) { return std::tuple(s.data, s.capacity, s.position, s.active); }
-
 // On a handle open for writing a failure changes no field and no byte.
 uint16_t on_handle(vokStream &s, const char *what, const std::function<uint16_t()> &op) {
     const auto seen = [&] { return std::tuple(fields(s), written(s)); };

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #if defined(_WIN32)
@@ -33,6 +34,11 @@ inline Bytes hex(const std::string &text) {
 inline Bytes concat(Bytes a, const Bytes &b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+// Every field of a stream record, to compare before and after a call.
+inline auto fields(const vokStream &s) {
+    return std::tuple(s.data, s.capacity, s.position, s.active);
 }
 
 // Bytes written so far to a stream that is still open.
