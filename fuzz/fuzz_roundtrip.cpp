@@ -8,9 +8,12 @@
 // All blocks must be byte-identical; reading back with the handle readers,
 // with phrase skipping and with the cursor decoders must give the program's
 // values.  Refused items (marks above 199, plain or safe strings above
-// 65,535 bytes) must leave no trace.
+// 65,535 bytes) must leave no trace, and every write and close must grow the
+// buffer exactly as the growth rule says (seeds growth_*: each writer with
+// just enough room and one byte less).
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -129,17 +132,41 @@ uint16_t expected_write_status(const Item &item) {
     return item.kind == Kind::safe ? VOK_UNEXPECTED : VOK_OK;
 }
 
+// The bytes a writer makes sure of before writing: the widest form of its
+// item (strings: a 4-byte length field), or the end marker when closing.
+uint32_t need(const Item *item) {
+    if (item == nullptr || item->kind == Kind::user_mark) return 1;
+    if (item->kind == Kind::phrase_mark || item->kind == Kind::flag) return 2;
+    if (item->kind == Kind::signed_int || item->kind == Kind::unsigned_int) return 6;
+    return static_cast<uint32_t>(item->text.size()) + 5;
+}
+
+// A buffer with fewer bytes left than the need grows to the position plus the
+// larger of the need and 128; otherwise, and on a refusal, it stays.
+void require_growth(const vokStream &s, uint32_t position, uint32_t capacity, uint32_t need,
+                    bool refused) {
+    const bool grows = !refused && capacity - position < need;
+    REQUIRE(s.capacity == (grows ? position + std::max(need, 128u) : capacity));
+}
+
 void write_range(vokStream *s, const std::vector<Item> &items, size_t from, size_t to) {
     for (size_t i = from; i < to; ++i) {
-        const uint32_t before = s->position;
+        const uint32_t before = s->position, capacity = s->capacity;
         const uint16_t status = write(s, items[i]);
         REQUIRE(status == expected_write_status(items[i]));
         if (refused(items[i])) REQUIRE(s->position == before);
+        require_growth(*s, before, capacity, need(&items[i]), refused(items[i]));
     }
 }
 
-std::vector<uint8_t> take_block(vokStream *s) {
+void close_checked(vokStream *s) {
+    const uint32_t position = s->position, capacity = s->capacity;
     REQUIRE(vokCloseStream(s) == VOK_OK);
+    require_growth(*s, position, capacity, need(nullptr), false);
+}
+
+std::vector<uint8_t> take_block(vokStream *s) {
+    close_checked(s);
     const uint8_t *data = vokGetData(s);
     std::vector<uint8_t> out(data, data + vokGetLength(s));
     vokDestroyStream(vokGetData(s));
@@ -151,7 +178,7 @@ std::vector<uint8_t> build_with_handles(const std::vector<Item> &items, uint8_t 
     vokStream a{};
     REQUIRE(vokCreateStream(&a, type, version) == VOK_OK);
     write_range(&a, items, 0, split1);
-    REQUIRE(vokCloseStream(&a) == VOK_OK);
+    close_checked(&a);
     REQUIRE(vokReopenStream(&a) == VOK_OK);
     write_range(&a, items, split1, split2);
 
@@ -159,7 +186,7 @@ std::vector<uint8_t> build_with_handles(const std::vector<Item> &items, uint8_t 
     vokStream b{};
     REQUIRE(vokCreateStream(&b, static_cast<uint8_t>(type ^ 0x5A), ~version) == VOK_OK);
     write_range(&b, items, split2, items.size());
-    REQUIRE(vokCloseStream(&b) == VOK_OK);
+    close_checked(&b);
     const std::vector<uint8_t> b_before(b.data, b.data + b.position);
     REQUIRE(vokAppendStream(&a, &b) == VOK_OK);
     REQUIRE(std::memcmp(b.data, b_before.data(), b_before.size()) == 0 && b.active == 0);

@@ -42,8 +42,6 @@ uint16_t fail_then_retry(const char *what, Op op, Observe observe, decltype(obse
     return op();
 }
 
-auto fields(const vokStream &s) { return std::tuple(s.data, s.capacity, s.position, s.active); }
-
 // On a handle open for writing a failure changes no field and no byte.
 uint16_t on_handle(vokStream &s, const char *what, const std::function<uint16_t()> &op) {
     const auto seen = [&] { return std::tuple(fields(s), written(s)); };
@@ -73,25 +71,25 @@ TEST(AllocationFailure, EveryAllocatingCallFailsCleanly) {
 
     int32_t i18n_status = -1;
     const std::string long_text(300, 'x');
+// A writer's name and a call of it on s.
+#define WRITE(writer, ...) #writer, [&] { return writer(&s, __VA_ARGS__); }
     const struct {
         const char *name;
+        std::function<uint16_t()> write;
         uint16_t result;
         const char *decoded; // the string decoded back, if any
-        std::function<uint16_t()> write;
     } writers[] = {
-        {"vokWriteUserMark", VOK_OK, nullptr, [&] { return vokWriteUserMark(&s, 1); }},
-        {"vokWritePhraseMark", VOK_OK, nullptr, [&] { return vokWritePhraseMark(&s, 2); }},
-        {"vokWriteFlag", VOK_OK, nullptr, [&] { return vokWriteFlag(&s, 1); }},
-        {"vokWriteSigned", VOK_OK, nullptr, [&] { return vokWriteSigned(&s, -70000); }},
-        {"vokWriteUnsigned", VOK_OK, nullptr, [&] { return vokWriteUnsigned(&s, 70000); }},
-        {"vokWriteString", VOK_OK, long_text.c_str(),
-         [&] { return vokWriteString(&s, long_text.c_str()); }},
-        {"vokWriteUTF8String", VOK_OK, "short", [&] { return vokWriteUTF8String(&s, "short"); }},
-        {"vokWriteSafeString", VOK_UNEXPECTED, nullptr,
-         [&] { return vokWriteSafeString(&s, "secret"); }},
-        {"vokWriteI18NString", VOK_OK, "i18n text",
-         [&] { return vokWriteI18NString(&s, nullptr, &i18n_status); }},
+        {WRITE(vokWriteUserMark, 1), VOK_OK, nullptr},
+        {WRITE(vokWritePhraseMark, 2), VOK_OK, nullptr},
+        {WRITE(vokWriteFlag, 1), VOK_OK, nullptr},
+        {WRITE(vokWriteSigned, -70000), VOK_OK, nullptr},
+        {WRITE(vokWriteUnsigned, 70000), VOK_OK, nullptr},
+        {WRITE(vokWriteString, long_text.c_str()), VOK_OK, long_text.c_str()},
+        {WRITE(vokWriteUTF8String, "short"), VOK_OK, "short"},
+        {WRITE(vokWriteSafeString, "secret"), VOK_UNEXPECTED, nullptr},
+        {WRITE(vokWriteI18NString, nullptr, &i18n_status), VOK_OK, "i18n text"},
     };
+#undef WRITE
     std::vector<std::pair<uint32_t, const char *>> strings;
     for (const auto &w : writers) {
         fill(s);

@@ -10,6 +10,7 @@
 
 using vok_test::Bytes;
 using vok_test::hex;
+using vok_test::kRecord;
 
 static_assert(!std::is_copy_constructible_v<vok::writer> &&
               std::is_move_constructible_v<vok::writer>);
@@ -20,8 +21,6 @@ static_assert(vok::encoded_size_string(255) == 257 && vok::encoded_size_string(2
               vok::encoded_size_string(65536) == 65541 && vok::encoded_size_safe(256) == 3);
 
 namespace {
-
-const Bytes kRecord = hex("00 00 00 0D C8 07 D2 03 01 D4 01 2C C9"); // mark 1, unsigned 300
 
 Bytes bytes_of(vok::bytes_view b) { return Bytes(b.data(), b.data() + b.size()); }
 

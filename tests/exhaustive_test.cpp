@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "guard_page.hpp"
+#include "byte_helpers.hpp"
 #include "reader_oracle.hpp"
 
 namespace {

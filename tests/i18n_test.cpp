@@ -89,24 +89,20 @@ TEST_F(I18n, RefusalsLeaveQvrcoreAlone) {
 
 // What the writer makes of each answer QVRCore may give.
 TEST_F(I18n, ConvertedBlockIsWrittenWithoutItsLastByte) {
-    const struct {
-        scripted::ToBytesAnswer answer;
-        uint16_t result;
-        const char *item;
-    } cases[] = {
+    const std::tuple<scripted::ToBytesAnswer, uint16_t, const char *> cases[] = {
         {{1, 0, nullptr}, VOK_OK, "D0 00"},
         {{4, 0, "abcX"}, VOK_OK, "D0 03 61 62 63"},
         {{0, 0, ""}, VOK_OK, "D0 00"},                  // a count of 0: the empty string
         {{0xFFFFFFFFu, 0, "abc"}, VOK_NO_MEMORY, ""},   // past the 32-bit stream size
         {{0, -42, nullptr}, VOK_CONVERSION_FAILED, ""}, // no block handed over
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.item);
-        script = {.to_bytes = c.answer};
+    for (const auto &[answer, result, item] : cases) {
+        SCOPED_TRACE(item);
+        script = {.to_bytes = answer};
         ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
-        EXPECT_EQ(vokWriteI18NString(&s, nullptr, &status), c.result);
-        EXPECT_EQ(status, std::get<1>(c.answer));
-        EXPECT_EQ(written(s), concat(hex("00 00 00 00 C8 01 D2 00"), hex(c.item)));
+        EXPECT_EQ(vokWriteI18NString(&s, nullptr, &status), result);
+        EXPECT_EQ(status, std::get<1>(answer));
+        EXPECT_EQ(written(s), concat(hex("00 00 00 00 C8 01 D2 00"), hex(item)));
         vokDestroyStream(s.data);
     }
 }

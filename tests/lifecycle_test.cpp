@@ -12,8 +12,6 @@ using namespace vok_test;
 
 namespace {
 
-const Bytes kRecord = hex("00 00 00 0D C8 07 D2 03 01 D4 01 2C C9"); // mark 1, unsigned 300
-
 TEST(Accessors, HideTheBlockWhileOpen) {
     vokStream s;
     ASSERT_EQ(vokCreateStream(&s, 1, 65536), VOK_OK);

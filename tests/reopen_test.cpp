@@ -89,31 +89,29 @@ TEST(ReopenCopy, CapacityBeyond32BitsIsRefused) {
 #endif
 
 TEST(Append, EmptyBodyAndRefusals) {
-    struct {
-        vokStream destination{}, source{};
-    } p;
-    ASSERT_EQ(vokCreateStream(&p.destination, 1, 0), VOK_OK);
-    ASSERT_EQ(vokCreateStream(&p.source, 1, 0), VOK_OK);
-    EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_STILL_ACTIVE);
-    ASSERT_EQ(vokCloseStream(&p.source), VOK_OK);
-    EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_OK);
-    EXPECT_EQ(p.destination.position, 8u) << "nothing to copy";
+    vokStream destination{}, source{};
+    ASSERT_EQ(vokCreateStream(&destination, 1, 0), VOK_OK);
+    ASSERT_EQ(vokCreateStream(&source, 1, 0), VOK_OK);
+    EXPECT_EQ(vokAppendStream(&destination, &source), VOK_STILL_ACTIVE);
+    ASSERT_EQ(vokCloseStream(&source), VOK_OK);
+    EXPECT_EQ(vokAppendStream(&destination, &source), VOK_OK);
+    EXPECT_EQ(destination.position, 8u) << "nothing to copy";
 
     for (const auto &[offset, value] : {std::pair{4, 0}, {6, VOK_FLAG}}) {
-        const uint8_t kept = p.source.data[offset];
-        p.source.data[offset] = static_cast<uint8_t>(value); // start marker or version gone
-        EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_INVALID_STREAM);
-        p.source.data[offset] = kept;
+        const uint8_t kept = source.data[offset];
+        source.data[offset] = static_cast<uint8_t>(value); // start marker or version gone
+        EXPECT_EQ(vokAppendStream(&destination, &source), VOK_INVALID_STREAM);
+        source.data[offset] = kept;
     }
-    p.source.position = 10; // length differs from position
-    EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_INVALID_STREAM);
-    p.source.position = 9;
-    EXPECT_EQ(p.destination.position, 8u);
+    source.position = 10; // length differs from position
+    EXPECT_EQ(vokAppendStream(&destination, &source), VOK_INVALID_STREAM);
+    source.position = 9;
+    EXPECT_EQ(destination.position, 8u);
 
-    ASSERT_EQ(vokCloseStream(&p.destination), VOK_OK);
-    EXPECT_EQ(vokAppendStream(&p.destination, &p.source), VOK_NOT_ACTIVE);
-    vokDestroyStream(p.destination.data);
-    vokDestroyStream(p.source.data);
+    ASSERT_EQ(vokCloseStream(&destination), VOK_OK);
+    EXPECT_EQ(vokAppendStream(&destination, &source), VOK_NOT_ACTIVE);
+    vokDestroyStream(destination.data);
+    vokDestroyStream(source.data);
 }
 
 // A source whose version tag claims more bytes than stand before its end
@@ -136,8 +134,7 @@ TEST(Append, VersionItemRunningIntoTheEndMarker) {
 // held a writable stream) is below its position, which no buffer the library
 // builds allows: reopening it is refused.
 TEST(Reopen, AnOpenedBlockIsNeverWritten) {
-    const Bytes original = hex("00 00 00 0D C8 07 D2 03 01 D4 01 2C C9");
-    Bytes block = original;
+    Bytes block = kRecord;
     uint8_t *const bytes = block.data();
     vokStream s{}, other{};
     ASSERT_EQ(vokCreateStream(&other, 1, 0), VOK_OK);
@@ -156,7 +153,7 @@ TEST(Reopen, AnOpenedBlockIsNeverWritten) {
               (std::vector<uint16_t>{1, VOK_OK, VOK_END, VOK_OLDER_VERSION, VOK_INVALID_STREAM}));
     EXPECT_EQ(vokWriteUnsigned(&s, 1), VOK_NOT_ACTIVE);
     EXPECT_TRUE(s.data == bytes && s.position == 13 && s.active == 0);
-    EXPECT_EQ(block, original);
+    EXPECT_EQ(block, kRecord);
     vokDestroyStream(other.data);
 }
 
