@@ -14,19 +14,8 @@
 namespace {
 
 // Three-byte bodies are sampled with a stride prime to 256, so that every
-// first byte still meets every last byte; slower builds take fewer.
-#if defined(__has_feature) // clang's way; GCC defines __SANITIZE_*__
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define VOK_SANITIZED_BUILD 1
-#endif
-#endif
-#if defined(VOK_SANITIZED_BUILD) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr uint32_t kThreeByteStride = 257;
-#elif !defined(NDEBUG)
+// first byte still meets every last byte.
 constexpr uint32_t kThreeByteStride = 67;
-#else
-constexpr uint32_t kThreeByteStride = 11;
-#endif
 
 constexpr uint8_t kHeader[] = {0, 0, 0, 0, VOK_START, 1, VOK_UNSIGNED_1, 0};
 constexpr uint32_t kBodyStart = sizeof kHeader;

@@ -49,15 +49,15 @@ if grep -rl "$source_dir" "$prefix" >/dev/null; then
   exit 1
 fi
 
-echo "--- C99 consumer through pkg-config"
+echo "--- C99 consumer through pkg-config: the shipped example"
 mkdir -p "$work/c"
-cp tests/consumers/c/*.c "$work/c/"
+cp examples/record_roundtrip.c "$work/c/"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 project_version=$(sed -n 's/^project(vok32 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ "$(pkg-config --modversion vok32)" = "$project_version" ] ||
   { echo "pkg-config reports another version than $project_version" >&2; exit 1; }
 # shellcheck disable=SC2046 # pkg-config prints several words on purpose
-gcc -std=c99 -Wall -Wextra -Wpedantic -Werror "$work/c/roundtrip.c" -o "$work/c/roundtrip" \
+gcc -std=c99 -Wall -Wextra -Wpedantic -Werror "$work/c/record_roundtrip.c" -o "$work/c/roundtrip" \
   $(pkg-config --cflags --libs vok32)
 LD_LIBRARY_PATH=$libdir "$work/c/roundtrip"
 
