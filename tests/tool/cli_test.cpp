@@ -54,6 +54,12 @@ void expect_run(const std::string &command, int expected_status, const std::stri
 // the end marker should be, and a zero byte there instead.
 const std::string kBigBlock =
     R"(printf '\20\0\0\0\310\1\322\0\350\17\377\377\362' > big.bin && truncate -s 256M big.bin; )";
+// Notation whose first block (over 64 KiB, so it goes out at once) is
+// written before pack meets the bad line after it.
+const std::string kFailsAfterABlock =
+    R"sh({ echo 'stream type 1 version 0'; printf 'utf8 "%s"\nend\nbogus\n' )sh"
+    R"sh("$(head -c 70000 /dev/zero | tr '\0' a)"; } | )sh";
+const std::string kEarlier = "printf 'important line\\n' > f; ";
 const std::string kOne = "ok: 2 items, 0 phrases, 13 bytes (type 7, version 3)\n";
 const std::string kTwo = "offset 13: 2 items, 0 phrases, 13 bytes (type 7, version 3)\n"
                          "ok: 2 blocks, 26 bytes\n";
@@ -65,10 +71,13 @@ const std::tuple<std::string, int, std::string> kRuns[] = {
      0, kOne},
     {"vok dump two.bin | vok pack | cmp - two.bin && vok check two.bin", 0, kTwo},
     {"vok check ok.bin --version 2", 0, "warning: version 3 is newer than the expected 2"},
-    {"vok check two.bin --type 8", 1, "two.bin: offset 5: stream type 7, expected 8"},
+    {"vok check two.bin --type 8", 1,
+     "two.bin: block at offset 0: byte 5: stream type 7, expected 8"},
+    {R"({ cat ok.bin; printf '\0\0\0\13\310\7\322\3\1\4\4'; } | vok check)", 1,
+     "<stdin>: block at offset 13: byte 23: no end marker"},
     {R"(printf 'stream type 1 version 0\nu x\n' | vok pack)", 1, "<stdin>:2:3: expected a value"},
     {R"(printf '\0\0\0\n\310\1\322\0\351\311' | vok dump)", 1,
-     "<stdin>: offset 8: byte 0xe9 cannot start an item"},
+     "<stdin>: block at offset 0: byte 8: byte 0xe9 cannot start an item"},
     {"vok check /nonexistent", 1, "/nonexistent: cannot open: No such file"},
     {"vok check --type 300 x", 2, "--type"},
     {"vok frob", 2, "unknown subcommand 'frob'"},
@@ -77,7 +86,20 @@ const std::tuple<std::string, int, std::string> kRuns[] = {
      R"({"offset":13,"kind":"block","length":13,"type":7,"version":3,"items":2,"phrases":0})"},
     {R"(echo '{"kind":"stream","type":1,"version":0}
 {"kind":"mark","value":300}' | vok pack --json)",
-     1, "<stdin>:2:1: \"value\" must be a number from 0 to 199"},
+     1, "<stdin>:2:1: \"value\" must be an integer from 0 to 199"},
+    // A failed pack takes back what it wrote to standard output, and only that.
+    {kFailsAfterABlock + "vok pack > f; test ! -s f && echo emptied", 0, "'bogus'\nemptied"},
+    {kEarlier + kFailsAfterABlock +
+         "vok pack >> f; printf 'important line\\n' | cmp - f && echo kept",
+     0, "'bogus'\nkept"},
+    {kEarlier + kFailsAfterABlock +
+         "{ printf x; vok pack; } >> f; printf 'important line\\nx' | cmp - f && echo kept",
+     0, "'bogus'\nkept"},
+    {kEarlier + kFailsAfterABlock +
+         "vok pack -o f; printf 'important line\\n' | cmp - f && ls f* | tr -d '\\n'; echo",
+     0, "'bogus'\nf\n"},
+    {"set -o pipefail; " + kFailsAfterABlock + "vok pack | cat > /dev/null", 1,
+     "vok: output not rolled back: standard output: 70014 bytes were written"},
     // Every write is checked, the last flush included.
     {"vok dump ok.bin > /dev/full", 1, "cannot write to standard output: No space left"},
     {"vok check ok.bin >&-", 1, "cannot write to standard output: Bad file descriptor"},
@@ -126,9 +148,15 @@ TEST(Cli, MemoryFollowsTheBytesPresentNotTheLengthField) {
     if (run("ulimit -v 400000; vok --help").first != 0) GTEST_SKIP() << "no start under a limit";
     // One copy of the block fits, two do not.
     expect_run(kBigBlock + "ulimit -v 400000; vok check big.bin", 1,
-               "offset 268435455: no end marker: the block's last byte is 0x00");
+               "byte 268435455: no end marker: the block's last byte is 0x00");
     expect_run(kBigBlock + "ulimit -v 100000; vok check big.bin", 1,
                "big.bin: offset 0: not enough memory for a block of 268435456 bytes");
+    // What pack does not use is never built: 20 million ignored elements in
+    // a 40 MB line, in 400 MB.
+    expect_run(R"({ echo '{"kind":"stream","type":1,"version":0}'; printf '{"kind":"end","x":['; )"
+               R"(yes '0,' | head -n 20000000 | tr -d '\n'; echo '0]}'; } | )"
+               "(ulimit -v 400000; vok pack --json -o o.bin) && vok check o.bin",
+               0, "ok: 0 items");
     // 300 blocks of 1 MiB through a pipe in 100 MB: memory follows one block.
     expect_run(R"(printf '\0\20\0\0\310\1\322\0\350\0\17\377\362' > mib.bin; )"
                R"(truncate -s 1048575 mib.bin; printf '\311' >> mib.bin; )"
@@ -136,9 +164,13 @@ TEST(Cli, MemoryFollowsTheBytesPresentNotTheLengthField) {
                0, "ok: 300 blocks, 314572800 bytes");
     expect_run(R"(ulimit -v 100000; printf '\377\377\377\377\310' | vok dump)", 1,
                "says 4294967295 bytes but the input ends after 5 bytes");
-    expect_run("ulimit -v 100000; { echo 'stream type 1 version 0'; printf 'str \"'; "
-               "head -c 200M /dev/zero; } | vok pack > /dev/null",
-               1, "vok: out of memory");
+    expect_run("{ echo 'stream type 1 version 0'; printf 'str \"'; head -c 200M /dev/zero; } | "
+               "(ulimit -v 100000; vok pack -o nm.bin); ls nm.bin* || echo nothing left",
+               0,
+               "vok: not enough memory\nls: cannot access 'nm.bin*': No such file or directory\n"
+               "nothing left");
+    expect_run("{ echo 'stream type 1 version 0'; head -c 300M /dev/zero; } | vok pack -o long.bin",
+               1, "<stdin>: line 2 is longer than 268435456 bytes");
 }
 
 } // namespace

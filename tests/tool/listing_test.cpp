@@ -59,10 +59,10 @@ Outcome examine(const Bytes &bytes, const DumpOptions &options = {}) {
 }
 
 // The packed blocks, or no bytes and the error in *error.
-Bytes pack_or_fail(const std::string &text, PackError *error = nullptr) {
+Bytes pack_or_fail(const std::string &text, PackError *error = nullptr, bool json = false) {
     Bytes block;
     PackError ignored;
-    return pack_text(text, block, error != nullptr ? *error : ignored, false) ? block : Bytes{};
+    return pack_text(text, block, error != nullptr ? *error : ignored, json) ? block : Bytes{};
 }
 
 // The notation as dump prints it after the bar, and the item's bytes.
@@ -107,7 +107,8 @@ TEST(Notation, JsonLinesNameThePhraseAndTheProblems) {
     const auto json = [&block] { return examine(block, {.json = true, .notation = {}}).listing; };
     EXPECT_NE(json().find(R"("kind":"signed","in_phrase":2,)"), std::string::npos);
     block.resize(9);
-    EXPECT_NE(json().find(R"({"offset":0,"kind":"problem","message":"the length field says 14)"),
+    EXPECT_NE(json().find(
+                  R"({"offset":0,"block":0,"kind":"problem","message":"the length field says 14)"),
               std::string::npos);
 }
 
@@ -143,6 +144,46 @@ TEST(Notation, PackErrorsGiveLineAndColumn) {
     }
 }
 
+// A JSON line after a header, and part of the message refusing it: every
+// number is held to its own key's range, whatever JSON allows.
+const std::pair<const char *, const char *> kJsonRefusals[] = {
+    {R"({"kind":"signed","value":18446744073709551615})",
+     R"("value" must be an integer from -2147483648 to 2147483647)"},
+    {R"({"kind":"signed","value":-2147483649})", "from -2147483648 to 2147483647"},
+    {R"({"kind":"signed","magnitude":4294967296,"sign":0})",
+     R"("magnitude" must be an integer from 0 to 4294967295)"},
+    {R"({"kind":"signed","magnitude":1,"sign":256})", R"("sign" must be an integer from 0 to 255)"},
+    {R"({"kind":"unsigned","value":1.5})", R"("value" must be an integer from 0 to 4294967295)"},
+    {R"({"kind":"unsigned","value":1e3})", "from 0 to 4294967295"},
+    {R"({"kind":"unsigned","value":-1})", "from 0 to 4294967295"},
+    {R"({"kind":"unsigned","value":"7"})", "from 0 to 4294967295"},
+    {R"({"kind":"unsigned","value":3,"width":3})", R"("width" must be 1, 2 or 4)"},
+    {R"({"kind":"stream","type":256,"version":0})", R"("type" must be an integer from 0 to 255)"},
+    {R"({"kind":"stream","type":1,"version":4294967296})",
+     R"("version" must be an integer from 0 to 4294967295)"},
+    {R"({"kind":"mark","value":200,"ignored":[1,[2,{"a":3}]]})",
+     R"("value" must be an integer from 0 to 199)"},
+    {R"({"kind":"phrase","value":256})", "from 0 to 255"},
+    {R"({"kind":"flag","value":true})", "from 0 to 255"},
+    {R"({"kind":"safe","length":65536})", R"("length" must be an integer from 0 to 65535)"},
+    {R"({"kind":"string","length":65536,"text":""})", "from 0 to 65535"},
+    {R"({"kind":"string","text":"","width":4})", R"("width" must be an integer from 1 to 2)"},
+    {R"({"kind":"utf8","length":4294967296,"text":""})", "from 0 to 4294967295"},
+};
+
+TEST(Notation, JsonNumbersAreHeldToTheirKeysRanges) {
+    for (const auto &[line, message_part] : kJsonRefusals) {
+        SCOPED_TRACE(line);
+        PackError error;
+        EXPECT_TRUE(
+            pack_or_fail(std::string(R"({"kind":"stream","type":1,"version":0})") + "\n" + line,
+                         &error, true)
+                .empty());
+        EXPECT_EQ(error.line, 2u);
+        EXPECT_NE(error.message.find(message_part), std::string::npos) << error.message;
+    }
+}
+
 TEST(Notation, HeaderKeepsAWideVersionAndPackIgnoresColumnsAndComments) {
     const Bytes wide = hex("00 00 00 0F C8 07 D5 00 00 00 03 2A D2 05 C9");
     EXPECT_NE(examine(wide).listing.find("| stream type 7 version:32 3  # 15 bytes"),
@@ -166,7 +207,8 @@ Bytes changed(Bytes block, size_t at, const Bytes &bytes, size_t size = 0) {
 }
 
 // Case, input, offset and part of the first problem, entries dump lists
-// before it, problems found in all.
+// before it, problems found in all.  The problem's block is the second of
+// the input for the rows that start with a good one (13 bytes).
 const std::tuple<const char *, Bytes, uint64_t, const char *, size_t, size_t> kMalformed[] = {
     {"empty file", {}, 0, "too short for the length field", 0, 1},
     {"length below the minimum", changed(kGood, 3, {5}), 0, "below the smallest", 0, 1},
@@ -175,7 +217,9 @@ const std::tuple<const char *, Bytes, uint64_t, const char *, size_t, size_t> kM
     {"a byte after the block", changed(kGood, 0, {}, 14), 13, "only 1 byte", 4, 1},
     {"a second block cut short", concat(kGood, changed(kGood, 0, {}, 12)), 13,
      "ends after 12 bytes", 7, 1},
-    {"missing end marker", changed(block_of(hex("01 02")), 10, {3}), 10, "no end marker", 4, 1},
+    {"missing end marker", changed(block_of(hex("01 02")), 10, {3}), 10, "no end marker", 3, 1},
+    {"second block, missing end marker", concat(kGood, changed(block_of(hex("01 02")), 10, {3})),
+     23, "no end marker", 7, 1},
     {"file cut inside an item", changed(block_of(hex("01 CC 05 61 62 63 64 65")), 0, {}, 14), 0,
      "input ends after 14 bytes", 2, 2},
     {"no start marker", changed(kGood, 4, {0}), 4, "no start marker", 0, 1},
@@ -194,6 +238,7 @@ TEST(Malformed, CheckAndDumpNameTheProblemAndItsOffset) {
         const Outcome o = examine(block);
         ASSERT_FALSE(o.checked.empty());
         EXPECT_EQ(o.checked.front().offset, offset);
+        EXPECT_EQ(o.checked.front().block, block.size() > 13 && offset >= 13 ? 13u : 0u);
         EXPECT_NE(o.checked.front().message.find(message_part), std::string::npos)
             << o.checked.front().message;
         ASSERT_EQ(o.dumped.size(), count) << o.dumped.back().message;

@@ -9,9 +9,10 @@ namespace {
 
 void compare_with_expectations(CheckReport &report, const CheckExpectations &expected) {
     if (expected.type && *expected.type != report.type) {
-        report.problems.push_back({report.offset + 5, "stream type " + std::to_string(report.type) +
-                                                          ", expected " +
-                                                          std::to_string(*expected.type)});
+        report.problems.push_back({report.offset + 5,
+                                   "stream type " + std::to_string(report.type) + ", expected " +
+                                       std::to_string(*expected.type),
+                                   report.offset});
     }
     if (expected.version && *expected.version != report.version) {
         report.warning = "version " + std::to_string(report.version) + " is " +

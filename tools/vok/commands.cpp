@@ -21,7 +21,8 @@ void print_error(const std::string &text) {
 }
 
 void report(const std::string &name, const Problem &problem) {
-    print_error(name + ": offset " + std::to_string(problem.offset) + ": " + problem.message);
+    print_error(name + ": block at offset " + std::to_string(problem.block) + ": byte " +
+                std::to_string(problem.offset) + ": " + problem.message);
 }
 
 // Writes out what the sink holds; false (and a message) if any of it failed.
@@ -105,9 +106,9 @@ int run_check(const std::string &path, const CheckExpectations &expected, bool j
             return false;
         }
         if (result.warning) {
-            const Problem warning{result.offset, "warning: " + *result.warning};
+            const Problem warning{result.offset, "warning: " + *result.warning, result.offset};
             report(input.name(), warning);
-            printer.warn({result.offset, *result.warning});
+            printer.warn({result.offset, *result.warning, result.offset});
         }
         printer.add(result);
         return true;

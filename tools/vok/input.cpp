@@ -1,8 +1,10 @@
 #include "input.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 namespace vok::tool {
@@ -48,10 +50,16 @@ bool LineReader::read_more(std::string &error) {
 LineReader::Result LineReader::next(std::string_view &line, std::string &error) {
     for (;;) {
         const size_t newline = buffer_.find('\n', begin_ + scanned_);
+        if (std::min(newline, buffer_.size()) - begin_ > kMaxLine) {
+            error = "line " + std::to_string(lines_ + 1) + " is longer than " +
+                    std::to_string(kMaxLine) + " bytes, the most a line may hold";
+            return Result::error;
+        }
         if (newline != std::string::npos) {
             line = std::string_view(buffer_).substr(begin_, newline - begin_);
             begin_ = newline + 1;
             scanned_ = 0;
+            ++lines_;
             return Result::line;
         }
         scanned_ = buffer_.size() - begin_;
@@ -60,8 +68,10 @@ LineReader::Result LineReader::next(std::string_view &line, std::string &error) 
             line = std::string_view(buffer_).substr(begin_);
             begin_ = buffer_.size();
             scanned_ = 0;
+            ++lines_;
             return Result::line;
         }
+
         if (!read_more(error)) return Result::error;
     }
 }

@@ -26,9 +26,12 @@ class Input : public NamedDescriptor {
 };
 
 // Splits an input into lines, without their newlines.  A line may hold any
-// byte, a zero byte included.
+// byte, a zero byte included, and at most kMaxLine bytes: a longer one is an
+// error, so that what one line costs in memory is bounded whatever it holds.
 class LineReader {
   public:
+    static constexpr size_t kMaxLine = size_t{256} << 20;
+
     explicit LineReader(Input &input) : input_(input) {}
 
     enum class Result : uint8_t { line, end, error };
@@ -43,6 +46,7 @@ class LineReader {
     std::string buffer_;
     size_t begin_ = 0;   // start of the next line
     size_t scanned_ = 0; // bytes from begin_ known to hold no newline
+    size_t lines_ = 0;   // lines handed out so far
     bool at_end_ = false;
 };
 

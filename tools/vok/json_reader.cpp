@@ -2,8 +2,14 @@
 // (offset, size, in_phrase, a signed item's value when magnitude and sign
 // are there, a string's length) are not needed; a missing width means the
 // narrowest.
+//
+// A line is parsed event by event and only the keys that make bytes are
+// kept, each as one scalar: whatever else a line holds (an array of millions
+// of elements under an unknown key, say) passes through without being built
+// in memory.
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <unordered_map>
 
 #include "line_parser.hpp"
 #include "notation_words.hpp"
@@ -14,12 +20,6 @@ namespace vok::tool {
 
 namespace {
 
-class JsonReader final : public LineParser {
-  public:
-    bool parse_line(std::string_view line, bool &has_item, Item &item,
-                    NotationError &error) override;
-};
-
 using nlohmann::json;
 
 // Thrown inside this file only, for a field that is missing or out of range.
@@ -27,38 +27,128 @@ struct FieldError {
     std::string message;
 };
 
-uint32_t number(const json &entry, const char *key, uint32_t max) {
-    const auto found = entry.find(key);
-    if (found == entry.end() || !found->is_number_unsigned() || found->get<uint64_t>() > max)
-        throw FieldError{"\"" + std::string(key) + "\" must be a number from 0 to " +
-                         std::to_string(max)};
-    return static_cast<uint32_t>(found->get<uint64_t>());
+// The value of a key at the top level of a line, if it was a scalar.
+struct Scalar {
+    enum class Type : uint8_t { integer, boolean, string, other } type = Type::other;
+    int64_t integer = 0;  // integers from INT64_MIN to INT64_MAX
+    bool in_range = true; // false for an integer beyond int64_t
+    bool boolean = false;
+    std::string text;
+};
+
+// The keys pack uses; every other key's value is passed over.
+bool is_used_key(std::string_view key) {
+    static constexpr std::string_view kUsed[] = {"kind",      "type",   "version",  "value",
+                                                 "magnitude", "sign",   "width",    "text",
+                                                 "hex",       "length", "shortened"};
+    for (const std::string_view used : kUsed)
+        if (key == used) return true;
+    return false;
+}
+
+// Collects the used top-level keys of one JSON object; nested values and
+// unused keys are counted through, not stored.
+class FieldCollector final : public nlohmann::json_sax<json> {
+  public:
+    std::unordered_map<std::string, Scalar> fields;
+    bool is_object = false;
+    size_t error_byte = 0;
+    std::string error;
+
+    bool null() override { return put(Scalar{}); }
+    bool boolean(bool value) override { return put({Scalar::Type::boolean, 0, true, value, {}}); }
+    bool number_integer(number_integer_t value) override {
+        return put({Scalar::Type::integer, value, true, false, {}});
+    }
+    bool number_unsigned(number_unsigned_t value) override {
+        const bool fits = value <= static_cast<uint64_t>(INT64_MAX);
+        return put(
+            {Scalar::Type::integer, fits ? static_cast<int64_t>(value) : 0, fits, false, {}});
+    }
+    bool number_float(number_float_t, const string_t &) override { return put(Scalar{}); }
+    bool string(string_t &value) override {
+        return put({Scalar::Type::string, 0, true, false, std::move(value)});
+    }
+    bool binary(binary_t &) override { return put(Scalar{}); }
+    bool start_object(std::size_t) override { return open(true); }
+    bool start_array(std::size_t) override { return open(false); }
+    bool end_object() override { return close(); }
+    bool end_array() override { return close(); }
+    bool key(string_t &name) override {
+        if (depth_ == 1) key_ = is_used_key(name) ? std::move(name) : std::string();
+        return true;
+    }
+    bool parse_error(std::size_t position, const std::string &,
+                     const nlohmann::detail::exception &e) override {
+        error_byte = position;
+        error = e.what();
+        return false;
+    }
+
+  private:
+    // A value at the top level of the object under a used key is kept; a
+    // container there is kept as "other", its contents passed over.
+    bool put(Scalar value) {
+        if (depth_ == 1 && !key_.empty()) fields[key_] = std::move(value);
+        return true;
+    }
+    bool open(bool object) {
+        if (depth_ == 0)
+            is_object = object;
+        else
+            put(Scalar{});
+        ++depth_;
+        return true;
+    }
+    bool close() {
+        --depth_;
+        return true;
+    }
+
+    size_t depth_ = 0;
+    std::string key_;
+};
+
+const Scalar *find(const FieldCollector &line, const char *key) {
+    const auto found = line.fields.find(key);
+    return found == line.fields.end() ? nullptr : &found->second;
+}
+
+// The integer under key, which must lie in min..max.
+int64_t integer(const FieldCollector &line, const char *key, int64_t min, int64_t max) {
+    const Scalar *value = find(line, key);
+    if (value == nullptr || value->type != Scalar::Type::integer || !value->in_range ||
+        value->integer < min || value->integer > max)
+        throw FieldError{"\"" + std::string(key) + "\" must be an integer from " +
+                         std::to_string(min) + " to " + std::to_string(max)};
+    return value->integer;
+}
+
+uint32_t number(const FieldCollector &line, const char *key, uint32_t max) {
+    return static_cast<uint32_t>(integer(line, key, 0, max));
 }
 
 // The recorded width in bytes, or 0 (the narrowest) when there is none.
-unsigned width(const json &entry, const Item &item, unsigned widest) {
-    if (!entry.contains("width")) return 0;
-    const uint32_t bytes = number(entry, "width", widest);
-    if ((bytes != 1 && bytes != 2 && bytes != 4) || narrowest_width(item.number) > bytes)
+unsigned width(const FieldCollector &line, const Item &item, unsigned widest) {
+    if (find(line, "width") == nullptr) return 0;
+    const auto bytes = static_cast<unsigned>(integer(line, "width", 1, widest));
+    if (bytes == 3) throw FieldError{"\"width\" must be 1, 2 or 4"};
+    if (narrowest_width(item.number) > bytes)
         throw FieldError{"\"width\" " + std::to_string(bytes) + " cannot hold " +
                          std::to_string(item.number)};
     return bytes;
 }
 
-void read_signed(const json &entry, Item &item) {
-    if (entry.contains("magnitude") || entry.contains("sign")) {
-        item.number = number(entry, "magnitude", UINT32_MAX);
-        item.extra = static_cast<uint8_t>(number(entry, "sign", 255));
+void read_signed(const FieldCollector &line, Item &item) {
+    if (find(line, "magnitude") != nullptr || find(line, "sign") != nullptr) {
+        item.number = number(line, "magnitude", UINT32_MAX);
+        item.extra = static_cast<uint8_t>(number(line, "sign", 255));
     } else {
-        const auto value = entry.value("value", json());
-        if (!value.is_number_integer() || value.get<int64_t>() < INT32_MIN ||
-            value.get<int64_t>() > INT32_MAX)
-            throw FieldError{"a signed entry needs \"magnitude\" and \"sign\", or \"value\""};
-        const int64_t v = value.get<int64_t>();
+        const int64_t v = integer(line, "value", INT32_MIN, INT32_MAX);
         item.number = static_cast<uint32_t>(v < 0 ? -v : v);
         item.extra = v < 0 ? 1 : 0;
     }
-    item.width = width(entry, item, 4);
+    item.width = width(line, item, 4);
 }
 
 uint8_t hex_digit(char c) {
@@ -67,30 +157,32 @@ uint8_t hex_digit(char c) {
     throw FieldError{"\"hex\" must hold pairs of hex digits"};
 }
 
-void read_content(const json &entry, std::string &content) {
-    if (entry.value("shortened", false))
+void read_content(const FieldCollector &line, std::string &content) {
+    if (const Scalar *s = find(line, "shortened"); s != nullptr && s->boolean)
         throw FieldError{"this string was shortened by dump; dump with --full to pack it"};
-    if (const auto text = entry.find("text"); text != entry.end() && text->is_string()) {
-        content = text->get<std::string>();
+    if (const Scalar *text = find(line, "text"); text != nullptr) {
+        if (text->type != Scalar::Type::string) throw FieldError{"\"text\" must be a string"};
+        content = text->text;
         return;
     }
-    const auto hex = entry.find("hex");
-    if (hex == entry.end() || !hex->is_string() || hex->get_ref<const std::string &>().size() % 2)
+    const Scalar *hex = find(line, "hex");
+    if (hex == nullptr || hex->type != Scalar::Type::string || hex->text.size() % 2)
         throw FieldError{"a string entry needs \"text\" or \"hex\""};
-    const std::string &digits = hex->get_ref<const std::string &>();
     content.clear();
-    for (size_t i = 0; i < digits.size(); i += 2)
-        content.push_back(static_cast<char>(hex_digit(digits[i]) << 4 | hex_digit(digits[i + 1])));
+    for (size_t i = 0; i < hex->text.size(); i += 2)
+        content.push_back(
+            static_cast<char>(hex_digit(hex->text[i]) << 4 | hex_digit(hex->text[i + 1])));
 }
 
-void read_string(const json &entry, Item &item, std::string &content) {
-    read_content(entry, content);
+void read_string(const FieldCollector &line, Item &item, std::string &content) {
     const bool plain = item.kind == ItemKind::plain_string;
-    if (content.size() > (plain ? VOK_MAX_SHORT_STRING : UINT32_MAX))
-        throw FieldError{"string too long for its kind"};
+    const uint32_t longest = plain ? VOK_MAX_SHORT_STRING : UINT32_MAX;
+    if (find(line, "length") != nullptr) number(line, "length", longest);
+    read_content(line, content);
+    if (content.size() > longest) throw FieldError{"string too long for its kind"};
     item.text = content;
     item.number = static_cast<uint32_t>(content.size());
-    item.width = width(entry, item, plain ? 2 : 4);
+    item.width = width(line, item, plain ? 2 : 4);
 }
 
 // Where an entry keeps a kind's number: the key, the largest value, and the
@@ -119,48 +211,51 @@ std::optional<NumberField> number_field(ItemKind kind) {
     }
 }
 
-void read_fields(const json &entry, Item &item, std::string &content) {
-    if (item.kind == ItemKind::signed_int) return read_signed(entry, item);
+void read_fields(const FieldCollector &line, Item &item, std::string &content) {
+    if (item.kind == ItemKind::signed_int) return read_signed(line, item);
     if (item.kind == ItemKind::plain_string || item.kind == ItemKind::utf8_string)
-        return read_string(entry, item, content);
-    if (item.kind == ItemKind::header)
-        item.extra = static_cast<uint8_t>(number(entry, "type", 255));
+        return read_string(line, item, content);
+    if (item.kind == ItemKind::header) item.extra = static_cast<uint8_t>(number(line, "type", 255));
     if (const std::optional<NumberField> field = number_field(item.kind)) {
-        item.number = number(entry, field->key, field->max);
-        if (field->widest != 0) item.width = width(entry, item, field->widest);
+        item.number = number(line, field->key, field->max);
+        if (field->widest != 0) item.width = width(line, item, field->widest);
     }
 }
+
+std::optional<ItemKind> kind_of(const FieldCollector &line) {
+    const Scalar *kind = find(line, "kind");
+    if (!line.is_object || kind == nullptr || kind->type != Scalar::Type::string)
+        return std::nullopt;
+    return words::kind_named(kind->text, &words::KindWords::json);
+}
+
+class JsonReader final : public LineParser {
+  public:
+    bool parse_line(std::string_view line, bool &has_item, Item &item,
+                    NotationError &error) override {
+        has_item = false;
+        if (line.find_first_not_of(" \t\r") == std::string_view::npos) return true;
+        try {
+            FieldCollector fields;
+            if (!json::sax_parse(line.begin(), line.end(), &fields)) {
+                error = {fields.error_byte, "not JSON: " + printable(fields.error)};
+                return false;
+            }
+            const std::optional<ItemKind> known = kind_of(fields);
+            if (!known) throw FieldError{"expected an object with a known \"kind\""};
+            item = Item{};
+            item.kind = *known;
+            read_fields(fields, item, content_);
+        } catch (const FieldError &e) {
+            error = {1, e.message};
+            return false;
+        }
+        has_item = true;
+        return true;
+    }
+};
 
 } // namespace
-
-bool JsonReader::parse_line(std::string_view line, bool &has_item, Item &item,
-                            NotationError &error) {
-    has_item = false;
-    if (line.find_first_not_of(" \t\r") == std::string_view::npos) return true;
-    try {
-        const json entry = json::parse(line);
-        const auto kind = entry.is_object() ? entry.find("kind") : entry.end();
-        const std::optional<ItemKind> known =
-            kind != entry.end() && kind->is_string()
-                ? words::kind_named(kind->get_ref<const std::string &>(), &words::KindWords::json)
-                : std::nullopt;
-        if (!known) throw FieldError{"expected an object with a known \"kind\""};
-        item = Item{};
-        item.kind = *known;
-        read_fields(entry, item, content_);
-    } catch (const json::parse_error &e) {
-        error = {e.byte, "not JSON: " + printable(e.what())};
-        return false;
-    } catch (const json::exception &e) {
-        error = {1, printable(e.what())};
-        return false;
-    } catch (const FieldError &e) {
-        error = {1, e.message};
-        return false;
-    }
-    has_item = true;
-    return true;
-}
 
 std::unique_ptr<LineParser> make_json_reader() { return std::make_unique<JsonReader>(); }
 

@@ -85,6 +85,7 @@ void write_json_entry(Sink &out, const Entry &entry, uint32_t declared_length,
 void write_json_problem(Sink &out, const Problem &problem, std::string_view kind) {
     JsonObject json(out);
     json.number("offset", static_cast<int64_t>(problem.offset));
+    json.number("block", static_cast<int64_t>(problem.block));
     json.text("kind", kind);
     json.text("message", problem.message);
 }

@@ -106,7 +106,7 @@ int main(int argc, char **argv) {
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc &) {
-        std::fputs("vok: out of memory\n", stderr);
+        std::fputs("vok: not enough memory\n", stderr);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "vok: %s\n", e.what());
     }

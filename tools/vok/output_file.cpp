@@ -27,20 +27,44 @@ OutputFile::~OutputFile() {
     if (!committed_) discard();
 }
 
+// A regular file is cut back to where this run started only if nothing else
+// has written to it meanwhile: its size must still be that start plus what
+// this run wrote.  Anything else is left alone, and said so.
 void OutputFile::discard() {
     if (!temporary_.empty()) {
         unlink(temporary_.c_str());
-    } else if (start_ >= 0) {
-        struct stat st {};
-        if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) (void)ftruncate(fd_, start_);
+        return;
     }
+    if (written_ == 0) return;
+    struct stat st {};
+    const char *reason = "it cannot be cut back";
+    if (start_ >= 0 && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) {
+        if (st.st_size == start_ + static_cast<long long>(written_) && ftruncate(fd_, start_) == 0)
+            return;
+        reason = "another writer has written to it meanwhile";
+    }
+    const std::string message = "vok: output not rolled back: " + name_ + ": " +
+                                std::to_string(written_) + " bytes were written and " + reason +
+                                "\n";
+    std::fwrite(message.data(), 1, message.size(), stderr);
+}
+
+// Where standard output starts: the end of the file for a descriptor opened
+// for appending (every write goes there, whatever the offset says), the
+// offset otherwise, or -1 where there is no position (a pipe, a terminal).
+long long OutputFile::starting_offset() const {
+    const int flags = fcntl(fd_, F_GETFL);
+    struct stat st {};
+    if (flags != -1 && (flags & O_APPEND) != 0 && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_size;
+    return lseek(fd_, 0, SEEK_CUR);
 }
 
 bool OutputFile::open(const std::string &path, std::string &error) {
     if (path.empty() || path == "-") {
         fd_ = STDOUT_FILENO;
         name_ = "standard output";
-        start_ = lseek(fd_, 0, SEEK_CUR);
+        start_ = starting_offset();
         return true;
     }
     name_ = path;
@@ -93,6 +117,7 @@ bool OutputFile::write_all(std::span<const uint8_t> bytes, std::string &error) {
             return false;
         }
         done += static_cast<size_t>(put);
+        written_ += static_cast<size_t>(put);
     }
     return true;
 }

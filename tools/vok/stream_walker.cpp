@@ -47,8 +47,12 @@ Item item_of(const vokxItem &x, const uint8_t *at) {
 
 StreamWalker::StreamWalker(const Block &block) : block_(block) { check_frame(); }
 
+void StreamWalker::record(uint64_t offset, std::string message) {
+    problems_.push_back({block_.offset + offset, std::move(message), block_.offset});
+}
+
 bool StreamWalker::stop(uint64_t offset, std::string message) {
-    problems_.push_back({block_.offset + offset, std::move(message)});
+    record(offset, std::move(message));
     phase_ = Phase::done;
     return false;
 }
@@ -78,16 +82,17 @@ void StreamWalker::check_frame() {
 // The bytes the length field counts and the end marker: a block cut short
 // or without its end marker is given one after the bytes present.
 bool StreamWalker::check_end() {
+    trusted_end_ = length_;
     if (length_ > block_.size) {
-        problems_.push_back({block_.offset, "the length field says " + counted(length_, "byte") +
-                                                " but the input ends after " +
-                                                counted(block_.size, "byte")});
+        record(0, "the length field says " + counted(length_, "byte") +
+                      " but the input ends after " + counted(block_.size, "byte"));
+        trusted_end_ = static_cast<uint32_t>(std::min<size_t>(block_.size, UINT32_MAX));
         return supply_end_marker(block_.size);
     }
     if (block_.bytes[length_ - 1] != VOK_END) {
-        problems_.push_back(
-            {block_.offset + length_ - 1,
-             "no end marker: the block's last byte is " + byte_text(block_.bytes[length_ - 1])});
+        record(length_ - 1,
+               "no end marker: the block's last byte is " + byte_text(block_.bytes[length_ - 1]));
+        trusted_end_ = length_ - 1;
         return supply_end_marker(length_);
     }
     return true;
@@ -159,7 +164,14 @@ bool StreamWalker::next(Entry &entry) {
 
 bool StreamWalker::next_body_item(Entry &entry) {
     vokxItem x{};
-    switch (vokxNextItem(&stream_, &x)) {
+    const uint16_t status = vokxNextItem(&stream_, &x);
+    // In a repaired block, what reaches the untrusted bytes is not listed:
+    // the frame problem already says where the block went wrong.
+    if (end_supplied_ && (status == VOK_OK ? x.offset + x.size : next_offset_ + 1) > trusted_end_) {
+        phase_ = Phase::done;
+        return false;
+    }
+    switch (status) {
     case VOK_OK: {
         const uint8_t *at = block_.bytes + x.offset;
         entry = {block_.offset + x.offset, {at, x.size}, item_of(x, at)};

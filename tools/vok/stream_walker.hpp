@@ -17,9 +17,12 @@
 
 namespace vok::tool {
 
+// Where a block went wrong: the byte, and the start of the block it is in,
+// both as offsets in the input.
 struct Problem {
     uint64_t offset;
     std::string message;
+    uint64_t block = 0;
 };
 
 struct Entry {
@@ -59,6 +62,7 @@ class StreamWalker {
     bool end_marker(uint32_t offset, Entry &entry);
     bool bad_item(uint32_t offset);
     bool stop(uint64_t offset, std::string message);
+    void record(uint64_t offset, std::string message);
 
     Block block_;
     // The header as read, before a repair changed its length field.
@@ -66,6 +70,9 @@ class StreamWalker {
     uint32_t declared_length_ = 0;
     uint32_t length_ = 0; // of the block as walked, after any repair
     bool end_supplied_ = false;
+    // Where the bytes stop being trustworthy: items that reach past it are
+    // not handed out (the block's last byte when it is not an end marker).
+    uint32_t trusted_end_ = 0;
     Item header_{};
     vokxBlockInfo info_{};
     uint32_t next_offset_ = 0; // where the next item starts
