@@ -13,13 +13,17 @@
  *   vokxOpen        vokOpenStream with a size;
  *   vokxNextItem    describes the next item of an opened stream, strings in
  *                   place, and moves past it; it also passes over one item;
- *   vokxWriteItem   appends one item given as its bytes;
+ *   vokxWriteItem   appends one item given as its bytes, vokxPutItem one
+ *                   item as vokxNextItem describes it (its inverse), and
+ *                   vokxWriteString, vokxWriteUTF8String and
+ *                   vokxWriteSafeString strings of a known length;
+ *   vokxKindClass   what an item's kind is, whatever width its tag names;
  *   vokxStatusName, vokxStatusText, vokxVersion, and the size helpers
  *                   vokxUnsignedSize ... vokxFrameSize.
  *
  * Every function returns a 16-bit status of vok32.h (or VOKX_NEED_MORE)
  * unless its comment says otherwise.  Nothing is thrown, logged or printed,
- * and nothing is allocated except by vokxWriteItem for items of more than a
+ * and nothing is allocated except by the writers for items of more than a
  * few hundred bytes.
  */
 #ifndef VOK32X_H
@@ -144,6 +148,49 @@ VOKX_API uint16_t vokxNextItem(vokStream *stream, vokxItem *item);
  *   VOK_NO_MEMORY       memory ran out, or the stream would outgrow the
  *                       32-bit size range. */
 VOKX_API uint16_t vokxWriteItem(vokStream *stream, const uint8_t *item, size_t size);
+
+/* Appends the item that *item describes, the inverse of vokxNextItem: kind
+ * names the tag and so the width (VOK_UNSIGNED_4 with value 300 writes a
+ * 4-byte field), VOK_USER_MARK writes the mark in value.  The fields read
+ * are those vokxNextItem fills for the kind: value (unsigned value, flag
+ * byte, phrase identifier, user mark, safe string's length), signed_value
+ * (its sign byte is 1 when negative, 0 otherwise), text and length (plain
+ * and UTF-8 strings; zero bytes kept); offset and size are ignored.  Growth
+ * and refusals, nothing written, are vokxWriteItem's, VOK_INVALID_STREAM
+ * standing for a null item, a kind that no item has (the start or end
+ * marker, a raw byte below 200, an unassigned tag), a user mark above 199,
+ * a value, magnitude or length the kind's width cannot hold, or null text
+ * with a length above 0. */
+VOKX_API uint16_t vokxPutItem(vokStream *stream, const vokxItem *item);
+
+/* vokWriteString and vokWriteUTF8String for length bytes at bytes, zero
+ * bytes included: the same item (the narrowest width) and the same refusals
+ * (VOK_NOT_ACTIVE; VOK_STRING_TOO_LONG for a plain string above 65,535
+ * bytes).  Null bytes with a length above 0 give VOK_INVALID_STREAM, nothing
+ * written.  Growth as vokxWriteItem: the item goes through vokAppendStream. */
+VOKX_API uint16_t vokxWriteString(vokStream *stream, const uint8_t *bytes, uint32_t length);
+VOKX_API uint16_t vokxWriteUTF8String(vokStream *stream, const uint8_t *bytes, uint32_t length);
+
+/* vokWriteSafeString for a string of length bytes: the same item and
+ * refusals, but VOK_OK when written (vokWriteSafeString reports
+ * VOK_UNEXPECTED then).  Growth as vokxWriteItem. */
+VOKX_API uint16_t vokxWriteSafeString(vokStream *stream, uint32_t length);
+
+/* The class of vokxItem.kind, whatever width the tag names; raw bytes below
+ * 200 (vokxNextItem reports a mark as VOK_USER_MARK), the markers other
+ * than the end, unassigned tags and bytes of 233 or more are
+ * VOKX_CLASS_INVALID. */
+#define VOKX_CLASS_INVALID 0
+#define VOKX_CLASS_FLAG 1      /* 202 */
+#define VOKX_CLASS_UNSIGNED 2  /* 210, 212, 213 */
+#define VOKX_CLASS_SIGNED 3    /* 216, 217, 218 */
+#define VOKX_CLASS_STRING 4    /* 204, 205 */
+#define VOKX_CLASS_UTF8 5      /* 208, 209, 232 */
+#define VOKX_CLASS_SAFE 6      /* 226, 227 */
+#define VOKX_CLASS_USER_MARK 7 /* 225, VOK_USER_MARK */
+#define VOKX_CLASS_PHRASE 8    /* 224 */
+#define VOKX_CLASS_END 9       /* 201 */
+VOKX_API uint8_t vokxKindClass(uint8_t kind);
 
 /* ======================================================================== */
 /* Names, version and sizes                                                  */

@@ -202,20 +202,108 @@ TEST(Vokx, InspectRefusesAsSoonAsAFrameCannotBeValid) {
     }
 }
 
-TEST(Vokx, WriteItemRoundTripsEveryKindAndWidth) {
+// Raw bytes, and the walk's description of them put back, give the item
+// again (a signed item's sign byte as 0 or 1, all a description holds).
+TEST(Vokx, WriteItemAndPutItemRoundTripEveryKindAndWidth) {
     Bytes large = hex("D1 01 2C");
     large.resize(303, 'x');
     std::vector<Bytes> items{large};
     for (const Row &r : kRows)
         items.push_back(hex(r.bytes));
     for (const Bytes &item : items) {
-        vokStream s{};
-        ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
-        ASSERT_EQ(vokxWriteItem(&s, item.data(), item.size()), VOK_OK);
-        // Growth follows the append rule: position + max(size + 1, 128).
-        EXPECT_EQ(s.capacity, item.size() + 9 > 256 ? 8 + item.size() + 1 : 256);
-        EXPECT_EQ(vok_test::finish(s), block_of(item));
+        const Bytes block = block_of(item);
+        vokStream in{};
+        vokxItem described{};
+        ASSERT_EQ(vokxOpen(&in, block.data(), block.size(), 1, 0), VOK_OK);
+        ASSERT_EQ(vokxNextItem(&in, &described), VOK_OK);
+        Bytes expected = item;
+        if (vokxKindClass(described.kind) == VOKX_CLASS_SIGNED)
+            expected.back() = described.signed_value < 0;
+        for (const bool put : {false, true}) {
+            vokStream s{};
+            ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
+            ASSERT_EQ(put ? vokxPutItem(&s, &described)
+                          : vokxWriteItem(&s, item.data(), item.size()),
+                      VOK_OK);
+            // Growth follows the append rule: position + max(size + 1, 128).
+            EXPECT_EQ(s.capacity, item.size() + 9 > 256 ? 8 + item.size() + 1 : 256);
+            EXPECT_EQ(vok_test::finish(s), block_of(put ? expected : item));
+        }
     }
+}
+
+TEST(Vokx, PutItemRefusesWhatNoItemIs) {
+    const uint8_t abc[] = {'a', 'b', 'c'};
+    // kind, value, signed value, text, length
+    const std::tuple<uint8_t, uint32_t, int32_t, const uint8_t *, uint32_t> kBad[] = {
+        {VOK_START, 0, 0, nullptr, 0},
+        {VOK_END, 0, 0, nullptr, 0},
+        {5, 5, 0, nullptr, 0},
+        {203, 0, 0, nullptr, 0},
+        {233, 0, 0, nullptr, 0},
+        {VOK_USER_MARK, 200, 0, nullptr, 0},
+        {VOK_FLAG, 256, 0, nullptr, 0},
+        {VOK_PHRASE_MARK, 256, 0, nullptr, 0},
+        {VOK_UNSIGNED_1, 256, 0, nullptr, 0},
+        {VOK_UNSIGNED_2, 65536, 0, nullptr, 0},
+        {VOK_SIGNED_1, 0, -256, nullptr, 0},
+        {VOK_SIGNED_2, 0, INT32_MIN, nullptr, 0},
+        {VOK_STRING_1, 0, 0, nullptr, 3},
+        {VOK_UTF8_1, 0, 0, abc, 256},
+        {VOK_SAFE_1, 256, 0, nullptr, 0},
+    };
+    vokStream s{};
+    ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
+    for (const auto &[kind, value, signed_value, text, length] : kBad) {
+        const vokxItem item{kind, 0, 0, value, signed_value, text, length};
+        EXPECT_EQ(vokxPutItem(&s, &item), VOK_INVALID_STREAM) << int(kind);
+    }
+    EXPECT_EQ(vokxPutItem(&s, nullptr), VOK_INVALID_STREAM);
+    EXPECT_EQ(vok_test::finish(s), block_of({}));
+}
+
+// Counted strings: zero bytes kept, the same item and refusals as the
+// zero-terminated writers; a safe string reports VOK_OK.
+TEST(Vokx, CountedStringWriters) {
+    const uint8_t zeros[] = {'a', 'b', 0, 'c', 'd'};
+    const std::string big(65536, 'x');
+    const auto *bytes = reinterpret_cast<const uint8_t *>(big.data());
+    vokStream s{};
+    ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
+    EXPECT_EQ(vokxWriteString(&s, zeros, 5), VOK_OK);
+    EXPECT_EQ(vokxWriteUTF8String(&s, zeros, 2), VOK_OK);
+    EXPECT_EQ(vokxWriteString(&s, nullptr, 0), VOK_OK);
+    EXPECT_EQ(vokxWriteSafeString(&s, 300), VOK_OK);
+    EXPECT_EQ(vokxWriteString(&s, bytes, 65536), VOK_STRING_TOO_LONG);
+    EXPECT_EQ(vokxWriteSafeString(&s, 65536), VOK_STRING_TOO_LONG);
+    EXPECT_EQ(vokxWriteUTF8String(&s, nullptr, 1), VOK_INVALID_STREAM);
+    EXPECT_EQ(vok_test::finish(s),
+              block_of(hex("CC 05 61 62 00 63 64 D0 02 61 62 CC 00 E3 01 2C")));
+    EXPECT_EQ(vokxWriteString(&s, zeros, 1), VOK_NOT_ACTIVE);
+    vokStream a{}, b{};
+    ASSERT_EQ(vokCreateStream(&a, 1, 0) | vokCreateStream(&b, 1, 0), VOK_OK);
+    EXPECT_EQ(vokxWriteUTF8String(&a, bytes, 65536), vokWriteUTF8String(&b, big.c_str()));
+    EXPECT_EQ(vok_test::finish(a), vok_test::finish(b));
+}
+
+TEST(Vokx, KindClassNamesEveryByte) {
+    const std::pair<std::vector<int>, uint8_t> kClasses[] = {
+        {{202}, VOKX_CLASS_FLAG},
+        {{210, 212, 213}, VOKX_CLASS_UNSIGNED},
+        {{216, 217, 218}, VOKX_CLASS_SIGNED},
+        {{204, 205}, VOKX_CLASS_STRING},
+        {{208, 209, 232}, VOKX_CLASS_UTF8},
+        {{226, 227}, VOKX_CLASS_SAFE},
+        {{225}, VOKX_CLASS_USER_MARK},
+        {{224}, VOKX_CLASS_PHRASE},
+        {{201}, VOKX_CLASS_END},
+    };
+    uint8_t expected[256] = {}; // VOKX_CLASS_INVALID
+    for (const auto &[kinds, kind_class] : kClasses)
+        for (const int kind : kinds)
+            expected[kind] = kind_class;
+    for (int kind = 0; kind < 256; ++kind)
+        EXPECT_EQ(vokxKindClass(uint8_t(kind)), expected[kind]) << kind;
 }
 
 TEST(Vokx, WriteItemRefusesWritingNothing) {

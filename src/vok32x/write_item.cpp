@@ -1,6 +1,8 @@
-// Raw item writing through vok32's own functions: the item becomes the body
-// of a small closed block, which vokAppendStream copies to the stream.  That
-// keeps vok32x out of the handle's buffer, whose growth stays vok32's.
+// Item writing through vok32's own functions: the item becomes the body of a
+// small closed block, which vokAppendStream copies to the stream.  That keeps
+// vok32x out of the handle's buffer, whose growth stays vok32's.  Every
+// writer here -- raw bytes, a description, a counted string -- ends in
+// append_item.
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +11,7 @@
 #include "vok32x.h"
 
 namespace fmt = vok::format;
+using vok::x::Form;
 
 namespace {
 
@@ -24,14 +27,79 @@ bool is_writable(const vokStream *stream) {
            fmt::get_total_length(stream->data) == 0;
 }
 
-uint16_t append_in_carrier(vokStream *stream, uint8_t *carrier, const uint8_t *item,
-                           uint32_t size) {
-    const uint32_t total = size + kCarrierFrame;
+// Appends an item of size bytes that fill writes at the pointer it is given.
+template <typename Fill> uint16_t append_item(vokStream *stream, uint64_t size, Fill fill) {
+    if (size > UINT32_MAX - kCarrierFrame) return VOK_NO_MEMORY;
+    const auto total = static_cast<uint32_t>(size) + kCarrierFrame;
+    uint8_t on_stack[kStackCarrier];
+    auto *carrier = total <= kStackCarrier ? on_stack : static_cast<uint8_t *>(std::malloc(total));
+    if (carrier == nullptr) return VOK_NO_MEMORY;
     fmt::put_header(carrier, 0, 0);
-    std::memcpy(carrier + kCarrierHeader, item, size);
+    fill(carrier + kCarrierHeader);
     fmt::put_trailer(carrier, carrier + kCarrierHeader + size);
     const vokStream source{carrier, total, total, 0};
-    return vokAppendStream(stream, &source);
+    const uint16_t status = vokAppendStream(stream, &source);
+    if (carrier != on_stack) std::free(carrier);
+    return status;
+}
+
+bool fits(uint32_t value, unsigned width) { return width == 4 || value >> (8 * width) == 0; }
+
+// Bytes the item that item describes takes, or 0 when it describes none: an
+// unwritable kind, or a value, magnitude or length its width cannot hold.
+uint64_t described_size(const vokxItem &item) {
+    if (item.kind == VOK_USER_MARK) return item.value <= VOK_MAX_USER_MARK ? 1 : 0;
+    if (fmt::is_user_mark(item.kind)) return 0; // a mark is described by VOK_USER_MARK
+    const vok::x::Shape shape = vok::x::kShapes[item.kind];
+    const unsigned w = shape.width;
+    switch (shape.form) {
+    case Form::number:
+    case Form::safe:
+    case Form::byte:
+        return fits(item.value, w) ? 1 + w : 0;
+    case Form::signed_number:
+        return fits(fmt::magnitude_of(item.signed_value), w) ? 2 + w : 0;
+    case Form::text:
+        if (!fits(item.length, w) || (item.text == nullptr && item.length != 0)) return 0;
+        return 1 + w + uint64_t{item.length};
+    default:
+        return 0;
+    }
+}
+
+// Writes the item that described_size accepted.
+void put_described(uint8_t *p, const vokxItem &item) {
+    if (item.kind == VOK_USER_MARK) {
+        *p = static_cast<uint8_t>(item.value);
+        return;
+    }
+    const vok::x::Shape shape = vok::x::kShapes[item.kind];
+    *p++ = item.kind;
+    switch (shape.form) {
+    case Form::signed_number:
+        p = fmt::put_field(p, fmt::magnitude_of(item.signed_value), shape.width);
+        *p = static_cast<uint8_t>(item.signed_value < 0);
+        return;
+    case Form::text:
+        p = fmt::put_field(p, item.length, shape.width);
+        if (item.length != 0) std::memcpy(p, item.text, item.length);
+        return;
+    default:
+        fmt::put_field(p, item.value, shape.width);
+    }
+}
+
+// A string of the narrowest width, as vok32's writers choose it.
+uint16_t write_counted(vokStream *stream, fmt::StringKind kind, const uint8_t *bytes,
+                       uint32_t length) {
+    if (!is_writable(stream)) return VOK_NOT_ACTIVE;
+    if (!fmt::string_length_allowed(kind, length)) return VOK_STRING_TOO_LONG;
+    vokxItem item{};
+    item.kind = fmt::string_tag(kind, fmt::field_width(length));
+    item.value = length;
+    item.text = bytes;
+    item.length = length;
+    return vokxPutItem(stream, &item);
 }
 
 } // namespace
@@ -41,15 +109,24 @@ VOKX_API uint16_t vokxWriteItem(vokStream *stream, const uint8_t *item, size_t s
     vokxItem described;
     if (item == nullptr || size == 0 || vok::x::describe_item(item, size, &described) != size)
         return VOK_INVALID_STREAM;
-    if (size > UINT32_MAX - kCarrierFrame) return VOK_NO_MEMORY;
-    const auto item_size = static_cast<uint32_t>(size);
-    if (item_size + kCarrierFrame <= kStackCarrier) {
-        uint8_t carrier[kStackCarrier];
-        return append_in_carrier(stream, carrier, item, item_size);
-    }
-    auto *carrier = static_cast<uint8_t *>(std::malloc(item_size + kCarrierFrame));
-    if (carrier == nullptr) return VOK_NO_MEMORY;
-    const uint16_t status = append_in_carrier(stream, carrier, item, item_size);
-    std::free(carrier);
-    return status;
+    return append_item(stream, size, [=](uint8_t *at) { std::memcpy(at, item, size); });
+}
+
+VOKX_API uint16_t vokxPutItem(vokStream *stream, const vokxItem *item) {
+    if (!is_writable(stream)) return VOK_NOT_ACTIVE;
+    const uint64_t size = item != nullptr ? described_size(*item) : 0;
+    if (size == 0) return VOK_INVALID_STREAM;
+    return append_item(stream, size, [=](uint8_t *at) { put_described(at, *item); });
+}
+
+VOKX_API uint16_t vokxWriteString(vokStream *stream, const uint8_t *bytes, uint32_t length) {
+    return write_counted(stream, fmt::StringKind::plain, bytes, length);
+}
+
+VOKX_API uint16_t vokxWriteUTF8String(vokStream *stream, const uint8_t *bytes, uint32_t length) {
+    return write_counted(stream, fmt::StringKind::utf8, bytes, length);
+}
+
+VOKX_API uint16_t vokxWriteSafeString(vokStream *stream, uint32_t length) {
+    return write_counted(stream, fmt::StringKind::safe, nullptr, length);
 }

@@ -1,6 +1,5 @@
-// The bytes of an item as the notation describes it, for vokxWriteItem:
-// whatever width and sign or flag byte the item records, not only what the
-// library's writers would choose.  Also the smallest block that carries a
+// The bytes of an item as the notation describes it, for vokxWriteItem: the
+// signed items that a vokxItem cannot describe (an odd sign byte) need them.  Also the smallest block that carries a
 // header, from which pack starts every block.
 #pragma once
 

@@ -1,7 +1,9 @@
 // `vok pack`: builds blocks from their text notation, or from the JSON lines
 // of `vok dump --json`, line by line.  Each block starts as a copy of its
-// bare header and takes every item, as recorded, through vokxWriteItem.  A block ends at its "end"
-// line, after which a new header may start the next one; the last block may leave out its "end".
+// bare header and takes every item, in its recorded width, through
+// vokxPutItem; only a signed item with an odd sign byte goes as raw bytes
+// through vokxWriteItem.  A block ends at its "end" line, after which a new
+// header may start the next one; the last block may leave out its "end".
 #pragma once
 
 #include <cstddef>
