@@ -12,10 +12,15 @@
  *   vok::status    the status codes, usable as std::error_code through
  *                  vok::category().
  *
- * Nothing here throws or needs exceptions: failures come back as vok::status
- * or as a vok::result<T> holding a value and a status.  The only functions
- * that allocate through the C++ runtime are the ones returning std::string
- * (and the category's message()).  Everything is inline and calls the C
+ * Failures come back as vok::status or as a vok::result<T> holding a value
+ * or a status; both are [[nodiscard]], so an ignored status is a warning
+ * (an error under -Werror).  Nothing throws unless asked to:
+ * result<T>::value() on a failed result throws std::system_error, as
+ * std::optional's value() throws, and checks such as ok(), has_value(),
+ * operator* and value_or never do.  Built without exceptions, value() on a
+ * failed result prints the status and aborts.  The only functions that
+ * allocate through the C++ runtime are the ones returning std::string (and
+ * the category's message()).  Everything is inline and calls the C
  * functions directly; no virtual call sits on a reading or writing path.
  *
  * Strings.  The C writers and encoders measure their argument up to its first
@@ -35,6 +40,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -55,7 +62,7 @@ namespace vok {
 /* Status codes and their error category                                     */
 /* ======================================================================== */
 
-enum class status : std::uint16_t {
+enum class [[nodiscard]] status : std::uint16_t{
     ok = VOK_OK,
     no_memory = VOK_NO_MEMORY,
     wrong_stream_type = VOK_WRONG_STREAM_TYPE,
@@ -153,9 +160,26 @@ inline std::error_code make_error_code(vok::status code) noexcept {
     return {static_cast<int>(code), category()};
 }
 
-/* A value and the status of the call that produced it.  value() is the value
- * type's default when the call failed. */
-template <class T> class result {
+namespace detail {
+/* value() of a failed result: the status as a std::system_error, or, built
+ * without exceptions, a message and abort(). */
+[[noreturn]] inline void throw_status(vok::status code) {
+#if defined(__cpp_exceptions) || defined(_CPPUNWIND)
+    throw std::system_error(make_error_code(code));
+#else
+    std::fprintf(stderr, "vok::result::value() on a failed result: %s\n",
+                 make_error_code(code).message().c_str());
+    std::abort();
+#endif
+}
+} // namespace detail
+
+/* A value, or the status of the call that failed to produce it, used as
+ * std::optional is: has_value() (or ok(), or the bool conversion) first, then
+ * *r or r->; value() throws std::system_error carrying the status when there
+ * is none; value_or(fallback) never throws.  A failed result holds the value
+ * type's default, which only operator* and operator-> would show. */
+template <class T> class [[nodiscard]] result {
   public:
     result(T value) noexcept(std::is_nothrow_move_constructible_v<T>)
         : value_(std::move(value)), status_(vok::status::ok) {}
@@ -163,14 +187,35 @@ template <class T> class result {
         : value_(std::move(value)), status_(code) {}
 
     bool ok() const noexcept { return status_ == vok::status::ok; }
+    bool has_value() const noexcept { return ok(); }
     explicit operator bool() const noexcept { return ok(); }
     vok::status status() const noexcept { return status_; }
     std::error_code error() const noexcept { return make_error_code(status_); }
 
-    T &value() &noexcept { return value_; }
-    const T &value() const &noexcept { return value_; }
-    T &&value() &&noexcept { return std::move(value_); }
+    T &operator*() &noexcept { return value_; }
+    const T &operator*() const &noexcept { return value_; }
+    T &&operator*() &&noexcept { return std::move(value_); }
+    T *operator->() noexcept { return &value_; }
+    const T *operator->() const noexcept { return &value_; }
+
+    T &value() & {
+        checked();
+        return value_;
+    }
+    const T &value() const & {
+        checked();
+        return value_;
+    }
+    T &&value() && {
+        checked();
+        return std::move(value_);
+    }
     T value_or(T fallback) const & { return ok() ? value_ : fallback; }
+
+  private:
+    void checked() const {
+        if (!ok()) detail::throw_status(status_);
+    }
 
   private:
     T value_;
@@ -479,13 +524,22 @@ class reader {
     reader(bytes_view bytes, std::uint8_t type, std::uint32_t version) noexcept
         : open_status_(open(bytes, type, version)) {}
 
+    /* A reader over a record that another opener set up (vokx::open uses
+     * vokxOpen), with the status that opener returned. */
+    static reader adopt(const vokStream &opened, vok::status open_status) noexcept {
+        reader r;
+        r.handle_ = opened;
+        r.open_status_ = open_status;
+        return r;
+    }
+
     vok::status open_status() const noexcept { return open_status_; }
     bool is_open() const noexcept { return handle_.active != 0; }
     /* Offset of the next item in the block. */
     std::uint32_t position() const noexcept { return handle_.position; }
 
     /* Type code of the next item (VOK_USER_MARK, a tag, or VOK_INVALID). */
-    std::uint8_t peek() const noexcept { return vokPeek(&handle_); }
+    [[nodiscard]] std::uint8_t peek() const noexcept { return vokPeek(&handle_); }
     bool at_end() const noexcept { return vokCanRead(&handle_) == VOK_END_OF_STREAM; }
 
     /* wrong_type or end_of_stream, without moving, when no user mark is next. */
@@ -556,7 +610,7 @@ class reader {
 
     /* After read_phrase(): passes over the rest of the phrase and reports what
      * stopped it (VOK_PHRASE_MARK, VOK_END, VOK_USER_MARK or VOK_INVALID). */
-    std::uint8_t skip_phrase() noexcept { return vokSkipPhrase(&handle_); }
+    [[nodiscard]] std::uint8_t skip_phrase() noexcept { return vokSkipPhrase(&handle_); }
 
     /* Back to the first item. */
     vok::status reset() noexcept { return detail::to_status(vokReset(&handle_)); }

@@ -1,8 +1,11 @@
 /*
  * vok32x.hpp -- a header-only C++17 layer over vok32x.h.
  *
+ *   vokx::open(b, n, type, version)
+ *                         a vok::reader opened by vokxOpen, which reads
+ *                         nothing at or past the n bytes given.
  *   vokx::items(stream)   range-for over the items of a stream opened for
- *                         reading, yielding each as a const vokxItem &, a
+ *   vokx::items(reader)   reading, yielding each as a const vokxItem &, a
  *                         view into the block; the range's status() tells
  *                         afterwards why the walk stopped.
  *   vokx::frames(b, n)    range-for over the blocks lying back to back in n
@@ -10,6 +13,7 @@
  *                         and offset() tell afterwards where and why it
  *                         stopped.
  *   vokx::text(item)      a string item's content as a std::string_view.
+ *   vokx::kind_class(item)  vokxKindClass of the item's kind.
  *
  * Both ranges are single-pass and copy nothing; the bytes they view must
  * outlive them.  Nothing here throws or allocates.
@@ -21,6 +25,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "vok32.hpp"
 #include "vok32x.h"
 
 namespace vokx {
@@ -73,7 +78,7 @@ class item_range {
     /* After the loop: VOK_END_OF_STREAM when every item was walked (the
      * position stays on the end marker), otherwise vokxNextItem's refusal
      * with the position on the item it refused. */
-    std::uint16_t status() const noexcept { return status_; }
+    [[nodiscard]] std::uint16_t status() const noexcept { return status_; }
 
   private:
     friend iterator;
@@ -87,6 +92,22 @@ class item_range {
 };
 
 inline item_range items(vokStream &stream) noexcept { return item_range(stream); }
+inline item_range items(vok::reader &reader) noexcept {
+    return item_range(*reader.native_handle());
+}
+
+/* Opens a block of which size bytes are there with vokxOpen, which reads
+ * nothing at or past size: the reader's open_status() is what vokxOpen
+ * returned. */
+inline vok::reader open(const std::uint8_t *bytes, std::size_t size, std::uint8_t type,
+                        std::uint32_t version) noexcept {
+    vokStream stream{};
+    const auto status = static_cast<vok::status>(vokxOpen(&stream, bytes, size, type, version));
+    return vok::reader::adopt(stream, status);
+}
+
+/* vokxKindClass for an item: VOKX_CLASS_UNSIGNED for 210, 212 and 213... */
+inline std::uint8_t kind_class(const vokxItem &item) noexcept { return vokxKindClass(item.kind); }
 
 /* One whole, well-formed block found by vokx::frames. */
 struct frame {
@@ -114,7 +135,7 @@ class frame_range {
     /* After the loop: VOK_OK when the blocks filled the sequence exactly,
      * VOKX_NEED_MORE when an incomplete block trails, VOK_INVALID_STREAM when
      * the bytes at offset() can never be a block. */
-    std::uint16_t status() const noexcept { return status_; }
+    [[nodiscard]] std::uint16_t status() const noexcept { return status_; }
     /* After the loop: where the first byte not in a yielded block lies. */
     std::size_t offset() const noexcept { return next_; }
 

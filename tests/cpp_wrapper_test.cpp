@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <system_error>
 #include <type_traits>
 
 #include "byte_helpers.hpp"
@@ -60,6 +61,25 @@ TEST(CppWriter, WritesMovesAppendsAndReadsTheRecord) {
     EXPECT_EQ(in.read_user_mark().status(), vok::status::end_of_stream);
 }
 
+// A failed result holds no value: value() throws its status as
+// std::optional's throws; the checks and value_or never throw.
+TEST(CppResult, AFailedResultThrowsItsStatusFromValue) {
+    vok::reader in(vok::bytes_view(kRecord.data(), kRecord.size()), 7, 3);
+    const vok::result<std::int32_t> wrong = in.read_signed(); // a user mark stands there
+    EXPECT_FALSE(wrong.has_value());
+    EXPECT_EQ(wrong.value_or(-1), -1);
+    try {
+        (void)wrong.value();
+        ADD_FAILURE() << "no exception";
+    } catch (const std::system_error &e) {
+        EXPECT_EQ(e.code(), vok::status::wrong_type);
+    }
+    const vok::result<std::uint8_t> mark = in.read_user_mark();
+    ASSERT_TRUE(mark.has_value());
+    EXPECT_EQ(*mark, 1);
+    EXPECT_EQ(mark.value(), 1);
+}
+
 TEST(CppWriter, EachTypeGoesToItsItemAndStringsKeepEveryByte) {
     const std::string with_zero("a\0b", 3);
     const std::string long_text(300, 'q'); // past the stack copy of an unterminated view
@@ -92,15 +112,12 @@ TEST(CppReader, ChecksTheLengthFieldAgainstTheBytesGiven) {
 
 TEST(CppReader, ReadsStringsAndSkipsPhrases) {
     vok::writer out(1, 0);
-    out.write(std::string_view("a\0bc", 4));
-    out.write(vok::safe_string{"secret"});
-    out.write(vok::utf8{"xyz"});
     const std::string wide(65536, 'w'); // a 4-byte length field
-    out.write(vok::utf8{wide});
-    out.write(vok::phrase{1});
-    out.write(-7);
-    out.write(vok::phrase{2});
-    out.write(vok::flag{false});
+    for (const vok::status written :
+         {out.write(std::string_view("a\0bc", 4)), out.write(vok::safe_string{"secret"}),
+          out.write(vok::utf8{"xyz"}), out.write(vok::utf8{wide}), out.write(vok::phrase{1}),
+          out.write(-7), out.write(vok::phrase{2}), out.write(vok::flag{false})})
+        EXPECT_EQ(written, vok::status::ok);
     const vok::block block = out.finish().value();
 
     vok::reader in(block.bytes(), 1, 0);
@@ -125,7 +142,7 @@ TEST(CppEncoder, SizesMatchTheEncodedBytesAtEveryWidth) {
     const auto check = [](auto value) {
         std::uint8_t buffer[16];
         vok::encoder out(buffer, sizeof buffer, 1, 0);
-        out.encode(value);
+        EXPECT_EQ(out.encode(value), vok::status::ok);
         EXPECT_EQ(out.size() - 8, vok::encoded_size(value)) << value;
     };
     for (std::uint32_t value : {0u, 255u, 256u, 65535u, 65536u, 4294967295u})

@@ -360,11 +360,12 @@ TEST(Vokx, CppRangesFrameAndWalkASequence) {
     size_t blocks = 0, items = 0;
     auto frames = vokx::frames(seq.data(), seq.size());
     for (const vokx::frame &f : frames) {
-        vokStream s{};
-        ASSERT_EQ(vokxOpen(&s, f.bytes, f.info.length, f.info.type, f.info.version), VOK_OK);
-        auto walk = vokx::items(s);
+        vok::reader in = vokx::open(f.bytes, f.info.length, f.info.type, f.info.version);
+        ASSERT_EQ(in.open_status(), vok::status::ok);
+        auto walk = vokx::items(in);
         for (const vokxItem &it : walk)
-            EXPECT_EQ(it.kind, blocks == 0 ? kRows[items++].kind : VOK_USER_MARK);
+            EXPECT_EQ(vokx::kind_class(it),
+                      vokxKindClass(blocks == 0 ? kRows[items++].kind : VOK_USER_MARK));
         EXPECT_EQ(walk.status(), VOK_END_OF_STREAM);
         ++blocks;
     }
@@ -372,6 +373,7 @@ TEST(Vokx, CppRangesFrameAndWalkASequence) {
     EXPECT_EQ(items, std::size(kRows));
     EXPECT_EQ(frames.status(), VOKX_NEED_MORE);
     EXPECT_EQ(frames.offset(), seq.size() - 3);
+    EXPECT_EQ(vokx::open(seq.data(), 12, 1, 0).open_status(), vok::status::invalid_stream);
     EXPECT_EQ(vokx::text(vokxItem{VOK_UTF8_1, 0, 4, 0, 0, seq.data(), 2}),
               std::string_view("\0\0", 2));
 }
