@@ -34,6 +34,55 @@ def test_blocks_stop_at_a_damaged_or_partial_block_naming_its_offset(damaged, st
         vok32.inspect(damaged[offset:])
 
 
+def test_partial_and_trailing_bytes():
+    with pytest.raises(vok32.VokError) as raised:
+        vok32.inspect(JOINED[:5])
+    assert (raised.value.status, raised.value.needed) == (vok32.Status.NEED_MORE, 12)
+    with pytest.raises(vok32.VokError) as raised:
+        vok32.inspect(JOINED[:3])
+    assert raised.value.needed is None
+    with pytest.raises(vok32.VokError) as raised:
+        vok32.Reader(JOINED)
+    assert (raised.value.status, raised.value.offset) == (vok32.Status.INVALID_STREAM, 12)
+    assert list(vok32.Reader(JOINED, allow_trailing=True)) == []
+
+
+def random_pieces(rng, data):
+    cuts = sorted(rng.sample(range(1, len(data)), rng.randrange(len(data) // 3)))
+    return [data[a:b] for a, b in zip([0] + cuts, cuts + [len(data)])]
+
+
+def test_feeder_gives_whole_blocks_however_they_arrive():
+    rng = random.Random(3)
+    ways = [[JOINED[i:i + 1] for i in range(len(JOINED))], [JOINED]]
+    ways += [random_pieces(rng, JOINED) for _ in range(50)]
+    for pieces in ways:
+        feeder, taken = vok32.Feeder(), []
+        for piece in pieces:
+            feeder.feed(memoryview(piece))
+            taken.extend(feeder)
+        assert taken == SEQUENCE
+
+
+@pytest.mark.parametrize("bad, max_block, offset", [
+    (b"\0\0\0\x08", 1 << 24, 46),        # below the smallest block
+    (b"\0\0\1\0", 255, 46),              # above max_block
+    (b"\0\0\0\x0c\xc9", 1 << 24, 46),    # no start marker
+], ids=range(3))
+def test_feeder_refuses_a_bad_length_as_soon_as_it_arrives(bad, max_block, offset):
+    feeder, taken = vok32.Feeder(max_block), []
+    feeder.feed(JOINED)
+    taken.extend(feeder)
+    with pytest.raises(vok32.VokError) as raised:
+        for byte in bad:
+            feeder.feed(bytes([byte]))
+            taken.extend(feeder)
+    assert (raised.value.status, raised.value.offset) == (vok32.Status.INVALID_STREAM, offset)
+    assert taken == SEQUENCE
+    with pytest.raises(vok32.VokError):  # unusable from now on
+        feeder.feed(SEQUENCE[0])
+
+
 def random_stream(rng):
     """Random items, with numbers and lengths near the width limits likely."""
     edge = lambda: rng.choice((0, 255, 256, 65535, 65536, 2**31, 2**32 - 1)) + rng.randint(-1, 0)
@@ -53,4 +102,8 @@ def test_random_streams_read_as_the_tool_lists_them():
     rng = random.Random(15)
     streams = [random_stream(rng) for _ in range(3000)]
     for stream, items in zip(streams, listed(b"".join(streams)), strict=True):
-        assert [tuple(item) for item in vok32.Reader(stream)] == items
+        read = list(vok32.Reader(stream))
+        assert [tuple(item) for item in read] == items
+        for item in read:  # the class is the kind without its width
+            name = item.kind.name
+            assert item.kind_class.name == {"PHRASE_MARK": "PHRASE"}.get(name, name.rstrip("_124"))

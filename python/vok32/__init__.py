@@ -16,15 +16,17 @@ vok32.dll and vok32x.dll on Windows, where this package is not tested).
 from __future__ import annotations
 
 from . import _native
-from ._blocks import BlockInfo, blocks, inspect
-from ._codes import Kind, Status, VokError
+from ._blocks import BlockInfo, Feeder, blocks, inspect
+from ._codes import Kind, KindClass, Status, VokError
 from ._reader import Item, Reader
 from ._writer import Writer
 
 __all__ = [
     "BlockInfo",
+    "Feeder",
     "Item",
     "Kind",
+    "KindClass",
     "Reader",
     "Status",
     "VokError",

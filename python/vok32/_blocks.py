@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import ctypes
 import io
-from typing import BinaryIO, Iterator, NamedTuple, Union
+from typing import BinaryIO, Iterator, NamedTuple, NoReturn, Optional, Union
 
 from . import _native
 from ._codes import Status, VokError
@@ -14,6 +14,9 @@ Bytes = Union[bytes, bytearray, memoryview]
 # Files are read in pieces of at most this size, so that a corrupted length
 # field costs no more memory than the file really holds.
 _CHUNK = 1 << 20
+
+# The smallest block: a header with a one-byte version and the end marker.
+MIN_BLOCK = 9
 
 
 class BlockInfo(NamedTuple):
@@ -45,13 +48,68 @@ def inspect(data: Bytes) -> BlockInfo:
     """The frame of the block at the start of data.
 
     Raises VokError: NEED_MORE when data is shorter than the block (or than
-    its length field), INVALID_STREAM when it can never be a block."""
+    its length field; the error's needed is the length field once its four
+    bytes are there), INVALID_STREAM when it can never be a block."""
     raw = as_block(data)
     info = _native.VokxBlockInfo()
     status = _native.vokxInspect(raw, len(raw), ctypes.addressof(info))
     if status:
-        raise VokError(status, 0)
+        needed = info.length if status == Status.NEED_MORE and len(raw) >= 4 else None
+        raise VokError(status, 0, needed)
     return BlockInfo(info.length, info.type, info.version, info.body)
+
+
+class Feeder:
+    """Gathers blocks that arrive in pieces (from a socket, say).
+
+    feed(data) takes any bytes-like piece; iterating yields, in order, each
+    whole block received so far as bytes, keeping a partial block until the
+    rest arrives.  A block whose length field is below 9 or above max_block,
+    or whose frame can never be valid, raises VokError (offset: where the
+    block starts in everything fed) as soon as the deciding bytes arrive,
+    from feed() or from the iteration.  After an error the feeder is
+    unusable: every later call raises the same error again.
+    """
+
+    def __init__(self, max_block: int = 16 * 1024 * 1024) -> None:
+        self._max_block = max_block
+        self._buffer = bytearray()
+        self._offset = 0  # of the buffer's first byte in everything fed
+        self._error: Optional[VokError] = None
+
+    def feed(self, data: Bytes) -> None:
+        if self._error is not None:
+            raise self._error
+        self._buffer += as_block(data)
+        self._check_length()
+
+    def _fail(self, status: int, needed: Optional[int] = None) -> NoReturn:
+        self._error = VokError(status, self._offset, needed)
+        raise self._error
+
+    def _check_length(self) -> None:
+        if len(self._buffer) >= 4:
+            length = int.from_bytes(self._buffer[:4], "big")
+            if length < MIN_BLOCK or length > self._max_block:
+                self._fail(Status.INVALID_STREAM)
+
+    def __iter__(self) -> Iterator[bytes]:
+        return self
+
+    def __next__(self) -> bytes:
+        if self._error is not None:
+            raise self._error
+        info = _native.VokxBlockInfo()
+        status = _inspect(self._buffer, info)
+        if status == Status.NEED_MORE:
+            raise StopIteration
+        if status:
+            self._fail(status)
+        block = bytes(self._buffer[: info.length])
+        del self._buffer[: info.length]
+        self._offset += info.length
+        self._check_length()
+        return block
 
 
 def _read(file: BinaryIO, count: int) -> bytes:

@@ -60,24 +60,47 @@ class Kind(IntEnum):
     INVALID = 233  # nothing readable: a byte no item starts with
 
 
+class KindClass(IntEnum):
+    """What an item is whatever the width of its tag, as vokxKindClass says:
+    Item.kind_class of an UNSIGNED_1, UNSIGNED_2 or UNSIGNED_4 item is
+    KindClass.UNSIGNED."""
+
+    INVALID = 0
+    FLAG = 1
+    UNSIGNED = 2
+    SIGNED = 3
+    STRING = 4
+    UTF8 = 5
+    SAFE = 6
+    USER_MARK = 7
+    PHRASE = 8
+    END = 9
+
+
 class VokError(Exception):
     """A status other than success from one of the libraries.
 
     status is the code, name and text its name and description from
     vok32x, offset (or None) where in the block or byte sequence it arose.
+    For NEED_MORE, needed is the number of bytes the whole block takes once
+    its length field is there, else None.
     """
 
     status: int
     name: str
     text: str
     offset: Optional[int]
+    needed: Optional[int]
 
-    def __init__(self, status: int, offset: Optional[int] = None) -> None:
+    def __init__(
+        self, status: int, offset: Optional[int] = None, needed: Optional[int] = None
+    ) -> None:
         super().__init__(status, offset)
         self.status = int(status)
         self.name = _native.vokxStatusName(status).decode("ascii", "replace")
         self.text = _native.vokxStatusText(status).decode("ascii", "replace")
         self.offset = offset
+        self.needed = needed
 
     def __str__(self) -> str:
         where = "" if self.offset is None else f" at offset {self.offset}"

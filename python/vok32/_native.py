@@ -11,6 +11,7 @@ from __future__ import annotations
 import ctypes
 import os
 import sys
+import sysconfig
 from ctypes import Structure, c_char_p, c_int32, c_size_t, c_uint8, c_uint16, c_uint32, c_void_p
 from typing import Any, Optional
 
@@ -68,6 +69,24 @@ def _load_pair(paths: tuple[str, str]) -> tuple[ctypes.CDLL, ctypes.CDLL]:
     return ctypes.PyDLL(paths[0]), ctypes.PyDLL(paths[1])
 
 
+def prefix_library_directories(package_directory: str) -> list[str]:
+    """Where `cmake --install --prefix P` puts the libraries, for a package
+    that pip installed into the same prefix P (P/lib/pythonX.Y/site-packages/
+    vok32; Debian's pip puts it in P/local/lib/python3.X/dist-packages/vok32):
+    P/lib, P/lib64 and Debian's P/lib/<multiarch>.  Empty when the package
+    lies elsewhere."""
+    parts = os.path.normpath(package_directory).split(os.sep)
+    for i in range(len(parts) - 3, 0, -1):
+        if parts[i] == "lib" and parts[i + 1].startswith("python"):
+            prefixes = [os.sep.join(parts[:i]) or os.sep]
+            if parts[i - 1] == "local" and parts[i + 2] == "dist-packages":
+                prefixes.append(os.sep.join(parts[: i - 1]) or os.sep)
+            multiarch = sysconfig.get_config_var("MULTIARCH") or ""
+            candidates = ["lib", "lib64"] + ([os.path.join("lib", multiarch)] if multiarch else [])
+            return [os.path.join(p, c) for p in prefixes for c in candidates]
+    return []
+
+
 def load_libraries(
     directory: Optional[str],
     package_directory: str,
@@ -76,12 +95,15 @@ def load_libraries(
     """Loads vok32 and vok32x from the first place that holds both.
 
     The places, in order: directory (the environment variable's value, if
-    set), the package's own directory, then the system's loader by name.
-    Returns the two libraries and a description of the place.
+    set), the package's own directory, the library directories of the prefix
+    the package is installed in, then the system's loader by name.  Returns
+    the two libraries and a description of the place.
     """
     tried = []
     directories = [(f"${ENVIRONMENT_VARIABLE}={directory}", directory)] if directory else []
     directories.append(("the package directory " + package_directory, package_directory))
+    directories += [("the installation prefix's " + d, d)
+                    for d in prefix_library_directories(package_directory)]
     for place, folder in directories:
         paths = (os.path.join(folder, names[0]), os.path.join(folder, names[1]))
         missing = [p for p in paths if not os.path.isfile(p)]
@@ -152,6 +174,7 @@ vokxInspect = _function(vok32x, "vokxInspect", c_uint16, [c_void_p, c_size_t, c_
 vokxOpen = _function(vok32x, "vokxOpen", c_uint16, [_stream, c_char_p, c_size_t, c_uint8, c_uint32])
 vokxNextItem = _function(vok32x, "vokxNextItem", c_uint16, [_stream, c_void_p])
 vokxWriteItem = _function(vok32x, "vokxWriteItem", c_uint16, [_stream, c_void_p, c_size_t])
+vokxKindClass = _function(vok32x, "vokxKindClass", c_uint8, [c_uint8])
 vokxStatusName = _function(vok32x, "vokxStatusName", c_char_p, [c_uint16])
 vokxStatusText = _function(vok32x, "vokxStatusText", c_char_p, [c_uint16])
 vokxVersion = _function(vok32x, "vokxVersion", c_char_p, [])

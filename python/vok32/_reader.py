@@ -8,7 +8,7 @@ from typing import NamedTuple, Optional, Union
 
 from . import _native
 from ._blocks import Bytes, as_block, inspect
-from ._codes import Kind, Status, VokError, checked_int
+from ._codes import Kind, KindClass, Status, VokError, checked_int
 
 
 class Item(NamedTuple):
@@ -23,6 +23,12 @@ class Item(NamedTuple):
     value: Union[int, bytes, str]
     offset: int
     size: int
+
+    @property
+    def kind_class(self) -> KindClass:
+        """The kind without its width: KindClass.UNSIGNED for UNSIGNED_1,
+        UNSIGNED_2 and UNSIGNED_4..."""
+        return KindClass(_native.vokxKindClass(self.kind))
 
 
 # Item's own constructor is a Python function; this skips it.
@@ -53,18 +59,29 @@ class Reader:
 
     Without stream_type or version the block's own is taken.  A block of an
     older or newer version opens (version_status says which); anything else
-    raises VokError.  Iterating yields the items from the current position
-    on; the typed readers take one item of their kind and raise VokError,
-    without moving, on anything else.  The data is copied unless it is bytes.
-    A reader is used by one thread at a time; several may read one block.
+    raises VokError.  Bytes after the block raise VokError INVALID_STREAM
+    (offset: the block's length) unless allow_trailing is true, when they are
+    ignored.  Iterating yields the items from the current position on; the
+    typed readers take one item of their kind and raise VokError, without
+    moving, on anything else.  The data is copied unless it is bytes.  A
+    reader is used by one thread at a time; several may read one block.
     """
 
     version_status: Status
 
     def __init__(
-        self, data: Bytes, stream_type: Optional[int] = None, version: Optional[int] = None
+        self,
+        data: Bytes,
+        stream_type: Optional[int] = None,
+        version: Optional[int] = None,
+        *,
+        allow_trailing: bool = False,
     ) -> None:
         self._data = as_block(data)
+        if not allow_trailing and len(self._data) >= 4:
+            length = int.from_bytes(self._data[:4], "big")
+            if length < len(self._data):
+                raise VokError(Status.INVALID_STREAM, length)
         if stream_type is None or version is None:
             info = inspect(self._data)
             stream_type = info.type if stream_type is None else stream_type

@@ -30,6 +30,14 @@ cp -r python "$work/package"
   "$work/package"
 PYTHONPATH=$work/target "$python" -c 'import vok32; print("--target:", vok32.__file__)'
 
+# Installed by pip into the prefix of the libraries, the package finds them
+# without the variable.
+"$python" -m pip install --quiet --no-build-isolation --no-index --prefix "$prefix" "$work/package"
+site=$(dirname "$(dirname "$(find "$prefix" -path '*/vok32/__init__.py' | head -n1)")")
+(cd "$work" && env -u VOK32_LIBRARY_PATH PYTHONPATH="$site" "$python" -c \
+  'import sys, vok32._native as n; print("--prefix:", n.loaded_from); assert n.loaded_from.startswith(sys.argv[1])' \
+  "$prefix")
+
 cd "$work"
 "$work/venv/bin/python" - <<'PYTHON'
 import vok32, sys
