@@ -61,8 +61,7 @@ const std::string kFailsAfterABlock =
     R"sh("$(head -c 70000 /dev/zero | tr '\0' a)"; } | )sh";
 const std::string kEarlier = "printf 'important line\\n' > f; ";
 const std::string kOne = "ok: 2 items, 0 phrases, 13 bytes (type 7, version 3)\n";
-const std::string kTwo = "offset 13: 2 items, 0 phrases, 13 bytes (type 7, version 3)\n"
-                         "ok: 2 blocks, 26 bytes\n";
+const std::string kTwo = "ok: 2 blocks, 26 bytes\n";
 
 // Command, exit status, part of what it prints.
 const std::tuple<std::string, int, std::string> kRuns[] = {
@@ -71,6 +70,24 @@ const std::tuple<std::string, int, std::string> kRuns[] = {
      0, kOne},
     {"vok dump two.bin | vok pack | cmp - two.bin && vok check two.bin", 0, kTwo},
     {"vok check ok.bin --version 2", 0, "warning: version 3 is newer than the expected 2"},
+    // Files of many blocks: a summary, a line per block when asked, or silence.
+    {"vok check --verbose two.bin", 0,
+     "offset 0: 2 items, 0 phrases, 13 bytes (type 7, version 3)\noffset 13: 2 items"},
+    {R"sh(test -z "$(vok check --quiet --version 2 two.bin 2>&1)" && echo silent)sh", 0, "silent"},
+    {"vok check --quiet --type 8 two.bin", 1, "byte 5: stream type 7, expected 8"},
+    {"vok dump --block 1 two.bin | vok pack | cmp - ok.bin && vok dump --offset 0xd two.bin | "
+     "vok pack | cmp - ok.bin && echo same",
+     0, "same"},
+    {"vok dump --offset 5 two.bin", 1,
+     "no block starts at offset 5: the block at offset 0 runs to offset 13"},
+    {"vok dump --block 2 two.bin", 1, "no block 2: the input holds 2 blocks"},
+    {"vok dump --offset 0xz two.bin", 2, "--offset takes a decimal or 0x... number"},
+    {R"(printf 'stream type 1 version 0\nsigned 5\n' | vok pack)", 1,
+     "unknown item 'signed' (did you mean 's'?)"},
+    {R"(printf 'stream type 1 version 0\nstrr "x"\n' | vok pack)", 1,
+     "unknown item 'strr' (did you mean 'str'?)"},
+    {R"(printf '{"kind":"stream","type":1,"version":0}\n{"kind":"u","value":1}' | vok pack --json)",
+     1, R"(unknown "kind" "u" (did you mean "unsigned"?))"},
     {"vok check two.bin --type 8", 1,
      "two.bin: block at offset 0: byte 5: stream type 7, expected 8"},
     {R"({ cat ok.bin; printf '\0\0\0\13\310\7\322\3\1\4\4'; } | vok check)", 1,

@@ -80,7 +80,7 @@ void CheckPrinter::add(const CheckReport &report) {
         print_json(report);
     } else if (blocks_ == 1) {
         first_ = report;
-    } else {
+    } else if (verbosity_ == Verbosity::verbose) {
         if (blocks_ == 2) print_with_offset(*first_);
         print_with_offset(report);
     }
@@ -95,7 +95,7 @@ void CheckPrinter::fail(const Problem &problem) {
 }
 
 void CheckPrinter::finish() {
-    if (json_) return;
+    if (json_ || verbosity_ == Verbosity::quiet) return;
     if (blocks_ == 1) out_ << "ok: " << block_summary(*first_) << '\n';
     if (blocks_ > 1)
         out_ << "ok: " << counted(blocks_, "block") << ", " << counted(bytes_, "byte") << '\n';

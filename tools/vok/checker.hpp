@@ -37,13 +37,18 @@ CheckReport check_stream(const Block &block, const CheckExpectations &expected);
 // "12 items, 2 phrases, 80 bytes (type 7, version 3)"
 std::string block_summary(const CheckReport &report);
 
-// What check prints: a single block's summary after "ok: ", or, once a
-// second block shows up, each block's summary after its offset and a closing
+// How much check says of good blocks: nothing (quiet), a closing line
+// (normal), or a line for each block as well (verbose).
+enum class Verbosity : uint8_t { quiet, normal, verbose };
+
+// What check prints: a single block's summary after "ok: ", or, for several,
+// a closing count; verbose, each block's summary after its offset before the
 // count.  As JSON lines: an object for each block as it is checked, and one
 // for each warning and for the problem that ends the check.
 class CheckPrinter {
   public:
-    CheckPrinter(Sink &out, bool json) : out_(out), json_(json) {}
+    CheckPrinter(Sink &out, bool json, Verbosity verbosity = Verbosity::normal)
+        : out_(out), json_(json), verbosity_(verbosity) {}
     void add(const CheckReport &report);
     void warn(const Problem &warning);
     void fail(const Problem &problem);
@@ -55,6 +60,7 @@ class CheckPrinter {
 
     Sink &out_;
     bool json_;
+    Verbosity verbosity_;
     std::optional<CheckReport> first_;
     uint64_t blocks_ = 0;
     uint64_t bytes_ = 0;

@@ -78,23 +78,54 @@ bool pack_lines(Input &input, Packer &packer, OutputFile &out) {
 
 } // namespace
 
-int run_dump(const std::string &path, const DumpOptions &options) {
+// Why the chosen block is not there: blocks were seen, the last of them
+// starting at last_start and ending at end.
+std::string missing_block(const BlockChoice &choice, uint64_t blocks, uint64_t last_start,
+                          uint64_t end) {
+    if (choice.index)
+        return "no block " + std::to_string(*choice.index) + ": the input holds " +
+               counted(blocks, "block");
+    const std::string where = "no block starts at offset " + std::to_string(*choice.offset);
+    if (blocks == 0 || end <= *choice.offset)
+        return where + ": the input's blocks end at offset " + std::to_string(end);
+    return where + ": the block at offset " + std::to_string(last_start) + " runs to offset " +
+           std::to_string(end);
+}
+
+int run_dump(const std::string &path, const DumpOptions &options, const BlockChoice &choice) {
     Sink out(stdout);
     Input input;
     std::vector<Problem> problems;
+    uint64_t blocks = 0, last_start = 0, end = 0;
+    bool found = !choice.index && !choice.offset;
     const bool read = read_blocks(input, path, [&](const Block &block) {
-        problems = dump_stream(block, out, options);
-        return problems.empty();
+        if (choice.offset && block.offset > *choice.offset) return false; // passed it
+        const uint64_t index = blocks++;
+        if (found) {
+            problems = dump_stream(block, out, options);
+            return problems.empty();
+        }
+        if (index == choice.index || block.offset == choice.offset) { // listed, then done
+            problems = dump_stream(block, out, options);
+            found = true;
+            return false;
+        }
+        last_start = block.offset;
+        end = block.offset + block.size;
+        return block.size != 0;
     });
     const bool written = close_output(out);
     for (const Problem &p : problems)
         report(input.name(), p);
-    return read && written && problems.empty() ? 0 : kExitInvalid;
+    if (read && !found)
+        print_error(input.name() + ": " + missing_block(choice, blocks, last_start, end));
+    return read && written && found && problems.empty() ? 0 : kExitInvalid;
 }
 
-int run_check(const std::string &path, const CheckExpectations &expected, bool json) {
+int run_check(const std::string &path, const CheckExpectations &expected, bool json,
+              Verbosity verbosity) {
     Sink out(stdout);
-    CheckPrinter printer(out, json);
+    CheckPrinter printer(out, json, verbosity);
     Input input;
     bool good = true;
     const bool read = read_blocks(input, path, [&](const Block &block) {
@@ -105,7 +136,7 @@ int run_check(const std::string &path, const CheckExpectations &expected, bool j
             printer.fail(result.problems.front());
             return false;
         }
-        if (result.warning) {
+        if (result.warning && verbosity != Verbosity::quiet) {
             const Problem warning{result.offset, "warning: " + *result.warning, result.offset};
             report(input.name(), warning);
             printer.warn({result.offset, *result.warning, result.offset});

@@ -3,6 +3,8 @@
 // standard error and returns the exit status.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "checker.hpp"
@@ -13,8 +15,16 @@ namespace vok::tool {
 inline constexpr int kExitInvalid = 1;
 inline constexpr int kExitUsage = 2;
 
-int run_dump(const std::string &path, const DumpOptions &options);
-int run_check(const std::string &path, const CheckExpectations &expected, bool json);
+// Which block dump lists: all, the n-th (0-based, in input order), or the
+// one that starts at a given offset.
+struct BlockChoice {
+    std::optional<uint64_t> index;
+    std::optional<uint64_t> offset;
+};
+
+int run_dump(const std::string &path, const DumpOptions &options, const BlockChoice &choice = {});
+int run_check(const std::string &path, const CheckExpectations &expected, bool json,
+              Verbosity verbosity = Verbosity::normal);
 int run_pack(const std::string &path, const std::string &output, bool json);
 
 } // namespace vok::tool

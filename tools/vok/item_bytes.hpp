@@ -1,6 +1,6 @@
 // The bytes of an item as the notation describes it, for vokxWriteItem: the
-// signed items that a vokxItem cannot describe (an odd sign byte) need them.  Also the smallest block that carries a
-// header, from which pack starts every block.
+// signed items that a vokxItem cannot describe (an odd sign byte) need them.  Also the smallest
+// block that carries a header, from which pack starts every block.
 #pragma once
 
 #include <cstdint>

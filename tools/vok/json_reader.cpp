@@ -13,6 +13,7 @@
 
 #include "line_parser.hpp"
 #include "notation_words.hpp"
+#include "suggestion.hpp"
 #include "vok32.h"
 #include "wording.hpp"
 
@@ -222,11 +223,14 @@ void read_fields(const FieldCollector &line, Item &item, std::string &content) {
     }
 }
 
-std::optional<ItemKind> kind_of(const FieldCollector &line) {
+ItemKind kind_of(const FieldCollector &line) {
     const Scalar *kind = find(line, "kind");
     if (!line.is_object || kind == nullptr || kind->type != Scalar::Type::string)
-        return std::nullopt;
-    return words::kind_named(kind->text, &words::KindWords::json);
+        throw FieldError{"expected an object with a \"kind\" string"};
+    if (const auto known = words::kind_named(kind->text, &words::KindWords::json)) return *known;
+    const auto meant = suggest_word(kind->text, &words::KindWords::json);
+    throw FieldError{"unknown \"kind\" \"" + printable(kind->text) + "\"" +
+                     (meant ? " (did you mean \"" + std::string(*meant) + "\"?)" : "")};
 }
 
 class JsonReader final : public LineParser {
@@ -241,10 +245,8 @@ class JsonReader final : public LineParser {
                 error = {fields.error_byte, "not JSON: " + printable(fields.error)};
                 return false;
             }
-            const std::optional<ItemKind> known = kind_of(fields);
-            if (!known) throw FieldError{"expected an object with a known \"kind\""};
             item = Item{};
-            item.kind = *known;
+            item.kind = kind_of(fields);
             read_fields(fields, item, content_);
         } catch (const FieldError &e) {
             error = {1, e.message};

@@ -1,13 +1,15 @@
 // vok: lists, checks and builds vok32 streams from the command line.
-//   vok dump  [FILE|-] [--full|--short] [--json]
-//   vok check [FILE|-] [--type T] [--version V]
+//   vok dump  [FILE|-] [--full|--short] [--json] [--block N|--offset N]
+//   vok check [FILE|-] [--type T] [--version V] [--json] [--verbose|--quiet]
 //   vok pack  [FILE|-] [-o OUT] [--json]
 //   vok --version
 // A file may hold any number of blocks back to back.
 // Exit status: 0 success, 1 invalid input or a failed read or write, 2 usage.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <new>
 #include <string>
@@ -27,6 +29,10 @@ struct Options {
     bool full = false;
     bool shorten = false;
     CheckExpectations expected;
+    BlockChoice block;
+    std::string block_offset;
+    bool verbose = false;
+    bool quiet = false;
     std::string output;
     bool pack_json = false;
     bool check_json = false;
@@ -40,6 +46,10 @@ CLI::App *add_dump(CLI::App &app, Options &o) {
     dump->add_flag("--short", o.shorten, "Shorten long strings even when not writing to a terminal")
         ->excludes(full_flag);
     dump->add_flag("--json", o.dump.json, "One JSON object per line instead of the notation");
+    auto *index = dump->add_option("--block", o.block.index, "List only the N-th block (from 0)");
+    dump->add_option("--offset", o.block_offset,
+                     "List only the block that starts at this offset (decimal or 0x...)")
+        ->excludes(index);
     return dump;
 }
 
@@ -51,6 +61,9 @@ CLI::App *add_check(CLI::App &app, Options &o) {
     check->add_option("--version", o.expected.version,
                       "Expected version (an older or newer one is a warning)");
     check->add_flag("--json", o.check_json, "One JSON object per block instead of the summary");
+    auto *verbose = check->add_flag("--verbose", o.verbose, "A line for every good block too");
+    check->add_flag("--quiet", o.quiet, "Nothing on success, only the problem otherwise")
+        ->excludes(verbose);
     return check;
 }
 
@@ -89,13 +102,35 @@ int run(int argc, char **argv) {
     } catch (const CLI::ParseError &e) {
         return app.exit(e) == 0 ? 0 : kExitUsage;
     }
+    if (dump->parsed() && !o.block_offset.empty()) {
+        // Decimal, or hexadecimal after 0x: what the listings print.
+        const std::string &text = o.block_offset;
+        const bool is_hex =
+            text.size() > 2 && (text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0);
+        char *end = nullptr;
+        errno = 0;
+        const unsigned long long offset =
+            std::strtoull(text.c_str() + (is_hex ? 2 : 0), &end, is_hex ? 16 : 10);
+        if (text[0] == '-' || text[0] == '+' || *end != '\0' ||
+            end == text.c_str() + (is_hex ? 2 : 0) || errno != 0) {
+            std::fprintf(stderr, "vok dump: --offset takes a decimal or 0x... number, not '%s'\n",
+                         text.c_str());
+            return kExitUsage;
+        }
+        o.block.offset = offset;
+    }
     if (dump->parsed()) {
         // Listings for people are shortened; output for another program
         // (pack in a pipe, say) is complete unless asked otherwise.
         if (o.shorten || (!o.full && isatty(STDOUT_FILENO))) o.dump.notation.shorten_above = 64;
-        return run_dump(o.path, o.dump);
+        return run_dump(o.path, o.dump, o.block);
     }
-    if (check->parsed()) return run_check(o.path, o.expected, o.check_json);
+    if (check->parsed()) {
+        const Verbosity verbosity = o.quiet     ? Verbosity::quiet
+                                    : o.verbose ? Verbosity::verbose
+                                                : Verbosity::normal;
+        return run_check(o.path, o.expected, o.check_json, verbosity);
+    }
     return run_pack(o.path, o.output, o.pack_json);
 }
 

@@ -5,6 +5,7 @@
 
 #include "line_parser.hpp"
 #include "notation_words.hpp"
+#include "suggestion.hpp"
 #include "vok32.h"
 #include "wording.hpp"
 
@@ -315,8 +316,10 @@ bool parse_keyword(LineCursor &in, Item &item) {
     const std::string_view keyword = in.word();
     const std::optional<ItemKind> kind = words::kind_named(keyword);
     if (!kind) {
-        return in.fail(start, keyword.empty() ? "expected an item"
-                                              : "unknown item '" + std::string(keyword) + "'");
+        if (keyword.empty()) return in.fail(start, "expected an item");
+        const auto meant = suggest_word(keyword, &words::KindWords::notation);
+        return in.fail(start, "unknown item '" + std::string(keyword) + "'" +
+                                  (meant ? " (did you mean '" + std::string(*meant) + "'?)" : ""));
     }
     item = Item{};
     item.kind = *kind;
