@@ -14,6 +14,10 @@ else()
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION ${VOK_INSTALL_DOCDIR} COMPONENT Documentation)
+# Beside the README, so that its links to docs/ resolve where it is installed.
+file(GLOB vok_docs ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${vok_docs} ${PROJECT_SOURCE_DIR}/docs/performance.png
+  DESTINATION ${VOK_INSTALL_DOCDIR}/docs COMPONENT Documentation)
 
 set(CPACK_PACKAGE_VENDOR "the vok32 authors")
 set(CPACK_STRIP_FILES ON) # the debug information stays in the build tree

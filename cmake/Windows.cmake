@@ -87,3 +87,22 @@ function(vok_windows_dll target def)
   add_custom_target(${target}_msvc_implib ALL DEPENDS ${implib})
   install(FILES ${implib} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
 endfunction()
+
+# vok_windows_version(target description): the version resource Windows
+# shows in the file's properties (file and product version, product name,
+# description), from the project's version.
+function(vok_windows_version target description)
+  set(VOK_RC_NAME ${target})
+  set(VOK_RC_DESCRIPTION "${description}")
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set(VOK_RC_FILE ${target}.exe)
+    set(VOK_RC_FILETYPE VFT_APP)
+  else()
+    set(VOK_RC_FILE ${target}.dll)
+    set(VOK_RC_FILETYPE VFT_DLL)
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()

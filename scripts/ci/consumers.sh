@@ -70,6 +70,18 @@ output=$(LD_LIBRARY_PATH=$libdir "$work/c/app")
 [ "$output" = "9 UTF-16 units" ] || { echo "the i18n example printed: $output" >&2; exit 1; }
 echo "$output"
 
+echo "--- the README's first example, a whole program, as printed"
+awk '/^## Two ways to use it/ { section = 1 } section && /^```c$/ { code = 1; next }
+     code && /^```$/ { exit } code' README.md >"$work/c/first.c"
+# shellcheck disable=SC2046
+gcc -std=c99 -Wall -Wextra -Wpedantic -Werror "$work/c/first.c" -o "$work/c/first" \
+  $(pkg-config --cflags --libs vok32x)
+output=$(LD_LIBRARY_PATH=$libdir "$work/c/first")
+[ "$output" = "mark 1, value 300" ] || { echo "the first example printed: $output" >&2; exit 1; }
+for doc in README.md docs/format.md docs/performance.png; do # the README's links resolve
+  [ -f "$prefix/share/doc/vok32/$doc" ] || { echo "not installed: share/doc/vok32/$doc" >&2; exit 1; }
+done
+
 echo "--- C99 consumer of vok32x through pkg-config (the README's example)"
 [ "$(pkg-config --modversion vok32x)" = "$project_version" ] ||
   { echo "pkg-config reports another version of vok32x than $project_version" >&2; exit 1; }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes the release zip with cpack, unpacks it, checks what it holds, and
-# builds and runs the Microsoft-toolchain client against the unpacked files
-# alone: its headers, its COFF import libraries and its DLLs, directly and
-# through the CMake package.
+# Makes the release zip with cpack, unpacks it, checks what it holds (every
+# binary with its version resource), runs its vok.exe, and builds and runs the
+# Microsoft-toolchain client against the unpacked files alone: its headers,
+# its COFF import libraries and its DLLs, directly and through the CMake
+# package.
 # usage: check_package.sh CPACK CPACK_CONFIG WORK CLANG LLD_LINK DLLTOOL [EMULATOR...]
 set -euo pipefail
 cpack=$1 config=$2 work=$3
@@ -28,8 +29,9 @@ echo "--- $name"
 (cd "$root" && find . -type f | sed 's|^\./||' | sort)
 status=0
 for file in README.md LICENSE include/vok32.h include/vok32x.h include/vok32_version.h \
-  include/qvrcore.h bin/vok32.dll bin/vok32x.dll bin/QVRCore.dll lib/vok32.lib lib/vok32x.lib \
-  lib/QVRCore.lib lib/cmake/vok32/vok32Config.cmake lib/cmake/vok32/vok32Targets.cmake; do
+  include/qvrcore.h bin/vok32.dll bin/vok32x.dll bin/QVRCore.dll bin/vok.exe lib/vok32.lib \
+  lib/vok32x.lib lib/QVRCore.lib lib/cmake/vok32/vok32Config.cmake \
+  lib/cmake/vok32/vok32Targets.cmake docs/format.md docs/performance.png; do
   [ -f "$root/$file" ] || {
     echo "missing: $file"
     status=1
@@ -45,11 +47,27 @@ for dll in "$root"/bin/*.dll; do
     }
   done
 done
-if find "$root" -name '*.exe' | grep .; then
-  echo "programs in the package"
+if find "$root" -name '*.exe' ! -path '*/bin/vok.exe' | grep .; then
+  echo "programs in the package besides vok.exe"
   status=1
 fi
+# What Windows shows in each binary's properties.
+version=$(sed -E 's/^vok32-([0-9.]+)-win64.*/\1/' <<<"$name")
+for binary in "$root"/bin/*.dll "$root"/bin/vok.exe; do
+  resources=$(strings -el "$binary")
+  for field in ProductName FileDescription FileVersion "$version"; do
+    grep -qxF "$field" <<<"$resources" || {
+      echo "$(basename "$binary"): no $field in its version resource"
+      status=1
+    }
+  done
+done
 ((status == 0)) || exit 1
+shown=$("${@:4}" "$root/bin/vok.exe" --version | tr -d '\r')
+[ "$shown" = "$version" ] || {
+  echo "vok.exe --version from the zip says '$shown', not $version"
+  exit 1
+}
 
 "$here/msvc_client.sh" "$1" "$2" "$3" "$work/client" "$root/include" "$root/lib" "$root/bin" \
   "${@:4}"

@@ -9,6 +9,7 @@
 #include "input.hpp"
 #include "output_file.hpp"
 #include "packer.hpp"
+#include "system.hpp"
 #include "wording.hpp"
 
 namespace vok::tool {
@@ -150,7 +151,7 @@ int run_check(const std::string &path, const CheckExpectations &expected, bool j
 }
 
 int run_pack(const std::string &path, const std::string &output, bool json) {
-    if ((output.empty() || output == "-") && isatty(STDOUT_FILENO)) {
+    if ((output.empty() || output == "-") && sys::is_terminal(STDOUT_FILENO)) {
         print_error("vok pack: not writing a binary stream to a terminal; use -o FILE or redirect "
                     "the output");
         return kExitUsage;

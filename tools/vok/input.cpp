@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
+
+#include "system.hpp"
 
 namespace vok::tool {
 
@@ -16,7 +16,7 @@ bool Input::open(const std::string &path, std::string &error) {
         return true;
     }
     name_ = path;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = sys::open_for_reading(path.c_str());
     if (fd_ < 0) {
         error = system_error("cannot open");
         return false;
@@ -27,8 +27,8 @@ bool Input::open(const std::string &path, std::string &error) {
 
 long Input::read(uint8_t *into, size_t size, std::string &error) {
     for (;;) {
-        const ssize_t got = ::read(fd_, into, size);
-        if (got >= 0) return got;
+        const long long got = sys::read_some(fd_, into, size);
+        if (got >= 0) return static_cast<long>(got);
         if (errno == EINTR) continue;
         error = system_error("cannot read");
         return -1;
@@ -73,14 +73,6 @@ LineReader::Result LineReader::next(std::string_view &line, std::string &error) 
         }
 
         if (!read_more(error)) return Result::error;
-    }
-}
-
-void guard_standard_descriptors() {
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-        // open() takes the lowest free descriptor, which is fd.
-        if (::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) != fd) return;
     }
 }
 

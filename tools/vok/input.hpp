@@ -50,9 +50,4 @@ class LineReader {
     bool at_end_ = false;
 };
 
-// Keeps the standard descriptors taken, so that a file the tool opens never
-// becomes its standard output: a closed one is replaced by /dev/null opened
-// the wrong way round, and every use of it then fails as it should.
-void guard_standard_descriptors();
-
 } // namespace vok::tool

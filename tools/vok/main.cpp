@@ -17,6 +17,7 @@
 
 #include "commands.hpp"
 #include "input.hpp"
+#include "system.hpp"
 #include "vok32x.h"
 
 namespace {
@@ -91,6 +92,8 @@ bool known_subcommand(int argc, char **argv, const CLI::App &app) {
 int run(int argc, char **argv) {
     CLI::App app{"vok: list, check and build vok32 streams"};
     app.require_subcommand(1);
+    // Paths such as /tmp/x are arguments, not Windows-style options.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", vokxVersion());
     Options o;
     CLI::App *dump = add_dump(app, o);
@@ -122,7 +125,8 @@ int run(int argc, char **argv) {
     if (dump->parsed()) {
         // Listings for people are shortened; output for another program
         // (pack in a pipe, say) is complete unless asked otherwise.
-        if (o.shorten || (!o.full && isatty(STDOUT_FILENO))) o.dump.notation.shorten_above = 64;
+        if (o.shorten || (!o.full && sys::is_terminal(STDOUT_FILENO)))
+            o.dump.notation.shorten_above = 64;
         return run_dump(o.path, o.dump, o.block);
     }
     if (check->parsed()) {
@@ -137,7 +141,8 @@ int run(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
-    guard_standard_descriptors();
+    sys::guard_standard_descriptors();
+    sys::use_binary_standard_streams();
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc &) {

@@ -2,24 +2,15 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include "system.hpp"
 
 namespace vok::tool {
 
 namespace {
 
 constexpr size_t kBufferSize = 1 << 16;
-
-// The permissions a newly created file gets (mkstemp makes it private).
-mode_t default_mode() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
 
 } // namespace
 
@@ -32,14 +23,14 @@ OutputFile::~OutputFile() {
 // this run wrote.  Anything else is left alone, and said so.
 void OutputFile::discard() {
     if (!temporary_.empty()) {
-        unlink(temporary_.c_str());
+        sys::remove_file(temporary_);
         return;
     }
     if (written_ == 0) return;
-    struct stat st {};
     const char *reason = "it cannot be cut back";
-    if (start_ >= 0 && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) {
-        if (st.st_size == start_ + static_cast<long long>(written_) && ftruncate(fd_, start_) == 0)
+    const long long size = start_ >= 0 ? sys::regular_file_size(fd_) : -1;
+    if (size >= 0) {
+        if (size == start_ + static_cast<long long>(written_) && sys::truncate_to(fd_, start_))
             return;
         reason = "another writer has written to it meanwhile";
     }
@@ -53,11 +44,9 @@ void OutputFile::discard() {
 // for appending (every write goes there, whatever the offset says), the
 // offset otherwise, or -1 where there is no position (a pipe, a terminal).
 long long OutputFile::starting_offset() const {
-    const int flags = fcntl(fd_, F_GETFL);
-    struct stat st {};
-    if (flags != -1 && (flags & O_APPEND) != 0 && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode))
-        return st.st_size;
-    return lseek(fd_, 0, SEEK_CUR);
+    const long long size = sys::regular_file_size(fd_);
+    if (size >= 0 && sys::opened_for_appending(fd_)) return size;
+    return sys::current_offset(fd_);
 }
 
 bool OutputFile::open(const std::string &path, std::string &error) {
@@ -68,15 +57,12 @@ bool OutputFile::open(const std::string &path, std::string &error) {
         return true;
     }
     name_ = path;
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return open_in_place(error);
+    if (sys::is_special_file(path)) return open_in_place(error);
     // The file that a symbolic link names is replaced, not the link.
-    char *real = realpath(path.c_str(), nullptr);
-    target_ = real != nullptr ? real : path;
-    std::free(real);
+    target_ = sys::resolved_path(path);
     std::string pattern = target_ + ".XXXXXX";
-    fd_ = mkstemp(pattern.data());
-    if (fd_ < 0 || fchmod(fd_, default_mode()) != 0) {
+    fd_ = sys::create_temporary(pattern);
+    if (fd_ < 0) {
         error = system_error("cannot create a temporary file beside it");
         return false;
     }
@@ -87,7 +73,7 @@ bool OutputFile::open(const std::string &path, std::string &error) {
 
 // A device or a FIFO is written as it is: there is nothing to rename.
 bool OutputFile::open_in_place(std::string &error) {
-    fd_ = ::open(name_.c_str(), O_WRONLY | O_CLOEXEC);
+    fd_ = sys::open_for_writing(name_.c_str());
     owned_ = fd_ >= 0;
     if (!owned_) error = system_error("cannot open");
     return owned_;
@@ -110,7 +96,7 @@ bool OutputFile::flush(std::string &error) {
 
 bool OutputFile::write_all(std::span<const uint8_t> bytes, std::string &error) {
     for (size_t done = 0; done < bytes.size();) {
-        const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        const long long put = sys::write_some(fd_, bytes.data() + done, bytes.size() - done);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
             error = system_error("cannot write");
@@ -130,7 +116,7 @@ bool OutputFile::commit(std::string &error) {
         error = system_error("cannot write");
         return false;
     }
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    if (!sys::replace_file(temporary_, target_)) {
         error = system_error("cannot rename the temporary file into place");
         return false;
     }
