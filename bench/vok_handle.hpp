@@ -2,6 +2,8 @@
 // the finished block read in place.
 #pragma once
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "codec.hpp"
@@ -11,6 +13,8 @@
 namespace bench {
 
 class VokHandle {
+    friend class VokHandleNoGrowth; // the same writes
+
   public:
     VokHandle() = default;
     VokHandle(const VokHandle &) = delete;
@@ -102,6 +106,46 @@ class VokHandle {
 
     uint8_t *block_ = nullptr;
     std::vector<char> text_;
+};
+
+// The floor of handle encoding: the same writes, into a buffer allocated
+// once and big enough that it never grows.  A closed empty block in that
+// buffer is reopened for writing, which keeps the buffer's capacity.
+class VokHandleNoGrowth {
+  public:
+    VokHandleNoGrowth(const VokHandleNoGrowth &) = delete;
+    VokHandleNoGrowth &operator=(const VokHandleNoGrowth &) = delete;
+    VokHandleNoGrowth() = default;
+    ~VokHandleNoGrowth() { vokDestroyStream(buffer_); }
+
+    template <typename Data> Encoded encode(const Data &data) {
+        if (buffer_ == nullptr && !make_buffer(data)) return {};
+        std::memcpy(buffer_, empty_, sizeof empty_);
+        vokStream s{buffer_, capacity_, sizeof empty_, 0};
+        if (vokReopenStream(&s) != VOK_OK || !VokHandle::write_items(&s, data) ||
+            vokCloseStream(&s) != VOK_OK || s.data != buffer_)
+            return {};
+        return {buffer_, vokGetLengthEx(&s)};
+    }
+
+  private:
+    template <typename Data> bool make_buffer(const Data &data) {
+        VokHandle sized;
+        const Encoded full = sized.encode(data);
+        vokStream s{};
+        if (full.size == 0 || vokCreateStream(&s, kStreamType, kStreamVersion) != VOK_OK ||
+            vokCloseStream(&s) != VOK_OK || vokGetLength(&s) != sizeof empty_)
+            return false;
+        std::memcpy(empty_, vokGetData(&s), sizeof empty_);
+        vokDestroyStream(vokGetData(&s));
+        capacity_ = static_cast<uint32_t>(full.size) + 256;
+        buffer_ = static_cast<uint8_t *>(std::malloc(capacity_));
+        return buffer_ != nullptr;
+    }
+
+    uint8_t empty_[9] = {}; // the block of no items, version 1
+    uint8_t *buffer_ = nullptr;
+    uint32_t capacity_ = 0;
 };
 
 } // namespace bench
