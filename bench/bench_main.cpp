@@ -13,6 +13,7 @@
 #include "cbor_codec.hpp"
 #include "dataset.hpp"
 #include "msgpack_codec.hpp"
+#include "vok32x.h"
 #include "vok_cursor.hpp"
 #include "vok_handle.hpp"
 #include "vok_walk.hpp"
@@ -72,15 +73,19 @@ template <typename Data> void memcpy_bench(benchmark::State &state, const Data &
 }
 
 // Floor of string encoding: each string measured (it arrives terminated,
-// and its length field, written first, depends on its length), then copied.
+// and its length field, written first, depends on its length), then copied
+// to where the block holds its content, after the frame's and the item's
+// heads.  (Packed back to back instead, the copies land on other alignments
+// and take a tenth less time: the format's 5-byte heads decide that.)
 void strlen_memcpy_bench(benchmark::State &state, const Blobs &blobs) {
     VokCursor vok;
     const Encoded in = vok.encode(blobs);
     std::unique_ptr<uint8_t[]> copy(new uint8_t[in.size]);
     for (auto _ : state) {
-        uint8_t *p = copy.get();
+        uint8_t *p = copy.get() + 8; // the frame's head
         for (const std::string &b : blobs) {
             const size_t length = std::strlen(b.c_str());
+            p += vokxStringSize(static_cast<uint32_t>(length)) - length; // the item's head
             std::memcpy(p, b.c_str(), length);
             p += length;
         }
