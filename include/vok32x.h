@@ -19,7 +19,9 @@
  *                   vokxWriteSafeString strings of a known length;
  *   vokxKindClass   what an item's kind is, whatever width its tag names;
  *   vokxStatusName, vokxStatusText, vokxVersion, and the size helpers
- *                   vokxUnsignedSize ... vokxFrameSize.
+ *                   vokxUnsignedSize ... vokxFrameSize;
+ *   records         a schema of named fields, and the one engine that
+ *                   checks it, writes records by it and reads them back.
  *
  * Every function returns a 16-bit status of vok32.h (or VOKX_NEED_MORE)
  * unless its comment says otherwise.  Nothing is thrown, logged or printed,
@@ -217,6 +219,193 @@ VOKX_API uint32_t vokxUnsignedSize(uint32_t value);
 VOKX_API uint32_t vokxSignedSize(int32_t value);
 VOKX_API uint32_t vokxStringSize(uint32_t length);
 VOKX_API uint32_t vokxFrameSize(uint32_t version);
+
+/* ======================================================================== */
+/* Records                                                                   */
+/* ======================================================================== */
+
+/*
+ * A record is a block whose items are named fields: a user mark (0-199)
+ * followed by exactly one value item, for the fields of the top level, then
+ * groups of fields, each occurrence opened by its phrase mark.  A schema
+ * describes a stream type's fields as a table that may be static const data
+ * (nothing here allocates):
+ *
+ *   - writing (vokxRecordBegin, vokxRecordPut, vokxRecordGroup, vokxRecordEnd)
+ *     puts the top-level fields in schema order, then the groups in schema
+ *     order, each field as its mark and one value item in the narrowest
+ *     width, and checks presence, repetition and counts as it goes;
+ *   - reading (vokxRecordOpen, vokxRecordNext) takes fields in any order
+ *     within their level, reports each known field, group occurrence and
+ *     item passed over, and refuses what breaks the schema, with a path
+ *     such as lines[3].sku (occurrences count from 0), the item's offset and
+ *     a status.  A mark the level does not know is passed over with the
+ *     value items after it, a phrase the schema does not know with all of
+ *     its items: newer writers may add fields.
+ *
+ * Every function here takes a schema that vokxSchemaCheck accepted; the
+ * table must stay valid while readers and writers use it.
+ */
+
+/* Record statuses, named by vokxStatusName and vokxStatusText. */
+#define VOKX_BAD_FIELD 65     /* a mark without exactly one value item, or a value without a mark */
+#define VOKX_MISSING_FIELD 66 /* a required field or group is absent */
+#define VOKX_REPEATED_FIELD 67 /* a field or group that is not repeated occurs twice */
+#define VOKX_TOO_MANY 68       /* a repeated field or group occurs more than its max */
+#define VOKX_BAD_SCHEMA 69     /* the schema breaks a rule of vokxSchemaCheck */
+
+/* Content of a string field: a view, not terminated, zero bytes included. */
+typedef struct vokxText {
+    const uint8_t *data;
+    uint32_t length;
+} vokxText;
+
+/* Why a record or schema was refused.  path and message are terminated and
+ * cut to fit; path is empty when the refusal concerns the whole block. */
+typedef struct vokxRecordError {
+    uint16_t status;   /* the status returned */
+    uint32_t offset;   /* offset of the item in the block where it was found */
+    char path[96];     /* lines[3].sku, or fields[2].mark for a schema */
+    char message[160]; /* what is wrong, in a sentence */
+} vokxRecordError;
+
+/* Field flags. */
+#define VOKX_OPTIONAL 1u /* may be absent (not with VOKX_REPEATED) */
+#define VOKX_REPEATED 2u /* occurs 0 to max times */
+
+/* A field: kind is the class of its value items, VOKX_CLASS_FLAG,
+ * _UNSIGNED, _SIGNED, _STRING (bytes), _UTF8 or _SAFE (only a length). */
+typedef struct vokxFieldSpec {
+    const char *name; /* an identifier: [A-Za-z_][A-Za-z0-9_]* */
+    uint32_t mark;    /* 0-199, unique in its level */
+    uint32_t kind;    /* VOKX_CLASS_FLAG ... VOKX_CLASS_SAFE */
+    uint32_t flags;   /* VOKX_OPTIONAL, VOKX_REPEATED or 0 (required) */
+    uint32_t max;     /* repeated: most occurrences, at least 1; else 0 */
+} vokxFieldSpec;
+
+/* A group of fields; each occurrence starts with its phrase mark and runs to
+ * the next phrase mark or the end, so groups do not nest. */
+typedef struct vokxGroupSpec {
+    const char *name; /* an identifier, unique among the top level's fields and groups */
+    uint32_t phrase;  /* 0-255, unique */
+    uint32_t flags;   /* VOKX_OPTIONAL, VOKX_REPEATED or 0 (exactly once) */
+    uint32_t max;     /* repeated: most occurrences, at least 1; else 0 */
+    const vokxFieldSpec *fields;
+    uint32_t field_count;
+} vokxGroupSpec;
+
+/* The fields of a stream type, top level first. */
+typedef struct vokxSchema {
+    const char *name; /* an identifier */
+    uint32_t type;    /* the stream type, 0-255 */
+    uint32_t version; /* written into records; other versions are read too */
+    const vokxFieldSpec *fields;
+    uint32_t field_count;
+    const vokxGroupSpec *groups;
+    uint32_t group_count;
+} vokxSchema;
+
+/* Checks a schema: kinds, flags and max as described above; type 0-255,
+ * marks 0-199 and phrases 0-255, each unique in its level; names are
+ * identifiers, unique among a level's fields (and, at the top, its groups);
+ * null arrays only with a count of 0.  VOK_OK, or VOKX_BAD_SCHEMA with
+ * error (may be null) naming the first fault: path "fields[2].mark",
+ * message "200 is above 199".  Reads the table only. */
+VOKX_API uint16_t vokxSchemaCheck(const vokxSchema *schema, vokxRecordError *error);
+
+/* Reading.  The reader is the caller's; its fields are the engine's own. */
+typedef struct vokxRecordReader {
+    vokStream stream;
+    const vokxSchema *schema;
+    int32_t group;       /* level being read: -1 the top, else a group index;
+                            -2 an unknown phrase */
+    uint32_t occurrence; /* of the group being read */
+    int32_t pending;     /* field whose mark was read, awaiting its value; -1 none */
+    uint32_t pending_offset;
+    int32_t completed; /* field whose value was the last item; -1 none */
+    uint32_t passing;  /* non-zero: items after an unknown mark are passed over */
+    uint16_t status;   /* VOK_OK while reading; the end or the refusal after */
+    uint32_t field_counts[200];
+    uint32_t group_counts[256];
+} vokxRecordReader;
+
+#define VOKX_RECORD_GROUP (-1)   /* vokxRecordField.field: a group occurrence begins */
+#define VOKX_RECORD_UNKNOWN (-2) /* vokxRecordField.field: an item passed over */
+
+/* One step of a record, as vokxRecordNext reports it. */
+typedef struct vokxRecordField {
+    int32_t group;       /* -1 for the top level, else the group's index */
+    uint32_t occurrence; /* the group's occurrence, from 0 (0 at the top) */
+    int32_t field;       /* the field's index in its level's table, or
+                            VOKX_RECORD_GROUP, or VOKX_RECORD_UNKNOWN */
+    vokxItem item;       /* the value item, the phrase mark, or the item
+                            passed over (a mark, a value, a phrase mark...) */
+} vokxRecordField;
+
+/* Opens a record of size bytes with vokxOpen (the schema's type and version):
+ * VOK_OK, VOK_OLDER_VERSION or VOK_NEWER_VERSION when it can be read, else
+ * vokxOpen's refusal, with error (may be null) filled. */
+VOKX_API uint16_t vokxRecordOpen(vokxRecordReader *reader, const vokxSchema *schema,
+                                 const uint8_t *bytes, size_t size, vokxRecordError *error);
+
+/* The next field of the record in *field: VOK_OK; VOK_END_OF_STREAM once the
+ * whole record has been read and found complete; or a refusal, with error
+ * (may be null) filled, after which the reader gives the same refusal again:
+ *   VOK_WRONG_TYPE         a field's value is of another kind (a plain
+ *                          string in a utf8 field, and the reverse, too);
+ *   VOKX_BAD_FIELD         a mark followed by no value item or by two, or a
+ *                          value item with no mark before it;
+ *   VOKX_MISSING_FIELD     a required field or group absent (reported where
+ *                          its level ends);
+ *   VOKX_REPEATED_FIELD    a field or group that is not repeated, twice;
+ *   VOKX_TOO_MANY          a repeated one more than max times;
+ *   VOK_INVALID_STREAM     a byte 225, an unassigned tag, an item that runs
+ *                          past the block (vokxNextItem's refusals).
+ * Nothing at or past the size given to vokxRecordOpen is read. */
+VOKX_API uint16_t vokxRecordNext(vokxRecordReader *reader, vokxRecordField *field,
+                                 vokxRecordError *error);
+
+/* Writing.  The writer is the caller's; its fields are the engine's own. */
+typedef struct vokxRecordWriter {
+    vokStream *stream;
+    const vokxSchema *schema;
+    uint32_t start;     /* the stream's position when the record began */
+    int32_t group;      /* -1 the top level, else the group being written */
+    int32_t last_field; /* the last field written at this level; -1 none */
+    int32_t last_group; /* the last group begun; -1 none */
+    uint16_t status;    /* VOK_OK, or the refusal that ended the record */
+    uint32_t field_counts[200];
+    uint32_t group_counts[256];
+} vokxRecordWriter;
+
+/* Begins a record at the end of a stream open for writing (VOK_NOT_ACTIVE
+ * otherwise).  The stream's type and version are the caller's choice. */
+VOKX_API uint16_t vokxRecordBegin(vokxRecordWriter *writer, const vokxSchema *schema,
+                                  vokStream *stream, vokxRecordError *error);
+
+/* Writes field number `field` of the current level (the top level, or the
+ * group last begun): its mark, then one value item of the field's kind in
+ * the narrowest width, read from value as vokxPutItem reads it (value for
+ * unsigned numbers, flags and safe strings' lengths; signed_value; text and
+ * length for strings; value->kind is ignored).  Fields go in schema order; a
+ * repeated field may be put again right away.  Refusals: VOKX_BAD_FIELD (no
+ * such field, or out of schema order), VOKX_REPEATED_FIELD, VOKX_TOO_MANY,
+ * VOK_STRING_TOO_LONG, VOK_INVALID_STREAM (null text with a length), and
+ * any status of the stream's writers. */
+VOKX_API uint16_t vokxRecordPut(vokxRecordWriter *writer, uint32_t field, const vokxItem *value,
+                                vokxRecordError *error);
+
+/* Ends the current level, checking that its required fields were written
+ * (VOKX_MISSING_FIELD), and begins an occurrence of group number `group`:
+ * its phrase mark.  Groups go in schema order (VOKX_BAD_FIELD otherwise);
+ * VOKX_REPEATED_FIELD and VOKX_TOO_MANY as for fields. */
+VOKX_API uint16_t vokxRecordGroup(vokxRecordWriter *writer, uint32_t group, vokxRecordError *error);
+
+/* Ends the record: the current level's required fields, then the required
+ * groups (VOKX_MISSING_FIELD).  The stream stays open; close it to finish the
+ * block.  After any refusal of a writer call the stream's position is back
+ * where vokxRecordBegin found it, and every later call gives that refusal. */
+VOKX_API uint16_t vokxRecordEnd(vokxRecordWriter *writer, vokxRecordError *error);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -33,6 +33,12 @@ constexpr StatusEntry kStatuses[] = {
     STATUS(VOK_NOT_UTF8, "The tag is not a UTF-8 string tag."),
     STATUS(VOKX_NEED_MORE, "More bytes are needed to see the whole block."),
     STATUS(VOK_INVALID, "The handle is not open, or the byte is not an item."),
+    STATUS(VOKX_BAD_FIELD,
+           "A field's mark is not followed by exactly one value item, or a value has no mark."),
+    STATUS(VOKX_MISSING_FIELD, "A required field or group is absent."),
+    STATUS(VOKX_REPEATED_FIELD, "A field or group that is not repeated occurs twice."),
+    STATUS(VOKX_TOO_MANY, "A repeated field or group occurs more often than its max."),
+    STATUS(VOKX_BAD_SCHEMA, "The schema breaks a rule of the schema format."),
 };
 #undef STATUS
 

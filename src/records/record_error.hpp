@@ -1,0 +1,39 @@
+// Filling a vokxRecordError: the status, the offset, and a path and message
+// cut to fit their arrays.  The path of a field is its name, after its
+// group's name and occurrence when it is in a group: lines[3].sku.
+#pragma once
+
+#include <cstdint>
+
+#include "vok32x.h"
+
+namespace vok::records {
+
+// printf into out, cut to its size (paths and messages may be cut on purpose).
+[[gnu::format(printf, 3, 4)]] void print_cut(char *out, unsigned size, const char *format, ...);
+
+// Sets *error (if not null) and returns status.  message is a printf format.
+[[gnu::format(printf, 5, 6)]] uint16_t fail(vokxRecordError *error, uint16_t status,
+                                            uint32_t offset, const char *path, const char *message,
+                                            ...);
+
+// Writes the path of a field (field < 0: of the group occurrence itself) into
+// out, of out_size bytes.  group < 0 is the top level.
+void field_path(char *out, unsigned out_size, const vokxSchema &schema, int32_t group,
+                uint32_t occurrence, int32_t field);
+
+// The fields of a level: the top level's, or a group's.
+struct Level {
+    const vokxFieldSpec *fields;
+    uint32_t count;
+};
+inline Level level_of(const vokxSchema &schema, int32_t group) {
+    if (group < 0) return {schema.fields, schema.field_count};
+    const vokxGroupSpec &g = schema.groups[group];
+    return {g.fields, g.field_count};
+}
+
+// A field's kind as the schema file names it: "unsigned", "utf8"...
+const char *kind_name(uint32_t kind);
+
+} // namespace vok::records

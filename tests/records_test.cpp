@@ -1,0 +1,247 @@
+// The records engine through vok32x.h: schema checks, the reading rules on
+// hand-made blocks (every refusal with its path, offset and status), and
+// records written by the engine read back field by field.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "byte_helpers.hpp"
+#include "vok32x.h"
+
+namespace {
+
+using vok_test::block_of;
+using vok_test::Bytes;
+using vok_test::hex;
+
+// The orders of the README, as stream type 1, version 0.
+const vokxFieldSpec kOrderFields[] = {
+    {"id", 1, VOKX_CLASS_UNSIGNED, 0, 0},
+    {"customer", 2, VOKX_CLASS_UTF8, 0, 0},
+    {"amount", 3, VOKX_CLASS_SIGNED, VOKX_OPTIONAL, 0},
+    {"tags", 4, VOKX_CLASS_STRING, VOKX_REPEATED, 8},
+    {"card", 5, VOKX_CLASS_SAFE, VOKX_OPTIONAL, 0},
+    {"paid", 6, VOKX_CLASS_FLAG, 0, 0},
+};
+const vokxFieldSpec kLineFields[] = {{"sku", 20, VOKX_CLASS_STRING, 0, 0},
+                                     {"quantity", 21, VOKX_CLASS_UNSIGNED, 0, 0}};
+const vokxGroupSpec kOrderGroups[] = {{"lines", 3, VOKX_REPEATED, 2, kLineFields, 2},
+                                      {"note", 4, 0, 0, kLineFields, 1}};
+const vokxSchema kOrder = {"Order", 1, 0, kOrderFields, 6, kOrderGroups, 2};
+
+// A complete order: id 5, customer "hi", paid, a line, the note.
+const char *const kGood =
+    "01 D2 05 02 D0 02 68 69 06 CA 01 E0 03 14 CC 01 61 15 D2 02 E0 04 14 CC 00";
+
+struct Read {
+    uint16_t status;
+    std::vector<std::tuple<int32_t, uint32_t, int32_t, uint32_t>>
+        fields; // group, occurrence, field, offset
+    vokxRecordError error;
+};
+
+Read read(const Bytes &block, const vokxSchema &schema = kOrder) {
+    Read r{};
+    vokxRecordReader reader;
+    r.status = vokxRecordOpen(&reader, &schema, block.data(), block.size(), &r.error);
+    if (r.status != VOK_OK && r.status != VOK_OLDER_VERSION && r.status != VOK_NEWER_VERSION)
+        return r;
+    vokxRecordField f;
+    while ((r.status = vokxRecordNext(&reader, &f, &r.error)) == VOK_OK)
+        r.fields.emplace_back(f.group, f.occurrence, f.field, f.item.offset);
+    EXPECT_EQ(vokxRecordNext(&reader, &f, nullptr), r.status); // the verdict stays
+    return r;
+}
+
+TEST(Records, SchemaRefusalsNameThePlace) {
+    // What changes in a copy of the order schema, the path, the message.
+    using Change = std::function<void(vokxSchema &, vokxFieldSpec *, vokxGroupSpec *)>;
+    const std::tuple<Change, const char *, const char *> kRefusals[] = {
+        {[](auto &s, auto *, auto *) { s.name = "9lives"; }, "name", "is not an identifier"},
+        {[](auto &s, auto *, auto *) { s.type = 256; }, "type", "256 is above 255"},
+        {[](auto &, auto *f, auto *) { f[0].kind = 7; }, "fields[0].kind", "unknown kind 7"},
+        {[](auto &, auto *f, auto *) { f[1].mark = 200; }, "fields[1].mark", "200 is above 199"},
+        {[](auto &, auto *f, auto *) { f[2].mark = 1; }, "fields[2].mark", "1 is used twice"},
+        {[](auto &, auto *f, auto *) { f[2].name = "id"; }, "fields[2].name",
+         "\"id\" is used twice"},
+        {[](auto &, auto *f, auto *) { f[2].name = "a-b"; }, "fields[2].name", "not an identifier"},
+        {[](auto &, auto *f, auto *) { f[3].flags |= VOKX_OPTIONAL; }, "fields[3].optional",
+         "never optional"},
+        {[](auto &, auto *f, auto *) { f[3].max = 0; }, "fields[3].max", "a max of at least 1"},
+        {[](auto &, auto *f, auto *) { f[0].max = 3; }, "fields[0].max", "only a repeated"},
+        {[](auto &, auto *, auto *g) { g[1].phrase = 3; }, "groups[1].phrase", "3 is used twice"},
+        {[](auto &, auto *, auto *g) { g[0].phrase = 256; }, "groups[0].phrase",
+         "256 is above 255"},
+        {[](auto &, auto *, auto *g) { g[1].name = "paid"; }, "groups[1].name", "a field's name"},
+        {[](auto &, auto *, auto *g) { g[0].fields = nullptr; }, "groups[0].fields", "are missing"},
+    };
+    vokxRecordError error;
+    ASSERT_EQ(vokxSchemaCheck(&kOrder, &error), VOK_OK);
+    for (const auto &[change, path, message] : kRefusals) {
+        SCOPED_TRACE(path);
+        vokxFieldSpec fields[6];
+        vokxGroupSpec groups[2];
+        std::memcpy(fields, kOrderFields, sizeof fields);
+        std::memcpy(groups, kOrderGroups, sizeof groups);
+        vokxSchema schema = {"Order", 1, 0, fields, 6, groups, 2};
+        change(schema, fields, groups);
+        EXPECT_EQ(vokxSchemaCheck(&schema, &error), VOKX_BAD_SCHEMA);
+        EXPECT_STREQ(error.path, path);
+        EXPECT_NE(std::string(error.message).find(message), std::string::npos) << error.message;
+    }
+}
+
+TEST(Records, ReadingReportsKnownFieldsAndPassesOverTheRest) {
+    const Read good = read(block_of(hex(kGood)));
+    ASSERT_EQ(good.status, VOK_END_OF_STREAM) << good.error.path << ": " << good.error.message;
+    using F = std::tuple<int32_t, uint32_t, int32_t, uint32_t>;
+    EXPECT_EQ(good.fields, (std::vector<F>{{-1, 0, 0, 9},
+                                           {-1, 0, 1, 12},
+                                           {-1, 0, 5, 17},
+                                           {0, 0, VOKX_RECORD_GROUP, 19},
+                                           {0, 0, 0, 22},
+                                           {0, 0, 1, 26},
+                                           {1, 0, VOKX_RECORD_GROUP, 28},
+                                           {1, 0, 0, 31}}));
+    // Fields in any order; an unknown mark with its values, an unknown phrase
+    // with its items, both passed over where they stand.
+    const Read newer = read(block_of(hex("06 CA 00 63 D2 01 D2 02 02 D0 00 01 D2 05 E0 09 01 D2 07 "
+                                         "E0 04 14 CC 00")));
+    ASSERT_EQ(newer.status, VOK_END_OF_STREAM) << newer.error.path << ": " << newer.error.message;
+    EXPECT_EQ(newer.fields, (std::vector<F>{{-1, 0, 5, 9},
+                                            {-1, 0, VOKX_RECORD_UNKNOWN, 11},
+                                            {-1, 0, VOKX_RECORD_UNKNOWN, 12},
+                                            {-1, 0, VOKX_RECORD_UNKNOWN, 14},
+                                            {-1, 0, 1, 17},
+                                            {-1, 0, 0, 20},
+                                            {-1, 0, VOKX_RECORD_UNKNOWN, 22},
+                                            {-1, 0, VOKX_RECORD_UNKNOWN, 24},
+                                            {-1, 0, VOKX_RECORD_UNKNOWN, 25},
+                                            {1, 0, VOKX_RECORD_GROUP, 27},
+                                            {1, 0, 0, 30}}));
+}
+
+TEST(Records, EveryRuleIsRefusedWithItsPathOffsetAndStatus) {
+    const std::string tail = " 06 CA 01 E0 04 14 CC 00"; // paid, and the note
+    // Body, status, path, offset of the item where it was found.
+    const std::tuple<std::string, uint16_t, const char *, uint32_t> kRefusals[] = {
+        {"01 CC 01 61 02 D0 00" + tail, VOK_WRONG_TYPE, "id", 9},
+        {"01 D2 05 02 CC 00" + tail, VOK_WRONG_TYPE, "customer", 12},
+        {"01 D2 05 02 D0 00 03 D2 01" + tail, VOK_WRONG_TYPE, "amount", 15},
+        {"01 02 D0 00" + tail, VOKX_BAD_FIELD, "id", 8},
+        {"01 D2 05 D2 06 02 D0 00" + tail, VOKX_BAD_FIELD, "id", 11},
+        {"D2 05 01 D2 05 02 D0 00" + tail, VOKX_BAD_FIELD, "", 8},
+        {"01 D2 05 02 D0 00 06", VOKX_BAD_FIELD, "paid", 14},
+        {"01 D2 05" + tail, VOKX_MISSING_FIELD, "customer", 14},
+        {"01 D2 05 02 D0 00 06 CA 01", VOKX_MISSING_FIELD, "note", 17},
+        {"01 D2 05 02 D0 00 06 CA 01 E0 03 14 CC 00 E0 04 14 CC 00", VOKX_MISSING_FIELD,
+         "lines[0].quantity", 22},
+        {"01 D2 05 01 D2 06 02 D0 00" + tail, VOKX_REPEATED_FIELD, "id", 12},
+        {"01 D2 05 02 D0 00" + tail + " E0 04 14 CC 00", VOKX_REPEATED_FIELD, "note[1]", 22},
+        {"01 D2 05 02 D0 00" + std::string(9, 'x') + tail, VOKX_TOO_MANY, "tags", 39},
+        {"01 D2 05 02 D0 00 06 CA 01 E0 03 14 CC 00 15 D2 01 E0 03 14 CC 00 15 D2 01 E0 03",
+         VOKX_TOO_MANY, "lines[2]", 33},
+        {"01 D2 05 E1 00", VOK_INVALID_STREAM, "", 11},
+        {"01 D2 05 02 D1 00 09 61", VOK_INVALID_STREAM, "", 12},
+    };
+    for (auto [body, status, path, offset] : kRefusals) {
+        for (size_t x; (x = body.find('x')) != std::string::npos;) // nine tags
+            body.replace(x, 1,
+                         x + 1 < body.size() && body[x + 1] == 'x' ? "04 CC 00 " : "04 CC 00");
+        SCOPED_TRACE(body);
+        const Read r = read(block_of(hex(body)));
+        EXPECT_EQ(std::tuple(r.status, std::string(r.error.path), r.error.offset),
+                  std::tuple(status, std::string(path), offset))
+            << r.error.message;
+        EXPECT_EQ(r.error.status, status);
+    }
+    Bytes other = block_of(hex(kGood));
+    other[5] = 2; // another stream type
+    EXPECT_EQ(read(other).status, VOK_WRONG_STREAM_TYPE);
+    Bytes newer = block_of(hex(kGood));
+    newer[7] = 1; // a newer version opens
+    EXPECT_EQ(read(newer).status, VOK_END_OF_STREAM);
+}
+
+vokxItem number(uint32_t value) { return vokxItem{0, 0, 0, value, 0, nullptr, 0}; }
+vokxItem text(const char *s, uint32_t n) {
+    return vokxItem{0, 0, 0, 0, 0, reinterpret_cast<const uint8_t *>(s), n};
+}
+
+TEST(Records, WritingPutsSchemaOrderInTheNarrowestWidths) {
+    vokStream s{};
+    ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
+    vokxRecordWriter w;
+    vokxRecordError e;
+    vokxItem amount = number(0);
+    amount.signed_value = -300;
+    ASSERT_EQ(vokxRecordBegin(&w, &kOrder, &s, &e), VOK_OK);
+    for (const auto &[field, value] :
+         std::vector<std::pair<uint32_t, vokxItem>>{{0, number(70000)},
+                                                    {1, text("h\0i", 3)},
+                                                    {2, amount},
+                                                    {3, text("", 0)},
+                                                    {3, text("t", 1)},
+                                                    {4, number(9)},
+                                                    {5, number(7)}})
+        ASSERT_EQ(vokxRecordPut(&w, field, &value, &e), VOK_OK) << e.path << ": " << e.message;
+    ASSERT_EQ(vokxRecordGroup(&w, 1, &e), VOK_OK);
+    const vokxItem sku = text("ab", 2);
+    ASSERT_EQ(vokxRecordPut(&w, 0, &sku, &e), VOK_OK);
+    ASSERT_EQ(vokxRecordEnd(&w, &e), VOK_OK);
+    const Bytes block = vok_test::finish(s);
+    EXPECT_EQ(block, block_of(hex("01 D5 00 01 11 70 02 D0 03 68 00 69 03 D9 01 2C 01 04 CC 00 "
+                                  "04 CC 01 74 05 E2 09 06 CA 01 E0 04 14 CC 02 61 62")));
+    EXPECT_EQ(read(block).status, VOK_END_OF_STREAM);
+}
+
+TEST(Records, AWriterRefusalLeavesTheStreamAsItFoundIt) {
+    // Calls after the begin, the status of the last, its path.
+    using Steps = std::function<uint16_t(vokxRecordWriter &, vokxRecordError &)>;
+    const vokxItem one = number(1);
+    const std::tuple<Steps, uint16_t, const char *> kRefusals[] = {
+        {[&](auto &w, auto &e) { return vokxRecordEnd(&w, &e); }, VOKX_MISSING_FIELD, "id"},
+        {[&](auto &w, auto &e) {
+             return vokxRecordPut(&w, 1, &one, &e) | vokxRecordPut(&w, 0, &one, &e);
+         },
+         VOKX_BAD_FIELD, ""},
+        {[&](auto &w, auto &e) { return vokxRecordPut(&w, 6, &one, &e); }, VOKX_BAD_FIELD, ""},
+        {[&](auto &w, auto &e) {
+             return vokxRecordPut(&w, 0, &one, &e) | vokxRecordPut(&w, 0, &one, &e);
+         },
+         VOKX_REPEATED_FIELD, "id"},
+        {[&](auto &w, auto &e) {
+             uint16_t status = VOK_OK;
+             for (int i = 0; i < 9 && status == VOK_OK; ++i)
+                 status = vokxRecordPut(&w, 3, &one, &e);
+             return status;
+         },
+         VOKX_TOO_MANY, "tags"},
+        {[&](auto &w, auto &e) {
+             const std::string long_tag(65536, 'x');
+             const vokxItem tag = text(long_tag.data(), 65536);
+             return vokxRecordPut(&w, 3, &tag, &e);
+         },
+         VOK_STRING_TOO_LONG, "tags"},
+        {[&](auto &w, auto &e) { return vokxRecordGroup(&w, 0, &e); }, VOKX_MISSING_FIELD, "id"},
+    };
+    for (const auto &[steps, status, path] : kRefusals) {
+        SCOPED_TRACE(path);
+        vokStream s{};
+        ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
+        ASSERT_EQ(vokWriteUnsigned(&s, 42), VOK_OK); // what the caller had written
+        vokxRecordWriter w;
+        vokxRecordError e;
+        ASSERT_EQ(vokxRecordBegin(&w, &kOrder, &s, &e), VOK_OK);
+        EXPECT_EQ(steps(w, e), status);
+        EXPECT_EQ(std::tuple(e.status, std::string(e.path)), std::tuple(status, std::string(path)));
+        EXPECT_EQ(vokxRecordEnd(&w, nullptr), status); // the verdict stays
+        EXPECT_EQ(vok_test::finish(s), block_of(hex("D2 2A")));
+    }
+}
+
+} // namespace
