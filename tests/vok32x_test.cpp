@@ -327,7 +327,8 @@ TEST(Vokx, WriteItemRefusesWritingNothing) {
 TEST(Vokx, NamesVersionAndSizes) {
     for (unsigned code = 0; code < 70000; code += code < 300 ? 1 : 997) {
         const auto status = static_cast<uint16_t>(code);
-        const bool known = code <= 17 ? code != 13 && code != 16 : code == 64 || code == 233;
+        const bool known =
+            code <= 17 ? code != 13 && code != 16 : (code >= 64 && code <= 69) || code == 233;
         ASSERT_TRUE(vokxStatusName(status) && vokxStatusText(status)) << code;
         EXPECT_EQ(std::string(vokxStatusName(status)) != "unknown status", known) << code;
     }
