@@ -136,7 +136,7 @@ uint16_t at_value(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *er
     const uint32_t kind = vokxKindClass(out.item.kind);
     if (kind != spec.kind) {
         char message[64];
-        print_cut(message, sizeof message, "holds a %s item, not a %s value", kind_name(kind),
+        print_cut(message, sizeof message, "holds a %s item; the field is %s", kind_name(kind),
                   kind_name(spec.kind));
         return refuse(r, error, VOK_WRONG_TYPE, offset, field, "%s", message);
     }

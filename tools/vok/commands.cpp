@@ -9,6 +9,9 @@
 #include "input.hpp"
 #include "output_file.hpp"
 #include "packer.hpp"
+#include "record_json.hpp"
+#include "schema_compat.hpp"
+#include "schema_file.hpp"
 #include "system.hpp"
 #include "wording.hpp"
 
@@ -93,6 +96,17 @@ std::string missing_block(const BlockChoice &choice, uint64_t blocks, uint64_t l
            std::to_string(end);
 }
 
+// One block, listed: as a record with a schema and JSON, else its entries.
+std::vector<Problem> list_block(const Block &block, Sink &out, const DumpOptions &options) {
+    if (options.schema == nullptr || !options.json) return dump_stream(block, out, options);
+    Sink ignored; // the frame's problems, reported as dump reports them
+    std::vector<Problem> problems = dump_stream(block, ignored, {});
+    Problem refused;
+    if (problems.empty() && !write_record_json(out, block, *options.schema, refused))
+        problems.push_back(refused);
+    return problems;
+}
+
 int run_dump(const std::string &path, const DumpOptions &options, const BlockChoice &choice) {
     Sink out(stdout);
     Input input;
@@ -103,11 +117,11 @@ int run_dump(const std::string &path, const DumpOptions &options, const BlockCho
         if (choice.offset && block.offset > *choice.offset) return false; // passed it
         const uint64_t index = blocks++;
         if (found) {
-            problems = dump_stream(block, out, options);
+            problems = list_block(block, out, options);
             return problems.empty();
         }
         if (index == choice.index || block.offset == choice.offset) { // listed, then done
-            problems = dump_stream(block, out, options);
+            problems = list_block(block, out, options);
             found = true;
             return false;
         }
@@ -124,11 +138,11 @@ int run_dump(const std::string &path, const DumpOptions &options, const BlockCho
 }
 
 int run_check(const std::string &path, const CheckExpectations &expected, bool json,
-              Verbosity verbosity) {
+              Verbosity verbosity, const vokxSchema *schema) {
     Sink out(stdout);
     CheckPrinter printer(out, json, verbosity);
     Input input;
-    bool good = true;
+    bool good = true, records = true;
     const bool read = read_blocks(input, path, [&](const Block &block) {
         const CheckReport result = check_stream(block, expected);
         good = result.problems.empty();
@@ -136,6 +150,12 @@ int run_check(const std::string &path, const CheckExpectations &expected, bool j
             report(input.name(), result.problems.front());
             printer.fail(result.problems.front());
             return false;
+        }
+        // A block that breaks the schema is reported; the next is checked too.
+        if (Problem refused; schema != nullptr && !check_record(block, *schema, refused)) {
+            report(input.name(), refused);
+            printer.fail(refused);
+            records = false;
         }
         if (result.warning && verbosity != Verbosity::quiet) {
             const Problem warning{result.offset, "warning: " + *result.warning, result.offset};
@@ -145,12 +165,48 @@ int run_check(const std::string &path, const CheckExpectations &expected, bool j
         printer.add(result);
         return true;
     });
-    if (read && good) printer.finish();
+    if (read && good && records) printer.finish();
     const bool written = close_output(out);
-    return read && good && written ? 0 : kExitInvalid;
+    return read && good && records && written ? 0 : kExitInvalid;
 }
 
-int run_pack(const std::string &path, const std::string &output, bool json) {
+// Records as JSON: one object per line, or one JSON array of them.
+bool pack_records(Input &input, const vokxSchema &schema, OutputFile &out) {
+    LineReader lines(input);
+    std::string_view line;
+    std::string error;
+    std::vector<uint8_t> block;
+    for (size_t number = 1;; ++number) {
+        const LineReader::Result result = lines.next(line, error);
+        if (result == LineReader::Result::error) {
+            print_error(input.name() + ": " + error);
+            return false;
+        }
+        if (result == LineReader::Result::end) return true;
+        if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
+        const nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
+        if (parsed.is_discarded()) {
+            print_error(input.name() + ":" + std::to_string(number) + ": not JSON");
+            return false;
+        }
+        const nlohmann::json records = parsed.is_array() ? parsed : nlohmann::json::array({parsed});
+        for (size_t i = 0; i < records.size(); ++i) {
+            const std::string where = input.name() + ":" + std::to_string(number) +
+                                      (parsed.is_array() ? ": record " + std::to_string(i) : "");
+            if (!pack_record_json(records[i], schema, block, error)) {
+                print_error(where + ": " + error);
+                return false;
+            }
+            if (!out.write(block, error)) {
+                print_error(out.name() + ": " + error);
+                return false;
+            }
+        }
+    }
+}
+
+int run_pack(const std::string &path, const std::string &output, bool json,
+             const vokxSchema *schema) {
     if ((output.empty() || output == "-") && sys::is_terminal(STDOUT_FILENO)) {
         print_error("vok pack: not writing a binary stream to a terminal; use -o FILE or redirect "
                     "the output");
@@ -168,12 +224,33 @@ int run_pack(const std::string &path, const std::string &output, bool json) {
         return kExitInvalid;
     }
     Packer packer(json);
-    if (!pack_lines(input, packer, out)) return kExitInvalid;
+    if (schema != nullptr ? !pack_records(input, *schema, out) : !pack_lines(input, packer, out))
+        return kExitInvalid;
     if (!out.commit(error)) {
         print_error(out.name() + ": " + error);
         return kExitInvalid;
     }
     return 0;
+}
+
+int run_schema_compat(const std::string &old_path, const std::string &new_path) {
+    SchemaFile was, now;
+    std::string error;
+    if (!was.load(old_path, error) || !now.load(new_path, error)) {
+        print_error(error);
+        return kExitInvalid;
+    }
+    Sink out(stdout);
+    bool compatible = true;
+    for (const SchemaChange &c : compare_schemas(was.schema(), now.schema())) {
+        for (const auto &[ok, direction] : {std::pair(c.new_reads_old, "new reads old"),
+                                            std::pair(c.old_reads_new, "old reads new")})
+            out << c.path << ": " << c.change << ": " << (ok ? "compatible" : "incompatible")
+                << " (" << direction << ")\n";
+        compatible = compatible && c.new_reads_old && c.old_reads_new;
+    }
+    const bool written = close_output(out);
+    return compatible && written ? 0 : kExitInvalid;
 }
 
 } // namespace vok::tool

@@ -24,7 +24,12 @@ struct BlockChoice {
 
 int run_dump(const std::string &path, const DumpOptions &options, const BlockChoice &choice = {});
 int run_check(const std::string &path, const CheckExpectations &expected, bool json,
-              Verbosity verbosity = Verbosity::normal);
-int run_pack(const std::string &path, const std::string &output, bool json);
+              Verbosity verbosity = Verbosity::normal, const vokxSchema *schema = nullptr);
+// With a schema, the input is records as JSON (dump --schema --json).
+int run_pack(const std::string &path, const std::string &output, bool json,
+             const vokxSchema *schema = nullptr);
+// vok schema compat OLD NEW: prints each difference for both directions;
+// 0 when both are compatible.
+int run_schema_compat(const std::string &old_path, const std::string &new_path);
 
 } // namespace vok::tool

@@ -8,12 +8,16 @@
 #include "notation_writer.hpp"
 #include "sink.hpp"
 #include "stream_walker.hpp"
+#include "vok32x.h"
 
 namespace vok::tool {
 
 struct DumpOptions {
     bool json = false;
     NotationOptions notation;
+    // With a schema, each mark of the notation is labelled with its field's
+    // name in a comment (the JSON lines are the records', see record_json.hpp).
+    const vokxSchema *schema = nullptr;
 };
 
 // Lists every entry that can be read, then returns what was found wrong

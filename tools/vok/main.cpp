@@ -1,7 +1,8 @@
 // vok: lists, checks and builds vok32 streams from the command line.
-//   vok dump  [FILE|-] [--full|--short] [--json] [--block N|--offset N]
-//   vok check [FILE|-] [--type T] [--version V] [--json] [--verbose|--quiet]
-//   vok pack  [FILE|-] [-o OUT] [--json]
+//   vok dump  [FILE|-] [--full|--short] [--json] [--block N|--offset N] [--schema SCHEMA]
+//   vok check [FILE|-] [--type T] [--version V] [--json] [--verbose|--quiet] [--schema SCHEMA]
+//   vok pack  [FILE|-] [-o OUT] [--json [--schema SCHEMA]]
+//   vok schema compat OLD NEW
 //   vok --version
 // A file may hold any number of blocks back to back.
 // Exit status: 0 success, 1 invalid input or a failed read or write, 2 usage.
@@ -12,11 +13,13 @@
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
 #include "commands.hpp"
 #include "input.hpp"
+#include "schema_file.hpp"
 #include "system.hpp"
 #include "vok32x.h"
 
@@ -37,6 +40,8 @@ struct Options {
     std::string output;
     bool pack_json = false;
     bool check_json = false;
+    std::string schema_path; // --schema of dump, check and pack
+    std::string old_schema, new_schema;
 };
 
 CLI::App *add_dump(CLI::App &app, Options &o) {
@@ -47,6 +52,8 @@ CLI::App *add_dump(CLI::App &app, Options &o) {
     dump->add_flag("--short", o.shorten, "Shorten long strings even when not writing to a terminal")
         ->excludes(full_flag);
     dump->add_flag("--json", o.dump.json, "One JSON object per line instead of the notation");
+    dump->add_option("--schema", o.schema_path,
+                     "Label marks with their field names; with --json, one record per line");
     auto *index = dump->add_option("--block", o.block.index, "List only the N-th block (from 0)");
     dump->add_option("--offset", o.block_offset,
                      "List only the block that starts at this offset (decimal or 0x...)")
@@ -57,10 +64,15 @@ CLI::App *add_dump(CLI::App &app, Options &o) {
 CLI::App *add_check(CLI::App &app, Options &o) {
     CLI::App *check = app.add_subcommand("check", "Check the structure of blocks completely");
     check->add_option("file", o.path, "Blocks to check, - for standard input (the default)");
+    auto *schema = check->add_option("--schema", o.schema_path,
+                                     "Check every block as a record of this schema too");
     check->add_option("--type", o.expected.type, "Expected stream type (a difference fails)")
+        ->excludes(schema)
         ->check(CLI::Range(0, 255));
-    check->add_option("--version", o.expected.version,
-                      "Expected version (an older or newer one is a warning)");
+    check
+        ->add_option("--version", o.expected.version,
+                     "Expected version (an older or newer one is a warning)")
+        ->excludes(schema);
     check->add_flag("--json", o.check_json, "One JSON object per block instead of the summary");
     auto *verbose = check->add_flag("--verbose", o.verbose, "A line for every good block too");
     check->add_flag("--quiet", o.quiet, "Nothing on success, only the problem otherwise")
@@ -73,8 +85,48 @@ CLI::App *add_pack(CLI::App &app, Options &o) {
     pack->add_option("file", o.path, "Notation to read, - for standard input (the default)");
     pack->add_option("-o,--output", o.output,
                      "Where to write the blocks (default: standard output)");
-    pack->add_flag("--json", o.pack_json, "Read the JSON lines of dump --json");
+    auto *json = pack->add_flag("--json", o.pack_json, "Read the JSON lines of dump --json");
+    pack->add_option(
+            "--schema", o.schema_path,
+            "With --json: read records (dump --schema --json) and write them by this schema")
+        ->needs(json);
     return pack;
+}
+
+CLI::App *add_schema(CLI::App &app, Options &o) {
+    CLI::App *schema = app.add_subcommand("schema", "Work with schema files");
+    schema->require_subcommand(1);
+    CLI::App *compat = schema->add_subcommand(
+        "compat", "Whether records read across two versions of a schema, both ways");
+    compat->add_option("old", o.old_schema, "The schema records were written with")->required();
+    compat->add_option("new", o.new_schema, "The schema that replaces it")->required();
+    return schema;
+}
+
+// Decimal, or hexadecimal after 0x: what the listings print.
+bool parse_offset(const std::string &text, std::optional<uint64_t> &offset) {
+    const bool is_hex =
+        text.size() > 2 && (text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0);
+    const char *digits = text.c_str() + (is_hex ? 2 : 0);
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(digits, &end, is_hex ? 16 : 10);
+    if (text[0] == '-' || text[0] == '+' || *end != '\0' || end == digits || errno != 0) {
+        std::fprintf(stderr, "vok dump: --offset takes a decimal or 0x... number, not '%s'\n",
+                     text.c_str());
+        return false;
+    }
+    offset = value;
+    return true;
+}
+
+int run_dump_command(Options &o) {
+    if (!o.block_offset.empty() && !parse_offset(o.block_offset, o.block.offset)) return kExitUsage;
+    // Listings for people are shortened; output for another program (pack in
+    // a pipe, say) is complete unless asked otherwise.
+    if (o.shorten || (!o.full && sys::is_terminal(STDOUT_FILENO)))
+        o.dump.notation.shorten_above = 64;
+    return run_dump(o.path, o.dump, o.block);
 }
 
 // CLI11 reports an unknown word in place of the subcommand as a missing
@@ -83,9 +135,10 @@ bool known_subcommand(int argc, char **argv, const CLI::App &app) {
     if (argc < 2 || argv[1][0] == '-') return true;
     for (const CLI::App *sub : app.get_subcommands({}))
         if (sub->check_name(argv[1])) return true;
-    std::fprintf(stderr,
-                 "vok: unknown subcommand '%s' (expected dump, check or pack); see vok --help\n",
-                 argv[1]);
+    std::fprintf(
+        stderr,
+        "vok: unknown subcommand '%s' (expected dump, check, pack or schema); see vok --help\n",
+        argv[1]);
     return false;
 }
 
@@ -99,43 +152,35 @@ int run(int argc, char **argv) {
     CLI::App *dump = add_dump(app, o);
     CLI::App *check = add_check(app, o);
     add_pack(app, o);
+    CLI::App *schema_command = add_schema(app, o);
     if (!known_subcommand(argc, argv, app)) return kExitUsage;
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
         return app.exit(e) == 0 ? 0 : kExitUsage;
     }
-    if (dump->parsed() && !o.block_offset.empty()) {
-        // Decimal, or hexadecimal after 0x: what the listings print.
-        const std::string &text = o.block_offset;
-        const bool is_hex =
-            text.size() > 2 && (text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0);
-        char *end = nullptr;
-        errno = 0;
-        const unsigned long long offset =
-            std::strtoull(text.c_str() + (is_hex ? 2 : 0), &end, is_hex ? 16 : 10);
-        if (text[0] == '-' || text[0] == '+' || *end != '\0' ||
-            end == text.c_str() + (is_hex ? 2 : 0) || errno != 0) {
-            std::fprintf(stderr, "vok dump: --offset takes a decimal or 0x... number, not '%s'\n",
-                         text.c_str());
-            return kExitUsage;
+    SchemaFile schema;
+    if (!o.schema_path.empty()) {
+        std::string error;
+        if (!schema.load(o.schema_path, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return kExitInvalid;
         }
-        o.block.offset = offset;
+        o.dump.schema = &schema.schema();
     }
-    if (dump->parsed()) {
-        // Listings for people are shortened; output for another program
-        // (pack in a pipe, say) is complete unless asked otherwise.
-        if (o.shorten || (!o.full && sys::is_terminal(STDOUT_FILENO)))
-            o.dump.notation.shorten_above = 64;
-        return run_dump(o.path, o.dump, o.block);
-    }
+    if (dump->parsed()) return run_dump_command(o);
     if (check->parsed()) {
         const Verbosity verbosity = o.quiet     ? Verbosity::quiet
                                     : o.verbose ? Verbosity::verbose
                                                 : Verbosity::normal;
-        return run_check(o.path, o.expected, o.check_json, verbosity);
+        if (o.dump.schema != nullptr) { // the schema says what to expect
+            o.expected.type = static_cast<uint8_t>(o.dump.schema->type);
+            o.expected.version = o.dump.schema->version;
+        }
+        return run_check(o.path, o.expected, o.check_json, verbosity, o.dump.schema);
     }
-    return run_pack(o.path, o.output, o.pack_json);
+    if (schema_command->parsed()) return run_schema_compat(o.old_schema, o.new_schema);
+    return run_pack(o.path, o.output, o.pack_json, o.dump.schema);
 }
 
 } // namespace

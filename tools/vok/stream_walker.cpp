@@ -17,6 +17,8 @@ void put_length(uint8_t *p, uint32_t length) {
         p[i] = static_cast<uint8_t>(length >> (24 - 8 * i));
 }
 
+} // namespace
+
 // The tool's item for what vokxNextItem described; at is the item's bytes.
 Item item_of(const vokxItem &x, const uint8_t *at) {
     Item item{};
@@ -42,8 +44,6 @@ Item item_of(const vokxItem &x, const uint8_t *at) {
     }
     return item;
 }
-
-} // namespace
 
 StreamWalker::StreamWalker(const Block &block) : block_(block) { check_frame(); }
 

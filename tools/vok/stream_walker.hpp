@@ -31,6 +31,9 @@ struct Entry {
     Item item;
 };
 
+// The tool's item for what vokxNextItem described; at is the item's bytes.
+Item item_of(const vokxItem &x, const uint8_t *at);
+
 class StreamWalker {
   public:
     // The block's bytes must outlive the walker and the entries it hands
