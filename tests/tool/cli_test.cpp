@@ -137,6 +137,55 @@ const std::tuple<std::string, int, std::string> kRuns[] = {
      0, ""},
 };
 
+// Records by schema: the README's orders (version 2) beside the orders before
+// amounts and lines were added (version 1), read both ways.
+const std::string kV2 = VOK_SOURCE_DIR "/examples/order.schema.json";
+const std::string kV1 = VOK_SOURCE_DIR "/tests/tool/order_v1.schema.json";
+const std::string kOrders =
+    R"(printf '%s\n' '{"id": 1, "customer": "Gr\u00fc\u00dfe", "amount": -5, "tags": ["a", )"
+    R"({"hex": "00ff"}], "card": 16, "paid": true, "lines": [{"sku": "X1", "quantity": 2}]}' )"
+    R"('{"id": 2, "customer": "B", "paid": false}' | vok pack --schema )" +
+    kV2 + " --json";
+const std::tuple<std::string, int, std::string> kRecordRuns[] = {
+    {kOrders + " -o v2.bin && vok check --schema " + kV2 + " v2.bin", 0, "ok: 2 blocks, 70 bytes"},
+    {kOrders + " | vok dump --schema " + kV2 + " --json | vok pack --schema " + kV2 +
+         " --json | cmp - v2.bin && vok dump --schema " + kV2 + " v2.bin",
+     0, "| mark 2  # customer\n"},
+    {"vok dump --schema " + kV2 + " --json v2.bin", 0,
+     R"({"$type":7,"$version":2,"$offset":0,"id":1,"customer":"Grüße","amount":-5,"tags":["a",)"
+     R"({"hex":"00ff"}],"card":16,"paid":true,"lines":[{"sku":"X1","quantity":2}]})"},
+    // Version 1 reads version 2, passing over what it does not know, and the reverse.
+    {"vok dump --schema " + kV1 + " --json v2.bin", 0,
+     R"("paid":true,"$unknown":[{"offset":21,"size":1,"kind":"mark","value":3},)"},
+    {R"(echo '{"id": 3, "customer": "", "paid": true}' | vok pack --json --schema )" + kV1 +
+         " | vok check --schema " + kV2,
+     0, "warning: version 1 is older than the expected 2"},
+    {"vok schema compat " + kV1 + " " + kV2, 0,
+     "amount: added optional field: compatible (new reads old)\n"
+     "amount: added optional field: compatible (old reads new)\n"},
+    {"vok schema compat " + kV2 + " " + kV1, 0, "lines: removed optional group: compatible"},
+    // Refusals name the line, or the block, and the record's path.
+    {R"(echo '{"id": 1, "paid": true}' | vok pack --json --schema )" + kV2, 1,
+     "<stdin>:1: customer: is required but was not written"},
+    {R"(echo '{"id": 1, "customer": "", "paid": true, "colour": 2}' | vok pack --json --schema )" +
+         kV2,
+     1, "<stdin>:1: colour: not a field of the schema"},
+    {R"(printf '\0\0\0\16\310\7\322\2\1\314\1\141\6\311' | vok check --schema )" + kV2, 1,
+     "block at offset 0: byte 9: id: holds a string item; the field is unsigned (VOK_WRONG_TYPE)"},
+    {"vok check --schema " + kV2 + " --type 7 v2.bin", 2, "--schema excludes --type"},
+    {R"(echo '{"name": "X", "type": 1, "version": 0, "fields": [{"mark": 1, "name": "a", )"
+     R"("kind": "int"}]}' > bad.json; vok check --schema bad.json v2.bin)",
+     1, R"(bad.json: fields[0].kind: unknown kind "int")"},
+    {R"(echo '{"name": "X", "type": 1, "version": 0, "groups": [{"phrase": 1, "name": "g", )"
+     R"("fields": [], "groups": []}]}' > bad.json; vok dump --schema bad.json v2.bin)",
+     1, "bad.json: groups[0].groups: groups cannot nest"},
+};
+
+TEST(Cli, RecordsBySchema) {
+    for (const auto &[command, status, part] : kRecordRuns)
+        expect_run(command, status, part);
+}
+
 TEST(Cli, ExitCodesAndMessages) {
     for (const auto &[command, status, part] : kRuns)
         expect_run(command, status, part);
