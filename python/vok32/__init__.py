@@ -19,6 +19,7 @@ from . import _native
 from ._blocks import BlockInfo, Feeder, blocks, inspect
 from ._codes import Kind, KindClass, Status, VokError
 from ._reader import Item, Reader
+from ._schema import RecordError, Schema, SchemaError
 from ._writer import Writer
 
 __all__ = [
@@ -28,6 +29,9 @@ __all__ = [
     "Kind",
     "KindClass",
     "Reader",
+    "RecordError",
+    "Schema",
+    "SchemaError",
     "Status",
     "VokError",
     "Writer",

@@ -29,6 +29,11 @@ class Status(IntEnum):
     CONVERSION_FAILED = 15
     NOT_UTF8 = 17
     NEED_MORE = 64  # more bytes are needed to see a whole block
+    BAD_FIELD = 65  # a mark without exactly one value item, or a value without a mark
+    MISSING_FIELD = 66  # a required field or group is absent
+    REPEATED_FIELD = 67  # a field or group that is not repeated occurs twice
+    TOO_MANY = 68  # a repeated field or group occurs more often than its max
+    BAD_SCHEMA = 69  # the schema breaks a rule of the schema format
 
 
 class Kind(IntEnum):

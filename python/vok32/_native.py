@@ -50,6 +50,50 @@ class VokxItem(Structure):
     ]
 
 
+class VokxFieldSpec(Structure):
+    _fields_ = [("name", c_char_p), ("mark", c_uint32), ("kind", c_uint32), ("flags", c_uint32),
+                ("max", c_uint32)]
+
+
+class VokxGroupSpec(Structure):
+    _fields_ = [("name", c_char_p), ("phrase", c_uint32), ("flags", c_uint32), ("max", c_uint32),
+                ("fields", ctypes.POINTER(VokxFieldSpec)), ("field_count", c_uint32)]
+
+
+class VokxSchema(Structure):
+    _fields_ = [("name", c_char_p), ("type", c_uint32), ("version", c_uint32),
+                ("fields", ctypes.POINTER(VokxFieldSpec)), ("field_count", c_uint32),
+                ("groups", ctypes.POINTER(VokxGroupSpec)), ("group_count", c_uint32)]
+
+
+class VokxRecordError(Structure):
+    _fields_ = [("status", c_uint16), ("offset", c_uint32), ("path", ctypes.c_char * 96),
+                ("message", ctypes.c_char * 160)]
+
+
+class VokxRecordReader(Structure):
+    """The engine's reading state; only its size and alignment matter here."""
+
+    _fields_ = [("stream", VokStream), ("schema", c_void_p), ("group", c_int32),
+                ("occurrence", c_uint32), ("pending", c_int32), ("pending_offset", c_uint32),
+                ("completed", c_int32), ("passing", c_uint32), ("status", c_uint16),
+                ("field_counts", c_uint32 * 200), ("group_counts", c_uint32 * 256)]
+
+
+class VokxRecordField(Structure):
+    _fields_ = [("group", c_int32), ("occurrence", c_uint32), ("field", c_int32),
+                ("item", VokxItem)]
+
+
+class VokxRecordWriter(Structure):
+    """The engine's writing state; only its size and alignment matter here."""
+
+    _fields_ = [("stream", c_void_p), ("schema", c_void_p), ("start", c_uint32),
+                ("group", c_int32), ("last_field", c_int32), ("last_group", c_int32),
+                ("status", c_uint16), ("field_counts", c_uint32 * 200),
+                ("group_counts", c_uint32 * 256)]
+
+
 def library_names(platform: str = sys.platform) -> tuple[str, str]:
     """File names of vok32 and vok32x; on Linux the sonames of major version 1.
 
@@ -175,6 +219,15 @@ vokxOpen = _function(vok32x, "vokxOpen", c_uint16, [_stream, c_char_p, c_size_t,
 vokxNextItem = _function(vok32x, "vokxNextItem", c_uint16, [_stream, c_void_p])
 vokxWriteItem = _function(vok32x, "vokxWriteItem", c_uint16, [_stream, c_void_p, c_size_t])
 vokxKindClass = _function(vok32x, "vokxKindClass", c_uint8, [c_uint8])
+vokxSchemaCheck = _function(vok32x, "vokxSchemaCheck", c_uint16, [c_void_p, c_void_p])
+vokxRecordOpen = _function(vok32x, "vokxRecordOpen", c_uint16,
+                           [c_void_p, c_void_p, c_char_p, c_size_t, c_void_p])
+vokxRecordNext = _function(vok32x, "vokxRecordNext", c_uint16, [c_void_p, c_void_p, c_void_p])
+vokxRecordBegin = _function(vok32x, "vokxRecordBegin", c_uint16,
+                            [c_void_p, c_void_p, c_void_p, c_void_p])
+vokxRecordPut = _function(vok32x, "vokxRecordPut", c_uint16, [c_void_p, c_uint32, c_void_p, c_void_p])
+vokxRecordGroup = _function(vok32x, "vokxRecordGroup", c_uint16, [c_void_p, c_uint32, c_void_p])
+vokxRecordEnd = _function(vok32x, "vokxRecordEnd", c_uint16, [c_void_p, c_void_p])
 vokxStatusName = _function(vok32x, "vokxStatusName", c_char_p, [c_uint16])
 vokxStatusText = _function(vok32x, "vokxStatusText", c_char_p, [c_uint16])
 vokxVersion = _function(vok32x, "vokxVersion", c_char_p, [])

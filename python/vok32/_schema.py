@@ -1,0 +1,372 @@
+"""Records: a schema file naming a stream type's fields, and records encoded,
+decoded and checked by it through vok32x's records engine (docs/schema.md).
+
+The schema's JSON shape (its keys, their types, the kinds' names) is checked
+here, in the words the vok tool uses; ranges, uniqueness and names are the
+engine's.  Encoding and decoding go through the engine, so Python, the tool
+and generated code follow one set of rules.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import dataclasses
+import json
+import typing
+from typing import Any, BinaryIO, Iterator, Mapping, Optional, Union
+
+from . import _native
+from ._blocks import Bytes, as_block, blocks
+from ._codes import Status, VokError
+from ._writer import Writer, as_bytes
+
+_KINDS = {"flag": 1, "unsigned": 2, "signed": 3, "string": 4, "utf8": 5, "safe": 6}
+_FLAG, _UNSIGNED, _SIGNED, _STRING, _UTF8, _SAFE = range(1, 7)
+_OPTIONAL, _REPEATED = 1, 2
+_GROUP_BEGINS, _PASSED_OVER = -1, -2
+
+
+class SchemaError(VokError, ValueError):
+    """A schema the format refuses: path says where ("fields[2].mark")."""
+
+    def __init__(self, path: str, message: str) -> None:
+        super().__init__(Status.BAD_SCHEMA, 0)
+        self.path, self.message = path, message
+
+    def __str__(self) -> str:
+        return f"{self.path}: {self.message}" if self.path else self.message
+
+
+class RecordError(VokError):
+    """A record the schema refuses: path ("lines[3].sku"), offset (of the
+    item in the block, where known) and status say where and why."""
+
+    def __init__(self, status: int, path: str, message: str, offset: Optional[int] = None) -> None:
+        super().__init__(status, offset)
+        self.path, self.message = path, message
+
+    def __str__(self) -> str:
+        where = f"{self.path}: " if self.path else ""
+        return f"{where}{self.message} ({self.name})"
+
+
+def _only_keys(obj: Any, where: str, allowed: tuple[str, ...]) -> None:
+    if not isinstance(obj, dict):
+        raise SchemaError(where, "must be an object")
+    for key, value in obj.items():
+        path = f"{where}.{key}" if where else key
+        if key == "doc":
+            if not isinstance(value, str):
+                raise SchemaError(path, "must be a string")
+        elif key not in allowed:
+            raise SchemaError(path, "is not a key of the schema format")
+
+
+def _required(obj: dict, where: str, key: str) -> Any:
+    if key not in obj:
+        raise SchemaError(f"{where}.{key}" if where else key, "is required")
+    return obj[key]
+
+
+def _number(value: Any, path: str) -> int:
+    if isinstance(value, bool) or not isinstance(value, int) or not 0 <= value <= 0xFFFFFFFF:
+        raise SchemaError(path, "must be an integer from 0 to 4294967295")
+    return value
+
+
+def _name(obj: dict, where: str) -> str:
+    name = _required(obj, where, "name")
+    if not isinstance(name, str):
+        raise SchemaError(f"{where}.name" if where else "name", "must be a string")
+    return name
+
+
+def _occurrence(obj: dict, where: str) -> tuple[int, int]:
+    flags = 0
+    for key, bit in (("optional", _OPTIONAL), ("repeated", _REPEATED)):
+        if key in obj:
+            if not isinstance(obj[key], bool):
+                raise SchemaError(f"{where}.{key}", "must be true or false")
+            flags |= bit if obj[key] else 0
+    most = _number(obj["max"], f"{where}.max") if "max" in obj else 0
+    if "max" in obj and most == 0:
+        raise SchemaError(f"{where}.max", "must be at least 1")
+    return flags, most
+
+
+class _Field(typing.NamedTuple):
+    name: str
+    mark: int
+    kind: int
+    flags: int
+    max: int
+
+    @property
+    def repeated(self) -> bool:
+        return bool(self.flags & _REPEATED)
+
+
+class _Group(typing.NamedTuple):
+    name: str
+    phrase: int
+    flags: int
+    max: int
+    fields: list[_Field]
+
+    @property
+    def repeated(self) -> bool:
+        return bool(self.flags & _REPEATED)
+
+
+def _fields(obj: dict, where: str) -> list[_Field]:
+    listed = obj.get("fields", [])
+    at = f"{where}.fields" if where else "fields"
+    if not isinstance(listed, list):
+        raise SchemaError(at, "must be an array")
+    out = []
+    for i, f in enumerate(listed):
+        here = f"{at}[{i}]"
+        _only_keys(f, here, ("mark", "name", "kind", "optional", "repeated", "max"))
+        name = _name(f, here)
+        mark = _number(_required(f, here, "mark"), f"{here}.mark")
+        kind = _required(f, here, "kind")
+        if not isinstance(kind, str) or kind not in _KINDS:
+            raise SchemaError(f"{here}.kind", f"unknown kind {json.dumps(kind)}")
+        out.append(_Field(name, mark, _KINDS[kind], *_occurrence(f, here)))
+    return out
+
+
+class Schema:
+    """A checked schema.  Schema.load(path) reads a schema file,
+    Schema.from_dict(d) takes the same JSON as Python objects; both raise
+    SchemaError naming the fault's place."""
+
+    def __init__(self, name: str, stream_type: int, version: int, fields: list[_Field],
+                 groups: list[_Group]) -> None:
+        self.name, self.type, self.version = name, stream_type, version
+        self.fields, self.groups = fields, groups
+        self._keep: list[Any] = []  # the C strings and arrays the table points into
+        self._table = self._build_table()
+        error = _native.VokxRecordError()
+        if _native.vokxSchemaCheck(ctypes.addressof(self._table), ctypes.addressof(error)):
+            raise SchemaError(error.path.decode("utf-8", "replace"),
+                              error.message.decode("utf-8", "replace"))
+
+    @classmethod
+    def load(cls, path: str) -> Schema:
+        with open(path, "rb") as file:
+            try:
+                document = json.load(file)
+            except ValueError as error:
+                raise SchemaError("", f"not JSON: {error}") from None
+        return cls.from_dict(document)
+
+    @classmethod
+    def from_dict(cls, d: Any) -> Schema:
+        _only_keys(d, "", ("name", "type", "version", "fields", "groups"))
+        groups = d.get("groups", [])
+        if not isinstance(groups, list):
+            raise SchemaError("groups", "must be an array")
+        parsed = []
+        for g, group in enumerate(groups):
+            here = f"groups[{g}]"
+            if isinstance(group, dict) and "groups" in group:
+                raise SchemaError(f"{here}.groups", "groups cannot nest")
+            _only_keys(group, here, ("phrase", "name", "optional", "repeated", "max", "fields"))
+            name = _name(group, here)
+            phrase = _number(_required(group, here, "phrase"), f"{here}.phrase")
+            flags, most = _occurrence(group, here)
+            _required(group, here, "fields")
+            parsed.append(_Group(name, phrase, flags, most, _fields(group, here)))
+        return cls(_name(d, ""), _number(_required(d, "", "type"), "type"),
+                   _number(_required(d, "", "version"), "version"), _fields(d, ""), parsed)
+
+    def _c_fields(self, fields: list[_Field]) -> Any:
+        array = (_native.VokxFieldSpec * max(len(fields), 1))()
+        for i, f in enumerate(fields):
+            name = f.name.encode("utf-8", "surrogateescape")
+            self._keep.append(name)
+            array[i] = _native.VokxFieldSpec(name, f.mark, f.kind, f.flags, f.max)
+        self._keep.append(array)
+        return array
+
+    def _build_table(self) -> Any:
+        groups = (_native.VokxGroupSpec * max(len(self.groups), 1))()
+        for g, group in enumerate(self.groups):
+            name = group.name.encode("utf-8", "surrogateescape")
+            self._keep.append(name)
+            groups[g] = _native.VokxGroupSpec(name, group.phrase, group.flags, group.max,
+                                              self._c_fields(group.fields), len(group.fields))
+        self._keep.append(groups)
+        name = self.name.encode("utf-8", "surrogateescape")
+        self._keep.append(name)
+        return _native.VokxSchema(name, self.type, self.version, self._c_fields(self.fields),
+                                  len(self.fields), groups, len(self.groups))
+
+    # ---------------------------------------------------------------- encoding
+
+    def encode(self, obj: Any) -> bytes:
+        """The block of one record: obj is a mapping of field names (and group
+        names) to values, or a dataclass instance.  Raises RecordError."""
+        values = _as_mapping(obj)
+        unknown = set(values) - {f.name for f in self.fields} - {g.name for g in self.groups}
+        if unknown:
+            raise RecordError(Status.BAD_FIELD, sorted(unknown)[0], "not a field of the schema")
+        writer = _native.VokxRecordWriter()
+        error = _native.VokxRecordError()
+        with Writer(self.type, self.version) as stream:
+            refs = (ctypes.addressof(writer), ctypes.addressof(error))
+            _native.vokxRecordBegin(refs[0], ctypes.addressof(self._table), stream._ref, refs[1])
+            self._put_level(refs, error, self.fields, values, "")
+            for g, group in enumerate(self.groups):
+                occurrences = values.get(group.name)
+                if occurrences is None:
+                    continue
+                for n, occurrence in enumerate(occurrences if group.repeated else [occurrences]):
+                    _check(_native.vokxRecordGroup(refs[0], g, refs[1]), error)
+                    self._put_level(refs, error, group.fields, _as_mapping(occurrence),
+                                    f"{group.name}[{n}].")
+            _check(_native.vokxRecordEnd(*refs), error)
+            return stream.finish()
+
+    def _put_level(self, refs: tuple[int, int], error: Any, fields: list[_Field],
+                   values: Mapping[str, Any], prefix: str) -> None:
+        item = _native.VokxItem()
+        for i, field in enumerate(fields):
+            value = values.get(field.name)
+            if value is None:
+                continue
+            for one in (value if field.repeated else [value]):
+                keep = _set_item(item, field, one, prefix + field.name)  # noqa: F841 (alive for the call)
+                _check(_native.vokxRecordPut(refs[0], i, ctypes.addressof(item), refs[1]), error)
+
+    # ---------------------------------------------------------------- decoding
+
+    def decode(self, data: Bytes, cls: Optional[type] = None) -> Any:
+        """One record as a dict (field names to values, groups to lists of
+        dicts), or, given a dataclass, an instance of it (groups as its
+        nested dataclasses, found from the type hints).  Raises RecordError."""
+        raw = as_block(data)
+        reader = _native.VokxRecordReader()
+        error = _native.VokxRecordError()
+        field = _native.VokxRecordField()
+        refs = (ctypes.addressof(reader), ctypes.addressof(field), ctypes.addressof(error))
+        status = _native.vokxRecordOpen(refs[0], ctypes.addressof(self._table), raw, len(raw),
+                                        refs[2])
+        if status not in (Status.OK, Status.OLDER_VERSION, Status.NEWER_VERSION):
+            _check(status, error)
+        top: dict[str, Any] = _empty_level(self.fields)
+        groups: list[list[dict[str, Any]]] = [[] for _ in self.groups]
+        while (status := _native.vokxRecordNext(*refs)) == Status.OK:
+            if field.field == _PASSED_OVER:
+                continue
+            if field.field == _GROUP_BEGINS:
+                groups[field.group].append(_empty_level(self.groups[field.group].fields))
+                continue
+            level = top if field.group < 0 else groups[field.group][field.occurrence]
+            spec = (self.fields if field.group < 0 else self.groups[field.group].fields)[field.field]
+            value = _value_of(field.item, spec.kind)
+            if spec.repeated:
+                level[spec.name].append(value)
+            else:
+                level[spec.name] = value
+        if status != Status.END_OF_STREAM:
+            _check(status, error)
+        for group, occurrences in zip(self.groups, groups):
+            top[group.name] = occurrences if group.repeated else (occurrences[0] if occurrences else None)
+        return top if cls is None else _to_dataclass(cls, top)
+
+    def records(self, source: Union[Bytes, BinaryIO], cls: Optional[type] = None) -> Iterator[Any]:
+        """Each record of blocks stored back to back, in bytes or a binary file."""
+        for block in blocks(source):
+            yield self.decode(block, cls)
+
+
+def _check(status: int, error: Any) -> None:
+    if status:
+        raise RecordError(status, error.path.decode("utf-8", "replace"),
+                          error.message.decode("utf-8", "replace"), error.offset)
+
+
+def _empty_level(fields: list[_Field]) -> dict[str, Any]:
+    return {f.name: [] if f.repeated else None for f in fields}
+
+
+def _as_mapping(obj: Any) -> Mapping[str, Any]:
+    if dataclasses.is_dataclass(obj) and not isinstance(obj, type):
+        return {f.name: getattr(obj, f.name) for f in dataclasses.fields(obj)}
+    if isinstance(obj, Mapping):
+        return obj
+    raise RecordError(Status.WRONG_TYPE, "", f"a record is a mapping or a dataclass instance, not {type(obj).__name__}")
+
+
+def _value_of(item: Any, kind: int) -> Any:
+    if kind == _FLAG:
+        return item.value != 0
+    if kind == _SIGNED:
+        return item.signed_value
+    if kind in (_STRING, _UTF8):
+        content = ctypes.string_at(item.text, item.length) if item.length else b""
+        return content if kind == _STRING else content.decode("utf-8", "surrogateescape")
+    return item.value  # unsigned, or a safe string's length
+
+
+_RANGES = {_UNSIGNED: (0, 0xFFFFFFFF), _SAFE: (0, 0xFFFFFFFF), _SIGNED: (-2**31, 2**31 - 1)}
+
+
+def _set_item(item: Any, field: _Field, value: Any, path: str) -> Any:
+    """Fills item from a Python value for the field; returns what its text
+    points into, to be kept alive during the call."""
+    if field.kind == _FLAG:
+        if not isinstance(value, bool):
+            raise RecordError(Status.WRONG_TYPE, path, "must be True or False")
+        item.value = int(value)
+        return None
+    if field.kind in _RANGES:
+        low, high = _RANGES[field.kind]
+        if isinstance(value, bool) or not isinstance(value, int):
+            raise RecordError(Status.WRONG_TYPE, path, f"must be an int, not {type(value).__name__}")
+        if not low <= value <= high:
+            raise RecordError(Status.BAD_FIELD, path, f"must be from {low} to {high}, not {value}")
+        if field.kind == _SIGNED:
+            item.signed_value = value
+        else:
+            item.value = value
+        return None
+    try:
+        content = as_bytes(value)
+    except TypeError:
+        raise RecordError(Status.WRONG_TYPE, path, f"must be str or bytes, not {type(value).__name__}") from None
+    buffer = ctypes.create_string_buffer(content, len(content))
+    item.text = ctypes.addressof(buffer)
+    item.length = len(content)
+    return buffer
+
+
+def _to_dataclass(cls: type, values: dict[str, Any]) -> Any:
+    """values as an instance of the dataclass cls; nested groups become the
+    dataclasses their fields' type hints name (list[Line], Optional[Note])."""
+    if not dataclasses.is_dataclass(cls):
+        raise TypeError(f"{cls.__name__} is not a dataclass")
+    hints = typing.get_type_hints(cls)
+    arguments = {}
+    for f in dataclasses.fields(cls):
+        value = values.get(f.name)
+        inner = _dataclass_in(hints.get(f.name))
+        if inner is not None and isinstance(value, list):
+            value = [_to_dataclass(inner, v) for v in value]
+        elif inner is not None and isinstance(value, dict):
+            value = _to_dataclass(inner, value)
+        arguments[f.name] = value
+    return cls(**arguments)
+
+
+def _dataclass_in(hint: Any) -> Optional[type]:
+    """The dataclass a hint names, directly, in a list or in an Optional."""
+    if isinstance(hint, type) and dataclasses.is_dataclass(hint):
+        return hint
+    for argument in typing.get_args(hint):
+        found = _dataclass_in(argument)
+        if found is not None:
+            return found
+    return None
