@@ -77,7 +77,7 @@ struct RecordValues {
 
 LevelValues &level_for(RecordValues &r, const vokxRecordField &f) {
     if (f.group < 0) return r.top;
-    return r.groups[f.group][f.occurrence];
+    return r.groups[static_cast<size_t>(f.group)][f.occurrence];
 }
 
 LevelValues empty_level(uint32_t field_count) {
@@ -96,11 +96,12 @@ bool read_record(const Block &block, const vokxSchema &s, RecordValues &values, 
     if (status == VOK_OK || status == VOK_OLDER_VERSION || status == VOK_NEWER_VERSION)
         while ((status = vokxRecordNext(&reader, &f, &error)) == VOK_OK) {
             if (f.field == VOKX_RECORD_GROUP)
-                values.groups[f.group].push_back(empty_level(s.groups[f.group].field_count));
+                values.groups[static_cast<size_t>(f.group)].push_back(
+                    empty_level(s.groups[f.group].field_count));
             else if (f.field == VOKX_RECORD_UNKNOWN)
                 level_for(values, f).unknown.push_back(unknown_entry(block, f.item));
             else
-                level_for(values, f).fields[f.field].push_back(value_of(
+                level_for(values, f).fields[static_cast<size_t>(f.field)].push_back(value_of(
                     f.item, (f.group < 0 ? s.fields : s.groups[f.group].fields)[f.field].kind));
         }
     if (status == VOK_END_OF_STREAM) return true;
