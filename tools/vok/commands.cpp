@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "block_reader.hpp"
+#include "codegen.hpp"
 #include "input.hpp"
 #include "output_file.hpp"
 #include "packer.hpp"
@@ -229,6 +230,31 @@ int run_pack(const std::string &path, const std::string &output, bool json,
     if (!out.commit(error)) {
         print_error(out.name() + ": " + error);
         return kExitInvalid;
+    }
+    return 0;
+}
+
+int run_gen(const std::string &language, const vokxSchema &schema, const std::string &schema_path,
+            const std::string &directory, const std::string &name_space) {
+    const size_t slash = schema_path.find_last_of("/\\");
+    const CodegenOptions options{
+        slash == std::string::npos ? schema_path : schema_path.substr(slash + 1), name_space};
+    std::vector<GeneratedFile> files;
+    std::string error;
+    if (!(language == "c" ? generate_c(schema, options, files, error)
+                          : generate_cpp(schema, options, files, error))) {
+        print_error(schema_path + ": " + error);
+        return kExitInvalid;
+    }
+    for (const GeneratedFile &file : files) {
+        OutputFile out;
+        const auto *bytes = reinterpret_cast<const uint8_t *>(file.text.data());
+        const std::string path = directory + "/" + file.name;
+        if (!out.open(path, error) || !out.write({bytes, file.text.size()}, error) ||
+            !out.commit(error)) {
+            print_error(path + ": " + error);
+            return kExitInvalid;
+        }
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 //   vok check [FILE|-] [--type T] [--version V] [--json] [--verbose|--quiet] [--schema SCHEMA]
 //   vok pack  [FILE|-] [-o OUT] [--json [--schema SCHEMA]]
 //   vok schema compat OLD NEW
+//   vok gen c|cpp SCHEMA -o DIR [--namespace NS]
 //   vok --version
 // A file may hold any number of blocks back to back.
 // Exit status: 0 success, 1 invalid input or a failed read or write, 2 usage.
@@ -42,6 +43,7 @@ struct Options {
     bool check_json = false;
     std::string schema_path; // --schema of dump, check and pack
     std::string old_schema, new_schema;
+    std::string language, output_dir, name_space;
 };
 
 CLI::App *add_dump(CLI::App &app, Options &o) {
@@ -103,6 +105,18 @@ CLI::App *add_schema(CLI::App &app, Options &o) {
     return schema;
 }
 
+CLI::App *add_gen(CLI::App &app, Options &o) {
+    CLI::App *gen = app.add_subcommand("gen", "Generate C or C++ records code from a schema file");
+    gen->add_option("language", o.language, "c (order.vok.h and .c) or cpp (order.vok.hpp)")
+        ->required()
+        ->check(CLI::IsMember({"c", "cpp"}));
+    gen->add_option("schema", o.schema_path, "The schema file")->required();
+    gen->add_option("-o,--output", o.output_dir, "The folder to write into")->required();
+    gen->add_option("--namespace", o.name_space,
+                    "C++: the namespace (default: the name in lower case)");
+    return gen;
+}
+
 // Decimal, or hexadecimal after 0x: what the listings print.
 bool parse_offset(const std::string &text, std::optional<uint64_t> &offset) {
     const bool is_hex =
@@ -135,10 +149,10 @@ bool known_subcommand(int argc, char **argv, const CLI::App &app) {
     if (argc < 2 || argv[1][0] == '-') return true;
     for (const CLI::App *sub : app.get_subcommands({}))
         if (sub->check_name(argv[1])) return true;
-    std::fprintf(
-        stderr,
-        "vok: unknown subcommand '%s' (expected dump, check, pack or schema); see vok --help\n",
-        argv[1]);
+    std::fprintf(stderr,
+                 "vok: unknown subcommand '%s' (expected dump, check, pack, schema or gen); see "
+                 "vok --help\n",
+                 argv[1]);
     return false;
 }
 
@@ -153,6 +167,7 @@ int run(int argc, char **argv) {
     CLI::App *check = add_check(app, o);
     add_pack(app, o);
     CLI::App *schema_command = add_schema(app, o);
+    CLI::App *gen = add_gen(app, o);
     if (!known_subcommand(argc, argv, app)) return kExitUsage;
     try {
         app.parse(argc, argv);
@@ -180,6 +195,8 @@ int run(int argc, char **argv) {
         return run_check(o.path, o.expected, o.check_json, verbosity, o.dump.schema);
     }
     if (schema_command->parsed()) return run_schema_compat(o.old_schema, o.new_schema);
+    if (gen->parsed())
+        return run_gen(o.language, schema.schema(), o.schema_path, o.output_dir, o.name_space);
     return run_pack(o.path, o.output, o.pack_json, o.dump.schema);
 }
 
