@@ -38,7 +38,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/qvrcore/include/qvrcore.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 
 if(TARGET vok)
-  install(TARGETS vok RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+  # Exported too: vok32_generate runs it as vok32::vok.
+  install(TARGETS vok EXPORT vok32Targets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
 endif()
 
 # CMake package: find_package(vok32 CONFIG) in any 1.x consumer.
@@ -53,6 +54,7 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/vok32ConfigVersion.cmake
   VERSION ${PROJECT_VERSION}
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/vok32Config.cmake ${PROJECT_BINARY_DIR}/vok32ConfigVersion.cmake
+  ${PROJECT_SOURCE_DIR}/cmake/vok32Generate.cmake
   DESTINATION ${VOK_INSTALL_CMAKEDIR} COMPONENT Development)
 
 # pkg-config: the prefix is derived from the .pc file's own place, so the

@@ -98,6 +98,27 @@ cmake -S "$work/cpp" -B "$work/cpp/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$work/cpp/build"
 "$work/cpp/build/cpp_consumer" # found through the build tree's rpath
 
+echo "--- generated C through vok32_generate of the installed package, read by Python and back"
+cp -r tests/consumers/generated "$work/generated"
+cmake -S "$work/generated" -B "$work/generated/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_PREFIX_PATH="$prefix" -DORDER_SCHEMA="$PWD/examples/order.schema.json"
+cmake --build "$work/generated/build"
+orders=$work/generated/build/orders
+LD_LIBRARY_PATH=$libdir "$orders" write "$work/generated/c.bin"
+VOK32_LIBRARY_PATH=$libdir PYTHONPATH=$PWD/python /usr/bin/python3 - "$work/generated" <<'PYTHON'
+import sys, vok32
+work = sys.argv[1]
+schema = vok32.Schema.load("examples/order.schema.json")
+order = schema.decode(open(f"{work}/c.bin", "rb").read())
+assert order["tags"] == [b"z\0z"] and order["lines"] == [{"sku": b"S", "quantity": 3}], order
+open(f"{work}/py.bin", "wb").write(schema.encode({**order, "customer": "Grace", "amount": -7}))
+print("python read the generated C's order", order["id"])
+PYTHON
+output=$(LD_LIBRARY_PATH=$libdir "$orders" read "$work/generated/py.bin")
+[ "$output" = "order 42 for Grace, 1 tags, 1 lines, amount -7" ] ||
+  { echo "the generated C read: $output" >&2; exit 1; }
+echo "$output"
+
 echo "--- release tarball"
 cpack --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
 tarball=$work/package/vok32-$project_version-Linux.tar.gz

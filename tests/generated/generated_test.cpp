@@ -1,0 +1,117 @@
+// Code that vok gen writes, C and C++, on the README's orders and on a schema
+// of every kind and shape: each side reads what the other wrote, refusals
+// carry the engine's path and status, and every truncated block is refused
+// from an exact-size copy (ASan reports any read past it).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kinds.vok.h"
+#include "kinds.vok.hpp"
+#include "order.vok.h"
+#include "order.vok.hpp"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+vokxText text(const char *s, std::uint32_t n) { return {reinterpret_cast<const std::uint8_t *>(s), n}; }
+
+Bytes encoded_in_c(const Order &o) {
+    vokStream out;
+    if (Order_encode(&o, &out) != VOK_OK) return {};
+    Bytes block(vokGetData(&out), vokGetData(&out) + vokGetLength(&out));
+    vokDestroyStream(vokGetData(&out));
+    return block;
+}
+
+Order order_in_c() {
+    Order o;
+    std::memset(&o, 0, sizeof o);
+    o.id = 70000;
+    o.customer = text("Gr\xC3\xBC\xC3\x9F" "e", 7);
+    o.has_amount = true;
+    o.amount = -5;
+    o.tags_count = 2;
+    o.tags[0] = text("a\0b", 3);
+    o.tags[1] = text("", 0);
+    o.paid = true;
+    o.lines_count = 2;
+    o.lines[0] = {text("X1", 2), 2};
+    o.lines[1] = {text("Y", 1), 1};
+    return o;
+}
+
+TEST(Generated, CAndCppReadEachOther) {
+    const Bytes block = encoded_in_c(order_in_c());
+    const vok::result<order::Order> read = order::decode(block.data(), block.size());
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->customer, "Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(read->tags, (std::vector<std::string>{std::string("a\0b", 3), ""}));
+    EXPECT_EQ(read->amount, -5);
+    EXPECT_FALSE(read->card.has_value());
+    ASSERT_EQ(read->lines.size(), 2u);
+    EXPECT_EQ(read->lines[1].quantity, 1u);
+    EXPECT_EQ(order::encode(*read), block);
+    Order back;
+    vokxRecordError e;
+    EXPECT_EQ(Order_decode(block.data(), block.size(), &back, &e), VOK_OK);
+    EXPECT_EQ(encoded_in_c(back), block);
+}
+
+TEST(Generated, EveryKindAndShapeRoundTrips) {
+    kinds::Kinds k;
+    k.f = true, k.u = 4000000000u, k.s = INT32_MIN, k.b = std::string("\0\xff", 2), k.t = "t", k.n = 65535;
+    k.ou = 0, k.ob = "", k.rf = {true, false}, k.rs = {-1, 1, 0}, k.rt = {"x", "", "z"}, k.rn = {3};
+    k.maybe.emplace();
+    k.maybe->z = {7};
+    k.many = {{"m1"}, {"m2"}, {""}};
+    k.one.x = 9;
+    const Bytes block = kinds::encode(k);
+    ASSERT_FALSE(block.empty());
+    EXPECT_EQ(kinds::decode(block.data(), block.size()).value(), k);
+    Kinds c;
+    ASSERT_EQ(Kinds_decode(block.data(), block.size(), &c, nullptr), VOK_OK);
+    EXPECT_TRUE(c.has_ou && !c.has_os && c.has_maybe && !c.maybe.has_y);
+    EXPECT_EQ(std::make_tuple(c.rs_count, c.many_count, c.maybe.z_count, c.one.x), std::make_tuple(3u, 3u, 1u, 9u));
+    vokStream out;
+    ASSERT_EQ(Kinds_encode(&c, &out), VOK_OK);
+    EXPECT_EQ(Bytes(vokGetData(&out), vokGetData(&out) + vokGetLength(&out)), block);
+    vokDestroyStream(vokGetData(&out));
+}
+
+TEST(Generated, RefusalsCarryThePathAndStatus) {
+    Order o = order_in_c();
+    o.tags_count = 9; // over its array
+    vokStream out;
+    EXPECT_EQ(Order_encode(&o, &out), VOKX_TOO_MANY);
+    EXPECT_EQ(std::make_tuple(out.data, out.active), std::make_tuple(nullptr, 0u));
+    order::Order cpp;
+    cpp.tags.assign(9, "t");
+    EXPECT_TRUE(order::encode(cpp).empty());
+    // A block whose id is a string, and one without a customer.
+    const Bytes wrong = {0, 0, 0, 14, 0xC8, 7, 0xD2, 2, 1, 0xCC, 1, 'a', 6, 0xC9};
+    Order read;
+    vokxRecordError e;
+    EXPECT_EQ(Order_decode(wrong.data(), wrong.size(), &read, &e), VOK_WRONG_TYPE);
+    EXPECT_STREQ(e.path, "id");
+    EXPECT_EQ(e.offset, 9u);
+    const Bytes missing = {0, 0, 0, 16, 0xC8, 7, 0xD2, 2, 1, 0xD2, 5, 6, 0xCA, 1, 0xE0, 3};
+    EXPECT_NE(Order_decode(missing.data(), missing.size(), &read, &e), VOK_OK);
+    const vok::result<order::Order> none = order::decode(wrong.data(), wrong.size());
+    EXPECT_EQ(none.status(), vok::status::wrong_type);
+}
+
+TEST(Generated, EveryTruncationIsRefusedWithinItsBytes) {
+    const Bytes block = encoded_in_c(order_in_c());
+    for (size_t n = 0; n < block.size(); ++n) {
+        const Bytes cut(block.begin(), block.begin() + static_cast<long>(n)); // exact-size heap copy
+        Order read;
+        EXPECT_NE(Order_decode(n == 0 ? nullptr : cut.data(), n, &read, nullptr), VOK_OK) << n;
+        EXPECT_FALSE(order::decode(cut.data(), n).has_value()) << n;
+    }
+}
+
+} // namespace
