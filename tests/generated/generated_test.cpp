@@ -17,7 +17,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-vokxText text(const char *s, std::uint32_t n) { return {reinterpret_cast<const std::uint8_t *>(s), n}; }
+vokxText text(const char *s, std::uint32_t n) {
+    return {reinterpret_cast<const std::uint8_t *>(s), n};
+}
 
 Bytes encoded_in_c(const Order &o) {
     vokStream out;
@@ -31,7 +33,9 @@ Order order_in_c() {
     Order o;
     std::memset(&o, 0, sizeof o);
     o.id = 70000;
-    o.customer = text("Gr\xC3\xBC\xC3\x9F" "e", 7);
+    o.customer = text("Gr\xC3\xBC\xC3\x9F"
+                      "e",
+                      7);
     o.has_amount = true;
     o.amount = -5;
     o.tags_count = 2;
@@ -48,7 +52,8 @@ TEST(Generated, CAndCppReadEachOther) {
     const Bytes block = encoded_in_c(order_in_c());
     const vok::result<order::Order> read = order::decode(block.data(), block.size());
     ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->customer, "Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(read->customer, "Gr\xC3\xBC\xC3\x9F"
+                              "e");
     EXPECT_EQ(read->tags, (std::vector<std::string>{std::string("a\0b", 3), ""}));
     EXPECT_EQ(read->amount, -5);
     EXPECT_FALSE(read->card.has_value());
@@ -63,7 +68,8 @@ TEST(Generated, CAndCppReadEachOther) {
 
 TEST(Generated, EveryKindAndShapeRoundTrips) {
     kinds::Kinds k;
-    k.f = true, k.u = 4000000000u, k.s = INT32_MIN, k.b = std::string("\0\xff", 2), k.t = "t", k.n = 65535;
+    k.f = true, k.u = 4000000000u, k.s = INT32_MIN, k.b = std::string("\0\xff", 2), k.t = "t",
+    k.n = 65535;
     k.ou = 0, k.ob = "", k.rf = {true, false}, k.rs = {-1, 1, 0}, k.rt = {"x", "", "z"}, k.rn = {3};
     k.maybe.emplace();
     k.maybe->z = {7};
@@ -75,7 +81,8 @@ TEST(Generated, EveryKindAndShapeRoundTrips) {
     Kinds c;
     ASSERT_EQ(Kinds_decode(block.data(), block.size(), &c, nullptr), VOK_OK);
     EXPECT_TRUE(c.has_ou && !c.has_os && c.has_maybe && !c.maybe.has_y);
-    EXPECT_EQ(std::make_tuple(c.rs_count, c.many_count, c.maybe.z_count, c.one.x), std::make_tuple(3u, 3u, 1u, 9u));
+    EXPECT_EQ(std::make_tuple(c.rs_count, c.many_count, c.maybe.z_count, c.one.x),
+              std::make_tuple(3u, 3u, 1u, 9u));
     vokStream out;
     ASSERT_EQ(Kinds_encode(&c, &out), VOK_OK);
     EXPECT_EQ(Bytes(vokGetData(&out), vokGetData(&out) + vokGetLength(&out)), block);
@@ -107,7 +114,8 @@ TEST(Generated, RefusalsCarryThePathAndStatus) {
 TEST(Generated, EveryTruncationIsRefusedWithinItsBytes) {
     const Bytes block = encoded_in_c(order_in_c());
     for (size_t n = 0; n < block.size(); ++n) {
-        const Bytes cut(block.begin(), block.begin() + static_cast<long>(n)); // exact-size heap copy
+        const Bytes cut(block.begin(),
+                        block.begin() + static_cast<long>(n)); // exact-size heap copy
         Order read;
         EXPECT_NE(Order_decode(n == 0 ? nullptr : cut.data(), n, &read, nullptr), VOK_OK) << n;
         EXPECT_FALSE(order::decode(cut.data(), n).has_value()) << n;
