@@ -13,6 +13,7 @@
 #include "cbor_codec.hpp"
 #include "dataset.hpp"
 #include "msgpack_codec.hpp"
+#include "typed_bench.hpp"
 #include "vok32x.h"
 #include "vok_cursor.hpp"
 #include "vok_handle.hpp"
@@ -183,6 +184,7 @@ int main(int argc, char **argv) {
     bench::add_all("ints", d.ints);
     bench::add_all("records", d.records);
     bench::add_all("blobs", d.blobs);
+    if (!bench::add_typed(d.records)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

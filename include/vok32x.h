@@ -348,7 +348,8 @@ typedef struct vokxRecordField {
 VOKX_API uint16_t vokxRecordOpen(vokxRecordReader *reader, const vokxSchema *schema,
                                  const uint8_t *bytes, size_t size, vokxRecordError *error);
 
-/* The next field of the record in *field: VOK_OK; VOK_END_OF_STREAM once the
+/* The next field of the record in *field (which any call may change): VOK_OK;
+ * VOK_END_OF_STREAM once the
  * whole record has been read and found complete; or a refusal, with error
  * (may be null) filled, after which the reader gives the same refusal again:
  *   VOK_WRONG_TYPE         a field's value is of another kind (a plain

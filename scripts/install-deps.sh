@@ -35,6 +35,12 @@ needs=(
   /usr/include/benchmark/benchmark.h libbenchmark-dev
   /usr/include/msgpack.h libmsgpack-dev
   /usr/include/cbor.h libcbor-dev
+  # ... and the typed-records peers, each in its own schema language
+  protoc protobuf-compiler
+  /usr/include/google/protobuf/message.h libprotobuf-dev
+  protoc-gen-nanopb nanopb
+  /usr/include/pb.h libnanopb-dev
+  /usr/include/msgpack.hpp libmsgpack-cxx-dev
   /usr/bin/time time
   # Windows: cross compilers, GoogleTest sources, MSVC-format import
   # libraries, and Wine with its 64-bit loader

@@ -3,6 +3,7 @@
 // group's name and occurrence when it is in a group: lines[3].sku.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "vok32x.h"
@@ -16,6 +17,23 @@ namespace vok::records {
 [[gnu::format(printf, 5, 6)]] uint16_t fail(vokxRecordError *error, uint16_t status,
                                             uint32_t offset, const char *path, const char *message,
                                             ...);
+
+// Clears an error (if not null) as cheaply as a success deserves: status 0,
+// offset 0, empty path and message.
+inline void clear(vokxRecordError *error) {
+    if (error == nullptr) return;
+    error->status = 0;
+    error->offset = 0;
+    error->path[0] = '\0';
+    error->message[0] = '\0';
+}
+
+// Only the counters a level uses are cleared: a record is read or written
+// per call, and the arrays are sized for the largest schema.
+template <size_t N> void clear_counts(uint32_t (&counts)[N], uint32_t used) {
+    for (uint32_t i = 0; i < used && i < N; ++i)
+        counts[i] = 0;
+}
 
 // Writes the path of a field (field < 0: of the group occurrence itself) into
 // out, of out_size bytes.  group < 0 is the top level.

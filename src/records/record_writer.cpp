@@ -8,6 +8,7 @@
 #include "format/string_item.hpp"
 #include "record_error.hpp"
 #include "vok32x.h"
+#include "vok32x/item_writer.hpp"
 
 namespace fmt = vok::format;
 
@@ -30,16 +31,10 @@ uint32_t occurrence_of(const vokxRecordWriter &w) {
     return w.group < 0 ? 0 : w.group_counts[w.group] - 1;
 }
 
-// The tag that writes a value of the field's kind in the narrowest width, or
-// 0 when no tag can hold it.
+// The tag that writes a string field's value in the narrowest width, or 0
+// when no tag can hold it.
 uint8_t narrowest_tag(uint32_t kind, const vokxItem &v) {
     switch (kind) {
-    case VOKX_CLASS_FLAG:
-        return VOK_FLAG;
-    case VOKX_CLASS_UNSIGNED:
-        return fmt::unsigned_tag(fmt::field_width(v.value));
-    case VOKX_CLASS_SIGNED:
-        return fmt::signed_tag(fmt::field_width(fmt::magnitude_of(v.signed_value)));
     case VOKX_CLASS_STRING:
         return v.length > VOK_MAX_SHORT_STRING
                    ? 0
@@ -73,16 +68,25 @@ const char *occurrence_message(uint16_t status) {
     return status == VOKX_TOO_MANY ? "occurs more often than its max" : "occurs twice";
 }
 
+// Numbers and flags go through vok32's own writers, which choose the
+// narrowest width and grow the buffer in place; strings, whose content may
+// hold zero bytes, go as described items.  Each writer writes all or nothing.
 uint16_t put_value(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxItem &value) {
-    vokxItem item = value;
-    item.kind = narrowest_tag(spec.kind, value);
-    if (item.kind == 0) return VOK_STRING_TOO_LONG;
-    if (spec.kind == VOKX_CLASS_FLAG) item.value = value.value != 0;
-    vokxItem mark{};
-    mark.kind = VOK_USER_MARK;
-    mark.value = spec.mark;
-    const uint16_t status = vokxPutItem(w.stream, &mark);
-    return status != VOK_OK ? status : vokxPutItem(w.stream, &item);
+    vokStream *s = w.stream;
+    if (const uint16_t status = vokWriteUserMark(s, static_cast<uint8_t>(spec.mark))) return status;
+    switch (spec.kind) {
+    case VOKX_CLASS_FLAG:
+        return vokWriteFlag(s, value.value != 0);
+    case VOKX_CLASS_UNSIGNED:
+        return vokWriteUnsigned(s, value.value);
+    case VOKX_CLASS_SIGNED:
+        return vokWriteSigned(s, value.signed_value);
+    default: {
+        vokxItem item = value;
+        item.kind = narrowest_tag(spec.kind, value);
+        return item.kind == 0 ? uint16_t{VOK_STRING_TOO_LONG} : vok::x::put_items(s, &item, 1);
+    }
+    }
 }
 
 } // namespace
@@ -92,8 +96,10 @@ using namespace vok::records;
 
 VOKX_API uint16_t vokxRecordBegin(vokxRecordWriter *writer, const vokxSchema *schema,
                                   vokStream *stream, vokxRecordError *error) {
-    std::memset(writer, 0, sizeof *writer);
     writer->stream = stream;
+    writer->status = VOK_OK;
+    clear_counts(writer->field_counts, schema->field_count);
+    clear_counts(writer->group_counts, schema->group_count);
     writer->schema = schema;
     writer->group = -1;
     writer->last_field = -1;
@@ -145,7 +151,7 @@ VOKX_API uint16_t vokxRecordGroup(vokxRecordWriter *writer, uint32_t group,
         return refuse(w, error, status, index, occurrence, -1, occurrence_message(status));
     w.group = w.last_group = index;
     w.last_field = -1;
-    std::memset(w.field_counts, 0, sizeof w.field_counts);
+    clear_counts(w.field_counts, spec.field_count);
     vokxItem phrase{};
     phrase.kind = VOK_PHRASE_MARK;
     phrase.value = spec.phrase;
@@ -169,6 +175,6 @@ VOKX_API uint16_t vokxRecordEnd(vokxRecordWriter *writer, vokxRecordError *error
             return fail(error, VOKX_MISSING_FIELD, w.start, path,
                         "the group is required but was not written");
         }
-    if (error != nullptr) *error = vokxRecordError{};
+    clear(error);
     return VOK_OK;
 }

@@ -8,6 +8,7 @@
 
 #include "format/frame.hpp"
 #include "item_description.hpp"
+#include "item_writer.hpp"
 #include "vok32x.h"
 
 namespace fmt = vok::format;
@@ -112,11 +113,24 @@ VOKX_API uint16_t vokxWriteItem(vokStream *stream, const uint8_t *item, size_t s
     return append_item(stream, size, [=](uint8_t *at) { std::memcpy(at, item, size); });
 }
 
-VOKX_API uint16_t vokxPutItem(vokStream *stream, const vokxItem *item) {
+uint16_t vok::x::put_items(vokStream *stream, const vokxItem *items, size_t count) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
-    const uint64_t size = item != nullptr ? described_size(*item) : 0;
-    if (size == 0) return VOK_INVALID_STREAM;
-    return append_item(stream, size, [=](uint8_t *at) { put_described(at, *item); });
+    uint64_t size = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t one = items != nullptr ? described_size(items[i]) : 0;
+        if (one == 0) return VOK_INVALID_STREAM;
+        size += one;
+    }
+    return append_item(stream, size, [=](uint8_t *at) {
+        for (size_t i = 0; i < count; ++i) {
+            put_described(at, items[i]);
+            at += described_size(items[i]);
+        }
+    });
+}
+
+VOKX_API uint16_t vokxPutItem(vokStream *stream, const vokxItem *item) {
+    return vok::x::put_items(stream, item, 1);
 }
 
 VOKX_API uint16_t vokxWriteString(vokStream *stream, const uint8_t *bytes, uint32_t length) {

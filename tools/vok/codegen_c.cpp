@@ -358,8 +358,9 @@ std::string source(const Names &n, const vokxSchema &s, const CodegenOptions &op
         "    if (opened == VOK_OK || opened == VOK_OLDER_VERSION || opened == VOK_NEWER_VERSION)\n"
         "        while ((s = vokxRecordNext(&reader, &field, e)) == VOK_OK)\n            "
         "take(record, &field);\n"
-        "    if (s == VOK_END_OF_STREAM) {\n        memset(e, 0, sizeof *e);\n        return "
-        "opened;\n    }\n"
+        "    if (s == VOK_END_OF_STREAM) { /* cleared: status 0, empty texts */\n"
+        "        e->status = 0;\n        e->offset = 0;\n"
+        "        e->path[0] = e->message[0] = '\\0';\n        return opened;\n    }\n"
         "    memset(record, 0, sizeof *record);\n    return s;\n}\n";
     return out;
 }

@@ -1,0 +1,348 @@
+// Typed records, one block (or message) per record: vok32's generated C and
+// C++, a hand-written vok32x walk, and -- when they were found at build time
+// -- nanopb, protobuf's generated C++ and msgpack-c++'s MSGPACK_DEFINE.  Each
+// encodes from and decodes into its own struct; every encoder writes into a
+// buffer it reuses (vok32's generated C++ returns a new vector, its API).
+#include "typed_bench.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "entry.vok.h"
+#include "entry.vok.hpp"
+#include "vok32x.h"
+
+#ifdef VOK_BENCH_NANOPB
+#include <pb_decode.h>
+#include <pb_encode.h>
+
+#include "nanopb/entry.pb.h"
+#endif
+#ifdef VOK_BENCH_PROTOBUF
+#include "protobuf/entry.pb.h"
+#endif
+#ifdef VOK_BENCH_MSGPACK_CXX
+#include <msgpack.hpp>
+#endif
+
+namespace bench {
+namespace {
+
+void to_sink(ChecksumSink &sink, uint32_t count, int32_t delta, bool flag, const void *name,
+             size_t length) {
+    sink.on_unsigned(count);
+    sink.on_signed(delta);
+    sink.on_flag(flag);
+    sink.on_string(name, length);
+}
+
+// vok32's generated C: Entry_write into a buffer reopened for every record.
+class VokGenC {
+  public:
+    explicit VokGenC(const std::vector<Record> &records)
+        : buffer_(static_cast<uint8_t *>(std::malloc(kRoom))) {
+        vokStream s{};
+        vokCreateStream(&s, ENTRY_TYPE, ENTRY_VERSION);
+        vokCloseStream(&s);
+        std::memcpy(empty_, vokGetData(&s), sizeof empty_);
+        vokDestroyStream(vokGetData(&s));
+        for (const Record &r : records) {
+            Entry e{};
+            e.count = r.count, e.delta = r.delta, e.flag = r.flag;
+            e.name = {reinterpret_cast<const uint8_t *>(r.name.data()),
+                      static_cast<uint32_t>(r.name.size())};
+            entries_.push_back(e);
+        }
+    }
+    ~VokGenC() { vokDestroyStream(buffer_); }
+    size_t size() const { return entries_.size(); }
+    std::pair<const uint8_t *, size_t> encode(size_t i) {
+        std::memcpy(buffer_, empty_, sizeof empty_);
+        vokStream s{buffer_, kRoom, sizeof empty_, 0};
+        if (vokReopenStream(&s) != VOK_OK || Entry_write(&s, &entries_[i]) != VOK_OK ||
+            vokCloseStream(&s) != VOK_OK)
+            return {nullptr, 0};
+        return {buffer_, vokGetLengthEx(&s)};
+    }
+    static bool decode(const uint8_t *p, size_t n, ChecksumSink &sink) {
+        Entry e;
+        if (Entry_decode(p, n, &e, nullptr) != VOK_OK) return false;
+        to_sink(sink, e.count, e.delta, e.flag, e.name.data, e.name.length);
+        return true;
+    }
+
+  private:
+    static constexpr uint32_t kRoom = 4096;
+    uint8_t empty_[9] = {};
+    uint8_t *buffer_;
+    std::vector<Entry> entries_;
+};
+
+// The same blocks read by hand: vokxNextItem, and the mark before each value.
+struct VokWalk {
+    static bool decode(const uint8_t *p, size_t n, ChecksumSink &sink) {
+        vokStream s;
+        if (vokxOpen(&s, p, n, ENTRY_TYPE, ENTRY_VERSION) != VOK_OK) return false;
+        vokxItem item;
+        uint32_t mark = 0, count = 0;
+        int32_t delta = 0;
+        bool flag = false;
+        const uint8_t *name = nullptr;
+        uint32_t length = 0;
+        while (vokxNextItem(&s, &item) == VOK_OK) {
+            if (item.kind == VOK_USER_MARK) {
+                mark = item.value;
+                continue;
+            }
+            switch (mark) {
+            case 1:
+                count = item.value;
+                break;
+            case 2:
+                delta = item.signed_value;
+                break;
+            case 3:
+                flag = item.value != 0;
+                break;
+            case 4:
+                name = item.text, length = item.length;
+                break;
+            }
+        }
+        to_sink(sink, count, delta, flag, name, length);
+        return true;
+    }
+};
+
+// vok32's generated C++: owning types; encode returns a new vector.
+class VokGenCpp {
+  public:
+    explicit VokGenCpp(const std::vector<Record> &records) {
+        for (const Record &r : records)
+            entries_.push_back({r.count, r.delta, r.flag, r.name});
+    }
+    size_t size() const { return entries_.size(); }
+    std::pair<const uint8_t *, size_t> encode(size_t i) {
+        last_ = entry::encode(entries_[i]);
+        return {last_.data(), last_.size()};
+    }
+    static bool decode(const uint8_t *p, size_t n, ChecksumSink &sink) {
+        const vok::result<entry::Entry> e = entry::decode(p, n);
+        if (!e) return false;
+        to_sink(sink, e->count, e->delta, e->flag, e->name.data(), e->name.size());
+        return true;
+    }
+
+  private:
+    std::vector<entry::Entry> entries_;
+    std::vector<uint8_t> last_;
+};
+
+#ifdef VOK_BENCH_NANOPB
+class Nanopb {
+  public:
+    explicit Nanopb(const std::vector<Record> &records) {
+        for (const Record &r : records) {
+            bench_pb_Entry e = bench_pb_Entry_init_zero;
+            e.count = r.count, e.delta = r.delta, e.flag = r.flag;
+            std::memcpy(e.name, r.name.data(), r.name.size() + 1);
+            entries_.push_back(e);
+        }
+    }
+    size_t size() const { return entries_.size(); }
+    std::pair<const uint8_t *, size_t> encode(size_t i) {
+        pb_ostream_t out = pb_ostream_from_buffer(buffer_, sizeof buffer_);
+        if (!pb_encode(&out, bench_pb_Entry_fields, &entries_[i])) return {nullptr, 0};
+        return {buffer_, out.bytes_written};
+    }
+    static bool decode(const uint8_t *p, size_t n, ChecksumSink &sink) {
+        bench_pb_Entry e = bench_pb_Entry_init_zero;
+        pb_istream_t in = pb_istream_from_buffer(p, n);
+        if (!pb_decode(&in, bench_pb_Entry_fields, &e)) return false;
+        to_sink(sink, e.count, e.delta, e.flag, e.name, std::strlen(e.name));
+        return true;
+    }
+
+  private:
+    std::vector<bench_pb_Entry> entries_;
+    uint8_t buffer_[256];
+};
+#endif
+
+#ifdef VOK_BENCH_PROTOBUF
+class Protobuf {
+  public:
+    explicit Protobuf(const std::vector<Record> &records) {
+        for (const Record &r : records) {
+            bench_pb::Entry &e = entries_.emplace_back();
+            e.set_count(r.count), e.set_delta(r.delta), e.set_flag(r.flag), e.set_name(r.name);
+        }
+    }
+    size_t size() const { return entries_.size(); }
+    std::pair<const uint8_t *, size_t> encode(size_t i) {
+        const size_t n = entries_[i].ByteSizeLong();
+        if (!entries_[i].SerializeToArray(buffer_, static_cast<int>(sizeof buffer_)))
+            return {nullptr, 0};
+        return {buffer_, n};
+    }
+    // One message reused for every record, as protobuf advises.
+    bool decode(const uint8_t *p, size_t n, ChecksumSink &sink) {
+        if (!message_.ParseFromArray(p, static_cast<int>(n))) return false;
+        to_sink(sink, message_.count(), message_.delta(), message_.flag(), message_.name().data(),
+                message_.name().size());
+        return true;
+    }
+
+  private:
+    std::vector<bench_pb::Entry> entries_;
+    bench_pb::Entry message_;
+    uint8_t buffer_[256];
+};
+#endif
+
+#ifdef VOK_BENCH_MSGPACK_CXX
+struct MsgEntry {
+    uint32_t count;
+    int32_t delta;
+    bool flag;
+    std::string name;
+    MSGPACK_DEFINE(count, delta, flag, name)
+};
+
+class MsgpackCxx {
+  public:
+    explicit MsgpackCxx(const std::vector<Record> &records) {
+        for (const Record &r : records)
+            entries_.push_back({r.count, r.delta, r.flag, r.name});
+    }
+    size_t size() const { return entries_.size(); }
+    std::pair<const uint8_t *, size_t> encode(size_t i) {
+        buffer_.clear();
+        msgpack::pack(buffer_, entries_[i]);
+        return {reinterpret_cast<const uint8_t *>(buffer_.data()), buffer_.size()};
+    }
+    // One zone and one struct reused for every record: msgpack-c++'s fastest way.
+    bool decode(const uint8_t *p, size_t n, ChecksumSink &sink) {
+        zone_.clear();
+        std::size_t offset = 0;
+        const msgpack::object o =
+            msgpack::unpack(zone_, reinterpret_cast<const char *>(p), n, offset);
+        o.convert(entry_);
+        to_sink(sink, entry_.count, entry_.delta, entry_.flag, entry_.name.data(),
+                entry_.name.size());
+        return true;
+    }
+
+  private:
+    std::vector<MsgEntry> entries_;
+    msgpack::sbuffer buffer_;
+    msgpack::zone zone_;
+    MsgEntry entry_;
+};
+#endif
+
+// Every record encoded once, back to back, with where each starts.
+struct Encoded {
+    std::vector<uint8_t> bytes;
+    std::vector<size_t> starts;
+};
+
+template <class Codec> Encoded encode_all(Codec &codec) {
+    Encoded out;
+    for (size_t i = 0; i < codec.size(); ++i) {
+        const auto [p, n] = codec.encode(i);
+        out.starts.push_back(out.bytes.size());
+        out.bytes.insert(out.bytes.end(), p, p + n);
+    }
+    out.starts.push_back(out.bytes.size());
+    return out;
+}
+
+void counters(benchmark::State &state, size_t records, size_t bytes) {
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * records));
+    state.counters["ns_per_item"] = benchmark::Counter(
+        static_cast<double>(records) * 1e-9,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["encoded_bytes"] = static_cast<double>(bytes);
+}
+
+template <class Codec> void add(const char *name, const std::vector<Record> &records) {
+    benchmark::RegisterBenchmark((std::string("typed/encode/") + name).c_str(),
+                                 [&records](benchmark::State &s) {
+                                     Codec codec(records);
+                                     size_t bytes = 0;
+                                     for (auto _ : s) {
+                                         bytes = 0;
+                                         for (size_t i = 0; i < codec.size(); ++i)
+                                             bytes += codec.encode(i).second;
+                                         benchmark::DoNotOptimize(bytes);
+                                     }
+                                     counters(s, records.size(), bytes);
+                                 })
+        ->Unit(benchmark::kMillisecond);
+}
+
+template <class Codec, class Decoder>
+void add_decode(const char *name, const std::vector<Record> &records, Decoder decoder) {
+    benchmark::RegisterBenchmark((std::string("typed/decode/") + name).c_str(),
+                                 [&records, decoder](benchmark::State &s) mutable {
+                                     Codec codec(records);
+                                     const Encoded in = encode_all(codec);
+                                     const uint64_t expected = checksum(records);
+                                     for (auto _ : s) {
+                                         ChecksumSink sink;
+                                         for (size_t i = 0; i + 1 < in.starts.size(); ++i)
+                                             if (!decoder(in.bytes.data() + in.starts[i],
+                                                          in.starts[i + 1] - in.starts[i], sink)) {
+                                                 s.SkipWithError("a record was refused");
+                                                 return;
+                                             }
+                                         if (sink.sum != expected) {
+                                             s.SkipWithError(
+                                                 "decoded values differ from the input");
+                                             return;
+                                         }
+                                         benchmark::DoNotOptimize(sink.sum);
+                                     }
+                                     counters(s, records.size(), in.bytes.size());
+                                 })
+        ->Unit(benchmark::kMillisecond);
+}
+
+} // namespace
+
+bool add_typed(const std::vector<Record> &records) {
+    add<VokGenC>("vok32_gen_c", records);
+    add_decode<VokGenC>("vok32_gen_c", records, &VokGenC::decode);
+    add_decode<VokGenC>("vok32x_walk", records, &VokWalk::decode);
+    add<VokGenCpp>("vok32_gen_cpp", records);
+    add_decode<VokGenCpp>("vok32_gen_cpp", records, &VokGenCpp::decode);
+#ifdef VOK_BENCH_NANOPB
+    add<Nanopb>("nanopb", records);
+    add_decode<Nanopb>("nanopb", records, &Nanopb::decode);
+#endif
+#ifdef VOK_BENCH_PROTOBUF
+    add<Protobuf>("protobuf", records);
+    add_decode<Protobuf>("protobuf", records,
+                         [decoder = std::make_shared<Protobuf>(std::vector<Record>{})](
+                             const uint8_t *p, size_t n, ChecksumSink &sink) {
+                             return decoder->decode(p, n, sink);
+                         });
+#endif
+#ifdef VOK_BENCH_MSGPACK_CXX
+    add<MsgpackCxx>("msgpack_cxx", records);
+    add_decode<MsgpackCxx>("msgpack_cxx", records,
+                           [decoder = std::make_shared<MsgpackCxx>(std::vector<Record>{})](
+                               const uint8_t *p, size_t n, ChecksumSink &sink) {
+                               return decoder->decode(p, n, sink);
+                           });
+#endif
+    return true;
+}
+
+} // namespace bench
