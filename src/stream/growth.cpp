@@ -1,12 +1,14 @@
 #include "growth.hpp"
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace vok::stream {
 
 uint16_t grow(vokStream *s, uint64_t need) noexcept {
-    const uint64_t target = uint64_t{s->position} + std::max<uint64_t>(need, kGrowthStep);
+    // Not std::max: an unoptimised build would export its instantiation,
+    // and vok32 exports its 47 functions and nothing else.
+    const uint64_t step = need > kGrowthStep ? need : kGrowthStep;
+    const uint64_t target = uint64_t{s->position} + step;
     if (target > UINT32_MAX) return VOK_NO_MEMORY;
     void *grown = std::realloc(s->data, static_cast<size_t>(target));
     if (grown == nullptr) return VOK_NO_MEMORY;
