@@ -1,6 +1,8 @@
-// Filling a vokxRecordError: the status, the offset, and a path and message
-// cut to fit their arrays.  The path of a field is its name, after its
-// group's name and occurrence when it is in a group: lines[3].sku.
+// What the records engine's reader and writer share: filling a
+// vokxRecordError (the status, the offset, and a path and message cut to fit
+// their arrays; the path of a field is its name, after its group's name and
+// occurrence when it is in a group: lines[3].sku), and the rules of
+// occurrence.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +51,21 @@ inline Level level_of(const vokxSchema &schema, int32_t group) {
     if (group < 0) return {schema.fields, schema.field_count};
     const vokxGroupSpec &g = schema.groups[group];
     return {g.fields, g.field_count};
+}
+
+// The rules of occurrence, for the reader and the writer alike.
+inline bool required(uint32_t flags) { return (flags & (VOKX_OPTIONAL | VOKX_REPEATED)) == 0; }
+
+// Counts one more occurrence of a field or group against its flags and max:
+// VOK_OK, VOKX_REPEATED_FIELD or VOKX_TOO_MANY.
+inline uint16_t count_occurrence(uint32_t &count, uint32_t flags, uint32_t max) {
+    ++count;
+    if ((flags & VOKX_REPEATED) != 0) return count > max ? VOKX_TOO_MANY : VOK_OK;
+    return count > 1 ? VOKX_REPEATED_FIELD : VOK_OK;
+}
+
+inline const char *occurrence_message(uint16_t status) {
+    return status == VOKX_TOO_MANY ? "occurs more often than its max" : "occurs twice";
 }
 
 // A field's kind as the schema file names it: "unsigned", "utf8"...

@@ -26,8 +26,6 @@ int32_t find_group(const vokxSchema &schema, uint32_t phrase) {
     return kNone;
 }
 
-bool required(uint32_t flags) { return (flags & (VOKX_OPTIONAL | VOKX_REPEATED)) == 0; }
-
 // Remembers a refusal so that every later call gives it again.
 // message is a format taking detail.
 uint16_t refuse(vokxRecordReader &r, vokxRecordError *error, uint16_t status, uint32_t offset,
@@ -36,17 +34,6 @@ uint16_t refuse(vokxRecordReader &r, vokxRecordError *error, uint16_t status, ui
     field_path(path, sizeof path, *r.schema, r.group < 0 ? -1 : r.group, r.occurrence, field);
     r.status = status;
     return fail(error, status, offset, path, message, detail);
-}
-
-// Counts one more occurrence of a field or group against its flags and max.
-uint16_t count_occurrence(uint32_t &count, uint32_t flags, uint32_t max) {
-    ++count;
-    if ((flags & VOKX_REPEATED) != 0) return count > max ? VOKX_TOO_MANY : VOK_OK;
-    return count > 1 ? VOKX_REPEATED_FIELD : VOK_OK;
-}
-
-const char *occurrence_message(uint16_t status) {
-    return status == VOKX_TOO_MANY ? "occurs more often than its max%s" : "occurs twice%s";
 }
 
 // The level being left must hold all of its required fields.
@@ -100,7 +87,7 @@ uint16_t at_phrase(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *e
     const uint32_t seen = r.group_counts[g];
     r.occurrence = seen;
     if (const uint16_t status = count_occurrence(r.group_counts[g], spec.flags, spec.max))
-        return refuse(r, error, status, offset, -1, occurrence_message(status));
+        return refuse(r, error, status, offset, -1, "%s", occurrence_message(status));
     out.group = g;
     out.occurrence = seen;
     out.field = VOKX_RECORD_GROUP;
@@ -142,7 +129,7 @@ uint16_t at_value(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *er
         return refuse(r, error, VOK_WRONG_TYPE, offset, field, "%s", message);
     }
     if (const uint16_t status = count_occurrence(r.field_counts[field], spec.flags, spec.max))
-        return refuse(r, error, status, offset, field, occurrence_message(status));
+        return refuse(r, error, status, offset, field, "%s", occurrence_message(status));
     r.pending = kNone;
     r.completed = field;
     out.field = field;

@@ -15,8 +15,6 @@ namespace fmt = vok::format;
 namespace vok::records {
 namespace {
 
-bool required(uint32_t flags) { return (flags & (VOKX_OPTIONAL | VOKX_REPEATED)) == 0; }
-
 // Ends the record with a refusal: the stream is cut back, the status kept.
 uint16_t refuse(vokxRecordWriter &w, vokxRecordError *error, uint16_t status, int32_t group,
                 uint32_t occurrence, int32_t field, const char *message) {
@@ -55,17 +53,6 @@ uint16_t close_level(vokxRecordWriter &w, vokxRecordError *error) {
             return refuse(w, error, VOKX_MISSING_FIELD, w.group, occurrence_of(w),
                           static_cast<int32_t>(i), "is required but was not written");
     return VOK_OK;
-}
-
-// Checks one more occurrence against a field's or group's flags and max.
-uint16_t count_occurrence(uint32_t &count, uint32_t flags, uint32_t max) {
-    ++count;
-    if ((flags & VOKX_REPEATED) != 0) return count > max ? VOKX_TOO_MANY : VOK_OK;
-    return count > 1 ? VOKX_REPEATED_FIELD : VOK_OK;
-}
-
-const char *occurrence_message(uint16_t status) {
-    return status == VOKX_TOO_MANY ? "occurs more often than its max" : "occurs twice";
 }
 
 // Numbers and flags go through vok32's own writers, which choose the
