@@ -408,6 +408,43 @@ VOKX_API uint16_t vokxRecordGroup(vokxRecordWriter *writer, uint32_t group, vokx
  * where vokxRecordBegin found it, and every later call gives that refusal. */
 VOKX_API uint16_t vokxRecordEnd(vokxRecordWriter *writer, vokxRecordError *error);
 
+/* Whole records to and from a struct.  A layout says where a struct keeps
+ * each field and group; the generated C of `vok gen c` fills it with
+ * offsetof.  Values are stored as the field's kind asks: bool (flag),
+ * uint32_t (unsigned; a safe string's length), int32_t (signed), vokxText
+ * (string, utf8), or the group's own struct. */
+typedef struct vokxPlace {
+    uint32_t offset;  /* of the value, or of the first of a repeated one's array */
+    uint32_t present; /* optional: of a bool, true when present; repeated: of
+                         a uint32_t count; ignored for a required one */
+    uint32_t stride;  /* repeated: bytes from one array element to the next */
+} vokxPlace;
+
+typedef struct vokxRecordLayout {
+    const vokxPlace *fields;              /* one per top-level field, offsets in the record */
+    const vokxPlace *groups;              /* one per group, offsets in the record */
+    const vokxPlace *const *group_fields; /* per group: one per field, offsets in
+                                             one occurrence of the group's struct */
+    size_t size;                          /* the record struct's size */
+} vokxRecordLayout;
+
+/* Writes the record in *record as vokxRecordBegin, one vokxRecordPut per
+ * value, vokxRecordGroup per occurrence and vokxRecordEnd would, with the
+ * same checks and refusals (a count above max: VOKX_TOO_MANY), but appends
+ * the items in as few vokAppendStream calls as it can.  The stream stays
+ * open; after a refusal its position is where it was. */
+VOKX_API uint16_t vokxRecordEncode(const vokxSchema *schema, const vokxRecordLayout *layout,
+                                   const void *record, vokStream *stream, vokxRecordError *error);
+
+/* Reads the record in size bytes into *record (layout->size bytes, cleared
+ * first), as vokxRecordOpen and vokxRecordNext would, with their checks:
+ * VOK_OK, VOK_OLDER_VERSION or VOK_NEWER_VERSION with *error cleared, or the
+ * refusal, with *record cleared again and *error (may be null) filled.
+ * Strings point into bytes.  Allocates nothing. */
+VOKX_API uint16_t vokxRecordDecode(const vokxSchema *schema, const vokxRecordLayout *layout,
+                                   const uint8_t *bytes, size_t size, void *record,
+                                   vokxRecordError *error);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

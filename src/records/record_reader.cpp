@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "record_error.hpp"
+#include "record_layout.hpp"
 #include "vok32x.h"
 #include "vok32x/kind_class.hpp"
+#include "vok32x/walk_step.hpp"
 
 namespace vok::records {
 namespace {
@@ -14,7 +16,11 @@ namespace {
 constexpr int32_t kNone = -1;
 constexpr int32_t kUnknownPhrase = -2;
 
-int32_t find_field(const Level &level, uint32_t mark) {
+// Writers put fields in schema order, so the field after the last one read
+// is tried first.
+int32_t find_field(const Level &level, uint32_t mark, int32_t last) {
+    const auto next = static_cast<uint32_t>(last + 1);
+    if (next < level.count && level.fields[next].mark == mark) return static_cast<int32_t>(next);
     for (uint32_t i = 0; i < level.count; ++i)
         if (level.fields[i].mark == mark) return static_cast<int32_t>(i);
     return kNone;
@@ -94,12 +100,13 @@ uint16_t at_phrase(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *e
     return VOK_OK;
 }
 
-uint16_t at_mark(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *error) {
+[[gnu::always_inline]] inline uint16_t at_mark(vokxRecordReader &r, vokxRecordField &out,
+                                               vokxRecordError *error) {
     if (r.pending != kNone)
         return refuse(r, error, VOKX_BAD_FIELD, r.pending_offset, r.pending,
                       "has a mark but no value item after it%s");
+    const int32_t field = find_field(level_of(*r.schema, r.group), out.item.value, r.completed);
     r.completed = kNone;
-    const int32_t field = find_field(level_of(*r.schema, r.group), out.item.value);
     r.passing = field == kNone;
     if (field == kNone) {
         out.field = VOKX_RECORD_UNKNOWN; // passed over, with its values
@@ -110,7 +117,9 @@ uint16_t at_mark(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *err
     return VOKX_NEED_MORE; // the mark alone is no field yet
 }
 
-uint16_t at_value(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *error) {
+// kind: the item's class.
+[[gnu::always_inline]] inline uint16_t at_value(vokxRecordReader &r, vokxRecordField &out,
+                                                uint32_t kind, vokxRecordError *error) {
     const uint32_t offset = out.item.offset;
     if (r.pending == kNone) {
         if (r.completed != kNone)
@@ -121,7 +130,6 @@ uint16_t at_value(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *er
     }
     const int32_t field = r.pending;
     const vokxFieldSpec &spec = level_of(*r.schema, r.group).fields[field];
-    const uint32_t kind = vok::x::kind_class(out.item.kind);
     if (kind != spec.kind) {
         char message[64];
         print_cut(message, sizeof message, "holds a %s item; the field is %s", kind_name(kind),
@@ -136,37 +144,31 @@ uint16_t at_value(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *er
     return VOK_OK;
 }
 
-} // namespace
-} // namespace vok::records
-
-using namespace vok::records;
-
-VOKX_API uint16_t vokxRecordOpen(vokxRecordReader *reader, const vokxSchema *schema,
-                                 const uint8_t *bytes, size_t size, vokxRecordError *error) {
-    reader->stream = vokStream{};
-    reader->schema = schema;
-    reader->group = -1;
-    reader->occurrence = 0;
-    reader->pending = -1;
-    reader->pending_offset = 0;
-    reader->completed = -1;
-    reader->passing = 0;
-    reader->status = VOK_OK;
-    clear_counts(reader->field_counts, schema->field_count);
-    clear_counts(reader->group_counts, schema->group_count);
+uint16_t open_reader(vokxRecordReader &r, const vokxSchema *schema, const uint8_t *bytes,
+                     size_t size, vokxRecordError *error) {
+    r.stream = vokStream{};
+    r.schema = schema;
+    r.group = -1;
+    r.occurrence = 0;
+    r.pending = -1;
+    r.pending_offset = 0;
+    r.completed = -1;
+    r.passing = 0;
+    r.status = VOK_OK;
+    clear_counts(r.field_counts, schema->field_count);
+    clear_counts(r.group_counts, schema->group_count);
     const uint16_t status =
-        vokxOpen(&reader->stream, bytes, size, static_cast<uint8_t>(schema->type), schema->version);
+        vokxOpen(&r.stream, bytes, size, static_cast<uint8_t>(schema->type), schema->version);
     if (status == VOK_OK || status == VOK_OLDER_VERSION || status == VOK_NEWER_VERSION) {
         clear(error);
         return status;
     }
-    reader->status = status;
-    return fail(error, status, reader->stream.position, "", "%s", vokxStatusText(status));
+    r.status = status;
+    return fail(error, status, r.stream.position, "", "%s", vokxStatusText(status));
 }
 
-VOKX_API uint16_t vokxRecordNext(vokxRecordReader *reader, vokxRecordField *field,
-                                 vokxRecordError *error) {
-    vokxRecordReader &r = *reader;
+[[gnu::always_inline]] inline uint16_t next_field(vokxRecordReader &r, vokxRecordField &out,
+                                                  vokxRecordError *error) {
     for (;;) {
         if (r.status != VOK_OK) {
             const uint32_t at = r.stream.position;
@@ -174,13 +176,12 @@ VOKX_API uint16_t vokxRecordNext(vokxRecordReader *reader, vokxRecordField *fiel
                        ? VOK_END_OF_STREAM
                        : fail(error, r.status, at, "", "the record was refused before");
         }
-        // Filled in place: a copy of the item vokxNextItem has just stored
-        // would wait for those stores (a third of the time, measured).
-        vokxRecordField &out = *field;
+        // Filled in place: a copy of the item the walk has just stored would
+        // wait for those stores (a third of the time, measured).
         out.group = r.group < 0 ? -1 : r.group;
         out.occurrence = r.occurrence;
         out.field = VOKX_RECORD_UNKNOWN;
-        const uint16_t walked = vokxNextItem(&r.stream, &out.item);
+        const uint16_t walked = vok::x::walk_step(&r.stream, &out.item);
         if (walked == VOK_END_OF_STREAM) return at_end(r, error, out.item.offset);
         if (walked != VOK_OK) {
             r.status = walked;
@@ -195,9 +196,80 @@ VOKX_API uint16_t vokxRecordNext(vokxRecordReader *reader, vokxRecordField *fiel
         } else if (kind == VOKX_CLASS_USER_MARK) {
             status = at_mark(r, out, error);
         } else if (!r.passing) {
-            status = at_value(r, out, error);
+            status = at_value(r, out, kind, error);
         }
-        if (status == VOKX_NEED_MORE) continue;
-        return status;
+        if (status != VOKX_NEED_MORE) return status;
     }
+}
+
+// Stores where a layout says a reported field or group occurrence goes;
+// level is the struct of the level being read.
+[[gnu::always_inline]] inline void store(const vokxRecordReader &r, const vokxRecordField &f,
+                                         const vokxRecordLayout &layout, void *record,
+                                         void *&level) {
+    const vokxSchema &schema = *r.schema;
+    if (f.field == VOKX_RECORD_GROUP) {
+        const vokxPlace &place = layout.groups[f.group];
+        const uint32_t flags = schema.groups[f.group].flags;
+        level = at(record, place.offset + f.occurrence * place.stride);
+        mark_present(at(record, place.present), flags, f.occurrence + 1);
+        return;
+    }
+    if (f.field < 0) return; // passed over
+    const vokxFieldSpec &spec = level_of(schema, f.group).fields[f.field];
+    const vokxPlace &place =
+        f.group < 0 ? layout.fields[f.field] : layout.group_fields[f.group][f.field];
+    const uint32_t count = r.field_counts[f.field]; // this one included
+    unsigned char *value = at(level, place.offset + (count - 1) * place.stride);
+    mark_present(at(level, place.present), spec.flags, count);
+    const vokxItem &v = f.item;
+    switch (spec.kind) {
+    case VOKX_CLASS_FLAG:
+        *value = v.value != 0;
+        break;
+    case VOKX_CLASS_SIGNED:
+        std::memcpy(value, &v.signed_value, sizeof v.signed_value);
+        break;
+    case VOKX_CLASS_STRING:
+    case VOKX_CLASS_UTF8: {
+        const vokxText text{v.text, v.length};
+        std::memcpy(value, &text, sizeof text);
+        break;
+    }
+    default: // unsigned, and a safe string's length
+        std::memcpy(value, &v.value, sizeof v.value);
+    }
+}
+
+} // namespace
+} // namespace vok::records
+
+using namespace vok::records;
+
+VOKX_API uint16_t vokxRecordOpen(vokxRecordReader *reader, const vokxSchema *schema,
+                                 const uint8_t *bytes, size_t size, vokxRecordError *error) {
+    return open_reader(*reader, schema, bytes, size, error);
+}
+
+VOKX_API uint16_t vokxRecordNext(vokxRecordReader *reader, vokxRecordField *field,
+                                 vokxRecordError *error) {
+    return next_field(*reader, *field, error);
+}
+
+VOKX_API uint16_t vokxRecordDecode(const vokxSchema *schema, const vokxRecordLayout *layout,
+                                   const uint8_t *bytes, size_t size, void *record,
+                                   vokxRecordError *error) {
+    std::memset(record, 0, layout->size);
+    vokxRecordReader r;
+    const uint16_t opened = open_reader(r, schema, bytes, size, error);
+    uint16_t status = opened;
+    if (opened == VOK_OK || opened == VOK_OLDER_VERSION || opened == VOK_NEWER_VERSION) {
+        vokxRecordField field;
+        void *level = record;
+        while ((status = next_field(r, field, error)) == VOK_OK)
+            store(r, field, *layout, record, level);
+    }
+    if (status == VOK_END_OF_STREAM) return opened; // *error was cleared on opening
+    std::memset(record, 0, layout->size);
+    return status;
 }

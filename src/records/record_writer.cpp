@@ -4,9 +4,11 @@
 // never keeps half a record.
 #include <cstring>
 
+#include "format/frame.hpp"
 #include "format/integer_item.hpp"
 #include "format/string_item.hpp"
 #include "record_error.hpp"
+#include "record_layout.hpp"
 #include "vok32x.h"
 #include "vok32x/item_writer.hpp"
 
@@ -76,32 +78,10 @@ uint16_t put_value(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxIte
     }
 }
 
-} // namespace
-} // namespace vok::records
-
-using namespace vok::records;
-
-VOKX_API uint16_t vokxRecordBegin(vokxRecordWriter *writer, const vokxSchema *schema,
-                                  vokStream *stream, vokxRecordError *error) {
-    writer->stream = stream;
-    writer->status = VOK_OK;
-    clear_counts(writer->field_counts, schema->field_count);
-    clear_counts(writer->group_counts, schema->group_count);
-    writer->schema = schema;
-    writer->group = -1;
-    writer->last_field = -1;
-    writer->last_group = -1;
-    const bool writable = stream->active != 0 && stream->data != nullptr && stream->position >= 8 &&
-                          std::memcmp(stream->data, "\0\0\0\0", 4) == 0;
-    writer->start = stream->position;
-    if (writable) return VOK_OK;
-    writer->status = VOK_NOT_ACTIVE;
-    return fail(error, VOK_NOT_ACTIVE, 0, "", "the stream is not open for writing");
-}
-
-VOKX_API uint16_t vokxRecordPut(vokxRecordWriter *writer, uint32_t field, const vokxItem *value,
-                                vokxRecordError *error) {
-    vokxRecordWriter &w = *writer;
+// The checks of a put, made before anything is written; on success the
+// field counts as written.
+uint16_t admit_field(vokxRecordWriter &w, uint32_t field, const vokxItem *value,
+                     vokxRecordError *error) {
     if (w.status != VOK_OK) return fail(error, w.status, w.start, "", "the record was refused");
     const Level level = level_of(*w.schema, w.group);
     const auto index = static_cast<int32_t>(field);
@@ -117,14 +97,11 @@ VOKX_API uint16_t vokxRecordPut(vokxRecordWriter *writer, uint32_t field, const 
                              value->text == nullptr && value->length != 0))
         return refuse(w, error, VOK_INVALID_STREAM, w.group, occurrence, index, "has no value");
     w.last_field = index;
-    if (const uint16_t status = put_value(w, spec, *value))
-        return refuse(w, error, status, w.group, occurrence, index, vokxStatusText(status));
     return VOK_OK;
 }
 
-VOKX_API uint16_t vokxRecordGroup(vokxRecordWriter *writer, uint32_t group,
-                                  vokxRecordError *error) {
-    vokxRecordWriter &w = *writer;
+// The checks of a group occurrence; on success it is the current level.
+uint16_t admit_group(vokxRecordWriter &w, uint32_t group, vokxRecordError *error) {
     if (w.status != VOK_OK) return fail(error, w.status, w.start, "", "the record was refused");
     if (const uint16_t status = close_level(w, error)) return status;
     const auto index = static_cast<int32_t>(group);
@@ -139,16 +116,10 @@ VOKX_API uint16_t vokxRecordGroup(vokxRecordWriter *writer, uint32_t group,
     w.group = w.last_group = index;
     w.last_field = -1;
     clear_counts(w.field_counts, spec.field_count);
-    vokxItem phrase{};
-    phrase.kind = VOK_PHRASE_MARK;
-    phrase.value = spec.phrase;
-    if (const uint16_t status = vokxPutItem(w.stream, &phrase))
-        return refuse(w, error, status, index, occurrence, -1, vokxStatusText(status));
     return VOK_OK;
 }
 
-VOKX_API uint16_t vokxRecordEnd(vokxRecordWriter *writer, vokxRecordError *error) {
-    vokxRecordWriter &w = *writer;
+uint16_t admit_end(vokxRecordWriter &w, vokxRecordError *error) {
     if (w.status != VOK_OK) return fail(error, w.status, w.start, "", "the record was refused");
     if (const uint16_t status = close_level(w, error)) return status;
     const vokxSchema &s = *w.schema;
@@ -164,4 +135,234 @@ VOKX_API uint16_t vokxRecordEnd(vokxRecordWriter *writer, vokxRecordError *error
         }
     clear(error);
     return VOK_OK;
+}
+
+uint16_t begin(vokxRecordWriter &w, const vokxSchema *schema, vokStream *stream,
+               vokxRecordError *error) {
+    w.stream = stream;
+    w.status = VOK_OK;
+    clear_counts(w.field_counts, schema->field_count);
+    clear_counts(w.group_counts, schema->group_count);
+    w.schema = schema;
+    w.group = -1;
+    w.last_field = -1;
+    w.last_group = -1;
+    const bool writable = stream->active != 0 && stream->data != nullptr && stream->position >= 8 &&
+                          std::memcmp(stream->data, "\0\0\0\0", 4) == 0;
+    w.start = stream->position;
+    if (writable) return VOK_OK;
+    w.status = VOK_NOT_ACTIVE;
+    return fail(error, VOK_NOT_ACTIVE, 0, "", "the stream is not open for writing");
+}
+
+// Whole-record writing: the items gathered in a carrier on the stack, which
+// goes to the stream in one append when it is full and at the end.  A
+// string too long for the carrier goes on its own, as vokxRecordPut puts it.
+class Carrier {
+  public:
+    explicit Carrier(vokStream *stream) : stream_(stream) {}
+
+    uint16_t put(const vokxFieldSpec &spec, const vokxItem &value) {
+        const uint64_t size = 1 + value_size(spec.kind, value);
+        if (size == 1) return VOK_STRING_TOO_LONG;
+        if (size > kBody - used_)
+            if (const uint16_t status = flush()) return status;
+        if (size > kBody) return put_alone(spec, value);
+        uint8_t *p = body() + used_;
+        *p = static_cast<uint8_t>(spec.mark);
+        put_value_bytes(p + 1, spec.kind, value);
+        used_ += static_cast<uint32_t>(size);
+        return VOK_OK;
+    }
+
+    uint16_t put_phrase(uint32_t phrase) {
+        if (2 > kBody - used_)
+            if (const uint16_t status = flush()) return status;
+        uint8_t *p = body() + used_;
+        p[0] = VOK_PHRASE_MARK;
+        p[1] = static_cast<uint8_t>(phrase);
+        used_ += 2;
+        return VOK_OK;
+    }
+
+    uint16_t flush() {
+        if (used_ == 0) return VOK_OK;
+        const uint32_t body_size = used_;
+        used_ = 0;
+        return vok::x::append_carrier(stream_, block_, body_size);
+    }
+
+  private:
+    static constexpr uint32_t kBody = 512;
+
+    uint8_t *body() { return block_ + vok::x::kCarrierHeader; }
+
+    // Bytes of the value item in the narrowest width, or 0 when its kind
+    // cannot hold it.
+    static uint64_t value_size(uint32_t kind, const vokxItem &v) {
+        switch (kind) {
+        case VOKX_CLASS_FLAG:
+            return fmt::kFlagItemSize;
+        case VOKX_CLASS_UNSIGNED:
+            return fmt::unsigned_item_size(v.value);
+        case VOKX_CLASS_SIGNED:
+            return fmt::signed_item_size(v.signed_value);
+        case VOKX_CLASS_SAFE:
+            return narrowest_tag(kind, v) == 0 ? 0 : fmt::string_header_size(v.value);
+        default:
+            return narrowest_tag(kind, v) == 0
+                       ? 0
+                       : fmt::string_header_size(v.length) + uint64_t{v.length};
+        }
+    }
+
+    static void put_value_bytes(uint8_t *p, uint32_t kind, const vokxItem &v) {
+        switch (kind) {
+        case VOKX_CLASS_FLAG:
+            fmt::put_flag(p, v.value != 0);
+            return;
+        case VOKX_CLASS_UNSIGNED:
+            fmt::put_unsigned(p, v.value);
+            return;
+        case VOKX_CLASS_SIGNED:
+            fmt::put_signed(p, v.signed_value);
+            return;
+        case VOKX_CLASS_SAFE:
+            fmt::put_string_header(p, fmt::StringKind::safe, v.value);
+            return;
+        default: {
+            const auto as =
+                kind == VOKX_CLASS_UTF8 ? fmt::StringKind::utf8 : fmt::StringKind::plain;
+            p = fmt::put_string_header(p, as, v.length);
+            if (v.length != 0) std::memcpy(p, v.text, v.length);
+        }
+        }
+    }
+
+    uint16_t put_alone(const vokxFieldSpec &spec, const vokxItem &value) {
+        vokxItem items[2]{};
+        items[0].kind = VOK_USER_MARK;
+        items[0].value = spec.mark;
+        items[1] = value;
+        items[1].kind = narrowest_tag(spec.kind, value);
+        return vok::x::put_items(stream_, items, 2);
+    }
+
+    vokStream *stream_;
+    uint32_t used_ = 0;
+    uint8_t block_[vok::x::kCarrierHeader + kBody + fmt::kEndMarkerSize];
+};
+
+// A field's value as the struct holds it, as the item vokxRecordPut takes.
+vokxItem value_at(const unsigned char *p, uint32_t kind) {
+    vokxItem v{};
+    switch (kind) {
+    case VOKX_CLASS_FLAG:
+        v.value = *p != 0;
+        break;
+    case VOKX_CLASS_SIGNED:
+        std::memcpy(&v.signed_value, p, sizeof v.signed_value);
+        break;
+    case VOKX_CLASS_STRING:
+    case VOKX_CLASS_UTF8: {
+        vokxText text;
+        std::memcpy(&text, p, sizeof text);
+        v.text = text.data;
+        v.length = text.length;
+        break;
+    }
+    default:
+        std::memcpy(&v.value, p, sizeof v.value);
+    }
+    return v;
+}
+
+// The fields of one level of the struct at base, in schema order.
+uint16_t put_level(vokxRecordWriter &w, Carrier &carrier, const Level &level,
+                   const vokxPlace *places, const void *base, vokxRecordError *error) {
+    for (uint32_t i = 0; i < level.count; ++i) {
+        const vokxFieldSpec &spec = level.fields[i];
+        const vokxPlace &place = places[i];
+        const uint32_t count = occurrences(at(base, place.present), spec.flags);
+        for (uint32_t k = 0; k < count; ++k) {
+            const vokxItem value = value_at(at(base, place.offset + k * place.stride), spec.kind);
+            if (const uint16_t status = admit_field(w, i, &value, error)) return status;
+            if (const uint16_t status = carrier.put(spec, value))
+                return refuse(w, error, status, w.group, occurrence_of(w), static_cast<int32_t>(i),
+                              vokxStatusText(status));
+        }
+    }
+    return VOK_OK;
+}
+
+uint16_t put_record(vokxRecordWriter &w, Carrier &carrier, const vokxRecordLayout &layout,
+                    const void *record, vokxRecordError *error) {
+    const vokxSchema &s = *w.schema;
+    if (const uint16_t status =
+            put_level(w, carrier, level_of(s, -1), layout.fields, record, error))
+        return status;
+    for (uint32_t g = 0; g < s.group_count; ++g) {
+        const vokxGroupSpec &spec = s.groups[g];
+        const vokxPlace &place = layout.groups[g];
+        const uint32_t count = occurrences(at(record, place.present), spec.flags);
+        for (uint32_t k = 0; k < count; ++k) {
+            if (const uint16_t status = admit_group(w, g, error)) return status;
+            if (const uint16_t status = carrier.put_phrase(spec.phrase))
+                return refuse(w, error, status, static_cast<int32_t>(g), k, -1,
+                              vokxStatusText(status));
+            const void *occurrence = at(record, place.offset + k * place.stride);
+            if (const uint16_t status = put_level(w, carrier, level_of(s, static_cast<int32_t>(g)),
+                                                  layout.group_fields[g], occurrence, error))
+                return status;
+        }
+    }
+    if (const uint16_t status = admit_end(w, error)) return status;
+    if (const uint16_t status = carrier.flush())
+        return refuse(w, error, status, -1, 0, -1, vokxStatusText(status));
+    return VOK_OK;
+}
+
+} // namespace
+} // namespace vok::records
+
+using namespace vok::records;
+
+VOKX_API uint16_t vokxRecordBegin(vokxRecordWriter *writer, const vokxSchema *schema,
+                                  vokStream *stream, vokxRecordError *error) {
+    return begin(*writer, schema, stream, error);
+}
+
+VOKX_API uint16_t vokxRecordPut(vokxRecordWriter *writer, uint32_t field, const vokxItem *value,
+                                vokxRecordError *error) {
+    vokxRecordWriter &w = *writer;
+    if (const uint16_t status = admit_field(w, field, value, error)) return status;
+    const vokxFieldSpec &spec = level_of(*w.schema, w.group).fields[field];
+    if (const uint16_t status = put_value(w, spec, *value))
+        return refuse(w, error, status, w.group, occurrence_of(w), static_cast<int32_t>(field),
+                      vokxStatusText(status));
+    return VOK_OK;
+}
+
+VOKX_API uint16_t vokxRecordGroup(vokxRecordWriter *writer, uint32_t group,
+                                  vokxRecordError *error) {
+    vokxRecordWriter &w = *writer;
+    if (const uint16_t status = admit_group(w, group, error)) return status;
+    vokxItem phrase{};
+    phrase.kind = VOK_PHRASE_MARK;
+    phrase.value = w.schema->groups[group].phrase;
+    if (const uint16_t status = vokxPutItem(w.stream, &phrase))
+        return refuse(w, error, status, w.group, occurrence_of(w), -1, vokxStatusText(status));
+    return VOK_OK;
+}
+
+VOKX_API uint16_t vokxRecordEnd(vokxRecordWriter *writer, vokxRecordError *error) {
+    return admit_end(*writer, error);
+}
+
+VOKX_API uint16_t vokxRecordEncode(const vokxSchema *schema, const vokxRecordLayout *layout,
+                                   const void *record, vokStream *stream, vokxRecordError *error) {
+    vokxRecordWriter w;
+    if (const uint16_t status = begin(w, schema, stream, error)) return status;
+    Carrier carrier(stream);
+    return put_record(w, carrier, *layout, record, error);
 }

@@ -16,9 +16,7 @@ using vok::x::Form;
 
 namespace {
 
-// Header of the carrier block: length field, start marker, type 0, version
-// 0; the item and the end marker follow.
-constexpr uint32_t kCarrierHeader = 8;
+using vok::x::kCarrierHeader;
 constexpr uint32_t kCarrierFrame = kCarrierHeader + fmt::kEndMarkerSize;
 // Items up to this size travel in a carrier on the stack.
 constexpr uint32_t kStackCarrier = 256;
@@ -35,11 +33,8 @@ template <typename Fill> uint16_t append_item(vokStream *stream, uint64_t size, 
     uint8_t on_stack[kStackCarrier];
     auto *carrier = total <= kStackCarrier ? on_stack : static_cast<uint8_t *>(std::malloc(total));
     if (carrier == nullptr) return VOK_NO_MEMORY;
-    fmt::put_header(carrier, 0, 0);
     fill(carrier + kCarrierHeader);
-    fmt::put_trailer(carrier, carrier + kCarrierHeader + size);
-    const vokStream source{carrier, total, total, 0};
-    const uint16_t status = vokAppendStream(stream, &source);
+    const uint16_t status = vok::x::append_carrier(stream, carrier, static_cast<uint32_t>(size));
     if (carrier != on_stack) std::free(carrier);
     return status;
 }
@@ -104,6 +99,13 @@ uint16_t write_counted(vokStream *stream, fmt::StringKind kind, const uint8_t *b
 }
 
 } // namespace
+
+uint16_t vok::x::append_carrier(vokStream *stream, uint8_t *carrier, uint32_t body_size) {
+    fmt::put_header(carrier, 0, 0);
+    const uint32_t total = fmt::put_trailer(carrier, carrier + kCarrierHeader + body_size);
+    const vokStream source{carrier, total, total, 0};
+    return vokAppendStream(stream, &source);
+}
 
 VOKX_API uint16_t vokxWriteItem(vokStream *stream, const uint8_t *item, size_t size) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;

@@ -87,6 +87,43 @@ TEST(Generated, EveryKindAndShapeRoundTrips) {
     ASSERT_EQ(Kinds_encode(&c, &out), VOK_OK);
     EXPECT_EQ(Bytes(vokGetData(&out), vokGetData(&out) + vokGetLength(&out)), block);
     vokDestroyStream(vokGetData(&out));
+    // A reused struct keeps nothing of the record it held; a refusal empties it.
+    const kinds::Kinds plain;
+    const Bytes small = kinds::encode(plain);
+    kinds::Kinds reused = k;
+    ASSERT_EQ(kinds::decode(small.data(), small.size(), reused), vok::status::ok);
+    EXPECT_EQ(reused, plain);
+    reused = k;
+    EXPECT_EQ(kinds::decode(block.data(), block.size() - 1, reused), vok::status::invalid_stream);
+    EXPECT_EQ(reused, plain);
+}
+
+// The C side gathers a record's items before appending them; items longer
+// than what it gathers, and records of many of them, must come out as the
+// C++ side writes them item by item, and refusals must leave the stream.
+TEST(Generated, LongItemsAndRefusalsOfTheGatheringWriter) {
+    kinds::Kinds k;
+    k.b = std::string(600, 'b');
+    k.t = std::string(70000, 't');
+    k.rt = {std::string(300, '1'), std::string(300, '2'), "3"};
+    k.many = {{std::string(500, 'w')}, {"v"}};
+    const Bytes block = kinds::encode(k);
+    Kinds c;
+    ASSERT_EQ(Kinds_decode(block.data(), block.size(), &c, nullptr), VOK_OK);
+    vokStream out;
+    ASSERT_EQ(Kinds_encode(&c, &out), VOK_OK);
+    EXPECT_EQ(Bytes(vokGetData(&out), vokGetData(&out) + vokGetLength(&out)), block);
+    vokDestroyStream(vokGetData(&out));
+    ASSERT_EQ(vokCreateStream(&out, 9, 1), VOK_OK);
+    const uint32_t start = out.position;
+    c.b.length = 65536; // over a plain string's limit, after items already gathered
+    EXPECT_EQ(Kinds_write(&out, &c), VOK_STRING_TOO_LONG);
+    c.b.length = 600;
+    c.many[1].w.length = 65536; // after long items were appended
+    EXPECT_EQ(Kinds_write(&out, &c), VOK_STRING_TOO_LONG);
+    EXPECT_EQ(out.position, start);
+    ASSERT_EQ(vokCloseStream(&out), VOK_OK);
+    vokDestroyStream(vokGetData(&out));
 }
 
 TEST(Generated, RefusalsCarryThePathAndStatus) {

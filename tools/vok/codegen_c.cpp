@@ -1,8 +1,6 @@
-// C for a schema: a struct per record and per group, with the engine's table
-// and three functions.  Decoding allocates nothing: strings are views into
-// the block.  Encoding allocates only through vok32's handle.
-#include <set>
-
+// C for a schema: a struct per record and per group, with the engine's tables
+// (the schema, and where the structs keep each field) and three functions.  Decoding allocates
+// nothing: strings are views into the block.  Encoding allocates only through vok32's handle.
 #include "codegen.hpp"
 
 namespace vok::tool {
@@ -150,193 +148,71 @@ std::string header(const Names &n, const vokxSchema &s, const CodegenOptions &op
     return out + "#ifdef __cplusplus\n} /* extern \"C\" */\n#endif\n\n#endif /* " + guard + " */\n";
 }
 
-// The statement that stores a field's value from the item v into target.
-std::string take_value(const vokxFieldSpec &f, const std::string &target) {
-    const std::string name = f.name;
-    std::string value;
-    switch (f.kind) {
-    case VOKX_CLASS_FLAG:
-        value = "v->value != 0";
-        break;
-    case VOKX_CLASS_SIGNED:
-        value = "v->signed_value";
-        break;
-    case VOKX_CLASS_STRING:
-    case VOKX_CLASS_UTF8:
-        value = "text_of(v)";
-        break;
-    default:
-        value = "v->value";
-    }
-    if (repeated(f.flags))
-        return target + name + "[" + target + name + "_count++] = " + value + ";";
-    if (optional(f.flags))
-        return target + "has_" + name + " = true;\n            " + target + name + " = " + value +
-               ";";
-    return target + name + " = " + value + ";";
-}
-
-std::string take_level(const vokxFieldSpec *fields, uint32_t count, const std::string &target) {
-    std::string out = "        switch (f->field) {\n";
-    for (uint32_t i = 0; i < count; ++i)
-        out += "        case " + std::to_string(i) + ":\n            " +
-               take_value(fields[i], target) + "\n            break;\n";
-    return out + "        }\n";
-}
-
-std::string take_function(const Names &n, const vokxSchema &s) {
-    std::string out = "/* Stores one field the engine reported. */\nstatic void take(" + n.type +
-                      " *r, const vokxRecordField *f) {\n    const vokxItem *v = &f->item;\n"
-                      "    (void)v;\n";
-    out += "    if (f->field == VOKX_RECORD_GROUP) {\n        switch (f->group) {\n";
-    for (uint32_t g = 0; g < s.group_count; ++g) {
-        const std::string name = s.groups[g].name;
-        out += "        case " + std::to_string(g) + ":\n            ";
-        out += repeated(s.groups[g].flags)   ? "r->" + name + "_count = f->occurrence + 1;"
-               : optional(s.groups[g].flags) ? "r->has_" + name + " = true;"
-                                             : "(void)r;";
-        out += "\n            break;\n";
-    }
-    out += "        }\n        return;\n    }\n    if (f->field < 0) return; /* passed over */\n";
-    out += "    switch (f->group) {\n    case -1:\n" + take_level(s.fields, s.field_count, "r->") +
-           "        break;\n";
-    for (uint32_t g = 0; g < s.group_count; ++g) {
-        const vokxGroupSpec &group = s.groups[g];
-        if (group.field_count == 0) continue;
-        const std::string at = repeated(group.flags)
-                                   ? std::string("r->") + group.name + "[f->occurrence]."
-                                   : std::string("r->") + group.name + ".";
-        out += "    case " + std::to_string(g) + ":\n" +
-               take_level(group.fields, group.field_count, at) + "        break;\n";
-    }
-    return out + "    }\n}\n\n";
-}
-
-// The call that writes field i of the current level from expression value.
-std::string put_call(const vokxFieldSpec &f, uint32_t i, const std::string &value) {
-    const char *helper = f.kind == VOKX_CLASS_SIGNED                                ? "put_signed"
-                         : f.kind == VOKX_CLASS_STRING || f.kind == VOKX_CLASS_UTF8 ? "put_text"
-                                                                                    : "put_value";
-    return std::string(helper) + "(&w, " + std::to_string(i) + ", " + value + ")";
-}
-
-std::string put_level(const vokxFieldSpec *fields, uint32_t count, const std::string &source,
-                      const std::string &indent) {
-    std::string out;
+// Where the struct keeps each field of a level, as the engine's layout.
+std::string places(const std::string &table, const std::string &type, const vokxFieldSpec *fields,
+                   uint32_t count) {
+    std::string out = "static const vokxPlace " + table + "[] = {\n";
     for (uint32_t i = 0; i < count; ++i) {
         const vokxFieldSpec &f = fields[i];
-        const std::string name = source + f.name;
-        if (repeated(f.flags))
-            out += indent + "for (i = 0; s == VOK_OK && i < " + name + "_count; ++i)\n" + indent +
-                   "    s = " + put_call(f, i, name + "[i]") + ";\n";
-        else if (optional(f.flags))
-            out += indent + "if (s == VOK_OK && " + source + "has_" + f.name +
-                   ") s = " + put_call(f, i, name) + ";\n";
-        else
-            out += indent + "if (s == VOK_OK) s = " + put_call(f, i, name) + ";\n";
-    }
-    return out;
-}
-
-// Counts beyond an array are refused before anything is written.
-std::string count_checks(const vokxSchema &s) {
-    std::string out;
-    const auto check = [&out](const std::string &count, uint32_t max) {
-        out += "    if (" + count + " > " + std::to_string(max) + ") return VOKX_TOO_MANY;\n";
-    };
-    for (uint32_t i = 0; i < s.field_count; ++i)
-        if (repeated(s.fields[i].flags))
-            check(std::string("record->") + s.fields[i].name + "_count", s.fields[i].max);
-    for (uint32_t g = 0; g < s.group_count; ++g) {
-        const vokxGroupSpec &group = s.groups[g];
-        if (repeated(group.flags))
-            check(std::string("record->") + group.name + "_count", group.max);
-        for (uint32_t i = 0; i < group.field_count; ++i) {
-            if (!repeated(group.fields[i].flags)) continue;
-            if (repeated(group.flags)) {
-                out +=
-                    "    for (i = 0; i < record->" + std::string(group.name) + "_count; ++i)\n    ";
-                check(std::string("record->") + group.name + "[i]." + group.fields[i].name +
-                          "_count",
-                      group.fields[i].max);
-            } else {
-                check(std::string("record->") + group.name + "." + group.fields[i].name + "_count",
-                      group.fields[i].max);
-            }
+        const std::string member = type + ", " + f.name;
+        std::string present = "0", stride = "0";
+        if (repeated(f.flags)) {
+            present = "offsetof(" + type + ", " + f.name + "_count)";
+            stride = std::string("sizeof(") + c_type(f.kind).name + ")";
+        } else if (optional(f.flags)) {
+            present = "offsetof(" + type + ", has_" + f.name + ")";
         }
+        out += "    {offsetof(" + member + "), " + present + ", " + stride + "},\n";
     }
-    return out;
+    return out + "};\n";
 }
 
-std::string write_function(const Names &n, const vokxSchema &s) {
-    std::string out = "uint16_t " + n.type + "_write(vokStream *stream, const " + n.type +
-                      " *record) {\n    vokxRecordWriter w;\n    vokxRecordError e;\n"
-                      "    uint32_t i = 0;\n    uint16_t s;\n" +
-                      count_checks(s) + "    s = vokxRecordBegin(&w, &" + n.type +
-                      "_schema, stream, &e);\n    (void)i;\n";
-    out += put_level(s.fields, s.field_count, "record->", "    ");
+std::string layout_tables(const Names &n, const vokxSchema &s) {
+    std::string out;
+    std::string fields = "NULL", groups = "NULL", group_fields = "NULL";
+    if (s.field_count != 0) {
+        fields = n.type + "_places";
+        out += places(fields, n.type, s.fields, s.field_count);
+    }
+    std::string group_places, group_field_list;
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const vokxGroupSpec &group = s.groups[g];
-        const std::string gi = std::to_string(g);
+        const std::string type = n.type + "_" + group.name;
+        std::string present = "0", stride = "0";
         if (repeated(group.flags)) {
-            out += "    for (uint32_t j = 0; s == VOK_OK && j < record->" +
-                   std::string(group.name) + "_count; ++j) {\n        const " + n.type + "_" +
-                   group.name + " *g = &record->" + group.name +
-                   "[j];\n        s = vokxRecordGroup(&w, " + gi + ", &e);\n" +
-                   put_level(group.fields, group.field_count, "g->", "        ") +
-                   "        (void)g;\n    }\n";
+            present = "offsetof(" + n.type + ", " + group.name + "_count)";
+            stride = "sizeof(" + type + ")";
+        } else if (optional(group.flags)) {
+            present = "offsetof(" + n.type + ", has_" + group.name + ")";
+        }
+        group_places += "    {offsetof(" + n.type + ", " + group.name + "), " + present + ", " +
+                        stride + "},\n";
+        if (group.field_count != 0) {
+            out += places(type + "_places", type, group.fields, group.field_count);
+            group_field_list += "    " + type + "_places,\n";
         } else {
-            const std::string cond =
-                optional(group.flags) ? " && record->has_" + std::string(group.name) : "";
-            out += "    if (s == VOK_OK" + cond + ") {\n        const " + n.type + "_" +
-                   group.name + " *g = &record->" + group.name +
-                   ";\n        s = vokxRecordGroup(&w, " + gi + ", &e);\n" +
-                   put_level(group.fields, group.field_count, "g->", "        ") +
-                   "        (void)g;\n    }\n";
+            group_field_list += "    NULL,\n";
         }
     }
-    return out + "    if (s == VOK_OK) s = vokxRecordEnd(&w, &e);\n    return s;\n}\n\n";
-}
-
-std::string put_helpers(const vokxSchema &s) {
-    std::set<std::string> used;
-    const auto note = [&used](const vokxFieldSpec *fields, uint32_t count) {
-        for (uint32_t i = 0; i < count; ++i)
-            used.insert(fields[i].kind == VOKX_CLASS_SIGNED ? "signed"
-                        : fields[i].kind == VOKX_CLASS_STRING || fields[i].kind == VOKX_CLASS_UTF8
-                            ? "text"
-                            : "value");
-    };
-    note(s.fields, s.field_count);
-    for (uint32_t g = 0; g < s.group_count; ++g)
-        note(s.groups[g].fields, s.groups[g].field_count);
-    std::string out;
-    const std::string start =
-        "    vokxItem item;\n    vokxRecordError e;\n    memset(&item, 0, sizeof item);\n";
-    const std::string end = "    return vokxRecordPut(w, field, &item, &e);\n}\n\n";
-    if (used.count("value"))
-        out +=
-            "static uint16_t put_value(vokxRecordWriter *w, uint32_t field, uint32_t value) {\n" +
-            start + "    item.value = value;\n" + end;
-    if (used.count("signed"))
-        out +=
-            "static uint16_t put_signed(vokxRecordWriter *w, uint32_t field, int32_t value) {\n" +
-            start + "    item.signed_value = value;\n" + end;
-    if (used.count("text"))
-        out += "static uint16_t put_text(vokxRecordWriter *w, uint32_t field, vokxText text) {\n" +
-               start + "    item.text = text.data;\n    item.length = text.length;\n" + end;
-    if (used.count("text"))
-        out +=
-            "static vokxText text_of(const vokxItem *v) {\n    vokxText t;\n    t.data = v->text;\n"
-            "    t.length = v->length;\n    return t;\n}\n\n";
-    return out;
+    if (s.group_count != 0) {
+        groups = n.type + "_group_places";
+        group_fields = n.type + "_group_fields";
+        out += "static const vokxPlace " + groups + "[] = {\n" + group_places + "};\n";
+        out += "static const vokxPlace *const " + group_fields + "[] = {\n" + group_field_list +
+               "};\n";
+    }
+    return out + "static const vokxRecordLayout " + n.type + "_layout = {" + fields + ", " +
+           groups + ", " + group_fields + ", sizeof(" + n.type + ")};\n\n";
 }
 
 std::string source(const Names &n, const vokxSchema &s, const CodegenOptions &options) {
     std::string out = banner(options, "/*", "*/") + "#include \"" + n.file +
                       ".vok.h\"\n\n#include <string.h>\n\n";
     out += schema_tables(s, n.type + "_", "static const ", "const ", n.type + "_schema") + "\n";
-    out += put_helpers(s) + take_function(n, s) + write_function(n, s);
+    out += layout_tables(n, s);
+    out += "uint16_t " + n.type + "_write(vokStream *stream, const " + n.type +
+           " *record) {\n    return vokxRecordEncode(&" + n.type + "_schema, &" + n.type +
+           "_layout, record, stream, NULL);\n}\n\n";
     out +=
         "uint16_t " + n.type + "_encode(const " + n.type +
         " *record, vokStream *out) {\n    uint16_t s = vokCreateStream(out, " + n.macro +
@@ -346,22 +222,9 @@ std::string source(const Names &n, const vokxSchema &s, const CodegenOptions &op
         "            vokDestroyStream(vokGetData(out));\n        memset(out, 0, sizeof *out);\n    "
         "}\n"
         "    return s;\n}\n\n";
-    out +=
-        "uint16_t " + n.type + "_decode(const uint8_t *bytes, size_t size, " + n.type +
-        " *record, vokxRecordError *error) {\n    vokxRecordReader reader;\n    vokxRecordField "
-        "field;\n"
-        "    vokxRecordError scratch;\n    vokxRecordError *e = error != NULL ? error : &scratch;\n"
-        "    uint16_t opened, s;\n    memset(record, 0, sizeof *record);\n"
-        "    opened = s = vokxRecordOpen(&reader, &" +
-        n.type +
-        "_schema, bytes, size, e);\n"
-        "    if (opened == VOK_OK || opened == VOK_OLDER_VERSION || opened == VOK_NEWER_VERSION)\n"
-        "        while ((s = vokxRecordNext(&reader, &field, e)) == VOK_OK)\n            "
-        "take(record, &field);\n"
-        "    if (s == VOK_END_OF_STREAM) { /* cleared: status 0, empty texts */\n"
-        "        e->status = 0;\n        e->offset = 0;\n"
-        "        e->path[0] = e->message[0] = '\\0';\n        return opened;\n    }\n"
-        "    memset(record, 0, sizeof *record);\n    return s;\n}\n";
+    out += "uint16_t " + n.type + "_decode(const uint8_t *bytes, size_t size, " + n.type +
+           " *record, vokxRecordError *error) {\n    return vokxRecordDecode(&" + n.type +
+           "_schema, &" + n.type + "_layout, bytes, size, record, error);\n}\n";
     return out;
 }
 

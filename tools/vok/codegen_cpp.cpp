@@ -83,6 +83,8 @@ std::string take_value(const vokxFieldSpec &f, const std::string &target) {
                                   ? "text_of(v)"
                                   : "v.value";
     if (repeated(f.flags)) return target + f.name + ".push_back(" + value + ");";
+    if (value == "text_of(v)" && !optional(f.flags))
+        return "assign_text(" + target + f.name + ", v);";
     return target + f.name + " = " + value + ";";
 }
 
@@ -121,6 +123,39 @@ std::string take_function(const std::string &type, const vokxSchema &s) {
                take_level(group.fields, group.field_count, at) + "        break;\n";
     }
     return out + "    }\n}\n\n";
+}
+
+// Empties a level's members but keeps the memory of its strings and vectors.
+std::string clear_level(const vokxFieldSpec *fields, uint32_t count) {
+    std::string out;
+    for (uint32_t i = 0; i < count; ++i) {
+        const vokxFieldSpec &f = fields[i];
+        const bool text = f.kind == VOKX_CLASS_STRING || f.kind == VOKX_CLASS_UTF8;
+        const std::string name = std::string("r.") + f.name;
+        if (repeated(f.flags) || (text && !optional(f.flags)))
+            out += "    " + name + ".clear();\n";
+        else if (optional(f.flags))
+            out += "    " + name + ".reset();\n";
+        else
+            out += "    " + name + " = " + (f.kind == VOKX_CLASS_FLAG ? "false" : "0") + ";\n";
+    }
+    return out.empty() ? "    (void)r;\n" : out;
+}
+
+std::string clear_functions(const std::string &type, const vokxSchema &s) {
+    std::string out, groups;
+    for (uint32_t g = 0; g < s.group_count; ++g) {
+        const vokxGroupSpec &group = s.groups[g];
+        out += "inline void clear(" + type + "_" + group.name + " &r) {\n" +
+               clear_level(group.fields, group.field_count) + "}\n\n";
+        const std::string name = std::string("r.") + group.name;
+        groups += repeated(group.flags)   ? "    " + name + ".clear();\n"
+                  : optional(group.flags) ? "    " + name + ".reset();\n"
+                                          : "    clear(" + name + ");\n";
+    }
+    std::string top = clear_level(s.fields, s.field_count);
+    if (!groups.empty() && top == "    (void)r;\n") top.clear();
+    return out + "inline void clear(" + type + " &r) {\n" + top + groups + "}\n\n";
 }
 
 std::string put_level(const vokxFieldSpec *fields, uint32_t count, const std::string &source,
@@ -212,26 +247,38 @@ std::string writer_class(const std::string &upper_name) {
            "    std::uint16_t status_ = VOK_OK;\n};\n\n"
            "inline std::string text_of(const vokxItem &v) {\n"
            "    return v.length == 0 ? std::string() : std::string(reinterpret_cast<const char "
-           "*>(v.text), v.length);\n}\n\n";
+           "*>(v.text), v.length);\n}\n\n"
+           "inline void assign_text(std::string &s, const vokxItem &v) {\n"
+           "    s.assign(reinterpret_cast<const char *>(v.text), v.length);\n}\n\n";
 }
 
 std::string decode_functions(const std::string &type) {
-    return "/* The record in size bytes, or the engine's refusal as the result's status\n"
+    return "/* The record in size bytes, into record, whose strings and vectors keep\n"
+           " * their memory: VOK_OK, VOK_OLDER_VERSION or VOK_NEWER_VERSION, or the\n"
+           " * engine's refusal with record emptied. */\n"
+           "[[nodiscard]] inline vok::status decode(const std::uint8_t *bytes, std::size_t size, " +
+           type +
+           " &record) {\n"
+           "    vokxRecordReader reader;\n    vokxRecordField f;\n    vokxRecordError e;\n"
+           "    detail::clear(record);\n"
+           "    const std::uint16_t opened = vokxRecordOpen(&reader, &detail::schema, bytes, "
+           "size, &e);\n"
+           "    std::uint16_t s = opened;\n"
+           "    if (s == VOK_OK || s == VOK_OLDER_VERSION || s == VOK_NEWER_VERSION)\n"
+           "        while ((s = vokxRecordNext(&reader, &f, &e)) == VOK_OK)\n"
+           "            detail::take(record, f);\n"
+           "    if (s == VOK_END_OF_STREAM) return static_cast<vok::status>(opened);\n"
+           "    detail::clear(record);\n    return static_cast<vok::status>(s);\n}\n\n"
+           "/* The record in size bytes, or the engine's refusal as the result's status\n"
            " * (an older or newer version reads as a value). */\n"
            "[[nodiscard]] inline vok::result<" +
-           type +
-           "> decode(const std::uint8_t *bytes, std::size_t size) {\n"
-           "    vokxRecordReader reader;\n    vokxRecordField f;\n    vokxRecordError e;\n"
-           "    std::uint16_t s = vokxRecordOpen(&reader, &detail::schema, bytes, size, &e);\n"
-           "    if (s != VOK_OK && s != VOK_OLDER_VERSION && s != VOK_NEWER_VERSION)\n"
+           type + "> decode(const std::uint8_t *bytes, std::size_t size) {\n    " + type +
+           " record;\n    const vok::status s = decode(bytes, size, record);\n"
+           "    if (s != vok::status::ok && s != vok::status::older_version && s != "
+           "vok::status::newer_version)\n"
            "        return vok::result<" +
-           type + ">(static_cast<vok::status>(s));\n    " + type +
-           " record;\n"
-           "    while ((s = vokxRecordNext(&reader, &f, &e)) == VOK_OK)\n        "
-           "detail::take(record, f);\n"
-           "    if (s != VOK_END_OF_STREAM) return vok::result<" +
            type +
-           ">(static_cast<vok::status>(s));\n"
+           ">(s);\n"
            "    return record;\n}\n\n#if __cplusplus >= 202002L\n"
            "[[nodiscard]] inline vok::result<" +
            type +
@@ -259,7 +306,8 @@ bool generate_cpp(const vokxSchema &s, const CodegenOptions &options,
     out += record_struct(type, s);
     out += "namespace detail {\n\n" +
            schema_tables(s, file + "_", "inline constexpr ", "inline constexpr ", "schema") + "\n" +
-           writer_class(macro) + take_function(type, s) + "} // namespace detail\n\n";
+           writer_class(macro) + clear_functions(type, s) + take_function(type, s) +
+           "} // namespace detail\n\n";
     out += encode_function(type, s) + decode_functions(type) + "\n} // namespace " + ns + "\n";
     files = {{file + ".vok.hpp", out}};
     return true;
