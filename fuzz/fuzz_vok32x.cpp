@@ -89,7 +89,7 @@ void walk(const uint8_t *bytes, const vokxBlockInfo &info) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The whole input as one block: opening with a size must never read past it.
-    uint8_t *whole = static_cast<uint8_t *>(std::malloc(size ? size : 1));
+    uint8_t *whole = static_cast<uint8_t *>(std::calloc(size ? size : 1, 1));
     if (size) std::memcpy(whole, data, size);
     vokStream s{};
     if (vokxOpen(&s, whole, size, size > 5 ? whole[5] : 0, 0) <= VOK_NEWER_VERSION && s.active)

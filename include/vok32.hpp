@@ -55,6 +55,7 @@
 #endif
 
 #include "vok32.h"
+#include "vok32_statuses.h"
 
 namespace vok {
 
@@ -62,25 +63,10 @@ namespace vok {
 /* Status codes and their error category                                     */
 /* ======================================================================== */
 
-enum class [[nodiscard]] status : std::uint16_t{
-    ok = VOK_OK,
-    no_memory = VOK_NO_MEMORY,
-    wrong_stream_type = VOK_WRONG_STREAM_TYPE,
-    bad_version = VOK_BAD_VERSION,
-    mark_out_of_range = VOK_MARK_OUT_OF_RANGE,
-    wrong_type = VOK_WRONG_TYPE,
-    string_too_long = VOK_STRING_TOO_LONG,
-    unexpected = VOK_UNEXPECTED,
-    older_version = VOK_OLDER_VERSION,
-    newer_version = VOK_NEWER_VERSION,
-    not_active = VOK_NOT_ACTIVE,
-    invalid_stream = VOK_INVALID_STREAM,
-    still_active = VOK_STILL_ACTIVE,
-    end_of_stream = VOK_END_OF_STREAM,
-    conversion_failed = VOK_CONVERSION_FAILED,
-    not_utf8 = VOK_NOT_UTF8,
-    invalid = VOK_INVALID, // vokReset on a handle that is not open
-};
+// Every status of vok32 and vok32x, from vok32_statuses.h.
+#define VOK_STATUS_ENUMERATOR(code, name, text) name = code,
+enum class [[nodiscard]] status : std::uint16_t{VOK_STATUS_LIST(VOK_STATUS_ENUMERATOR)};
+#undef VOK_STATUS_ENUMERATOR
 
 } // namespace vok
 
@@ -98,25 +84,9 @@ struct status_text {
     const char *description;
 };
 
-inline constexpr status_text status_texts[] = {
-    {VOK_OK, "VOK_OK", "success"},
-    {VOK_NO_MEMORY, "VOK_NO_MEMORY", "out of memory or out of room"},
-    {VOK_WRONG_STREAM_TYPE, "VOK_WRONG_STREAM_TYPE", "stream type differs"},
-    {VOK_BAD_VERSION, "VOK_BAD_VERSION", "version is not an unsigned item"},
-    {VOK_MARK_OUT_OF_RANGE, "VOK_MARK_OUT_OF_RANGE", "user mark above 199"},
-    {VOK_WRONG_TYPE, "VOK_WRONG_TYPE", "next item is of another kind"},
-    {VOK_STRING_TOO_LONG, "VOK_STRING_TOO_LONG", "string above 65,535 bytes"},
-    {VOK_UNEXPECTED, "VOK_UNEXPECTED", "unexpected item or safe string content"},
-    {VOK_OLDER_VERSION, "VOK_OLDER_VERSION", "stream older than expected, usable"},
-    {VOK_NEWER_VERSION, "VOK_NEWER_VERSION", "stream newer than expected, usable"},
-    {VOK_NOT_ACTIVE, "VOK_NOT_ACTIVE", "stream is not open"},
-    {VOK_INVALID_STREAM, "VOK_INVALID_STREAM", "not a well-formed finished stream"},
-    {VOK_STILL_ACTIVE, "VOK_STILL_ACTIVE", "stream is still open"},
-    {VOK_END_OF_STREAM, "VOK_END_OF_STREAM", "end of the stream reached"},
-    {VOK_CONVERSION_FAILED, "VOK_CONVERSION_FAILED", "string conversion failed"},
-    {VOK_NOT_UTF8, "VOK_NOT_UTF8", "not a UTF-8 string tag"},
-    {VOK_INVALID, "VOK_INVALID", "stream cannot be read"},
-};
+#define VOK_STATUS_TEXT(code, name, text) {code, #code, text},
+inline constexpr status_text status_texts[] = {VOK_STATUS_LIST(VOK_STATUS_TEXT)};
+#undef VOK_STATUS_TEXT
 
 constexpr status_text describe(int code) noexcept {
     for (const status_text &text : status_texts)

@@ -17,7 +17,8 @@
  *                   item as vokxNextItem describes it (its inverse), and
  *                   vokxWriteString, vokxWriteUTF8String and
  *                   vokxWriteSafeString strings of a known length;
- *   vokxKindClass   what an item's kind is, whatever width its tag names;
+ *   vokxKindClass   what an item's kind is, whatever width its tag names,
+ *                   and vokxFieldWidth the width it names;
  *   vokxStatusName, vokxStatusText, vokxVersion, and the size helpers
  *                   vokxUnsignedSize ... vokxFrameSize;
  *   records         a schema of named fields, and the one engine that
@@ -35,6 +36,7 @@
 #include <stdint.h>
 
 #include "vok32.h"
+#include "vok32_statuses.h"
 
 #if defined(_WIN32)
 #define VOKX_API
@@ -48,9 +50,10 @@
 extern "C" {
 #endif
 
-/* More bytes are needed to see a whole frame (vokxInspect).  Not a vok32
- * status: vok32 never returns it. */
-#define VOKX_NEED_MORE 64
+/* VOKX_NEED_MORE (64): more bytes are needed to see a whole frame
+ * (vokxInspect).  Not a vok32 status: vok32 never returns it.  It and the
+ * record statuses are defined, with every status's name and sentence, in
+ * vok32_statuses.h. */
 
 /* The frame of one block, as vokxInspect finds it. */
 typedef struct vokxBlockInfo {
@@ -194,6 +197,12 @@ VOKX_API uint16_t vokxWriteSafeString(vokStream *stream, uint32_t length);
 #define VOKX_CLASS_END 9       /* 201 */
 VOKX_API uint8_t vokxKindClass(uint8_t kind);
 
+/* The width in bytes of the field a tag puts after itself: 1, 2 or 4 for a
+ * number, a magnitude or a string's length, 1 for a flag's or a phrase
+ * mark's byte; 0 for user marks, VOK_USER_MARK and bytes that start no such
+ * item. */
+VOKX_API uint8_t vokxFieldWidth(uint8_t kind);
+
 /* ======================================================================== */
 /* Names, version and sizes                                                  */
 /* ======================================================================== */
@@ -247,12 +256,8 @@ VOKX_API uint32_t vokxFrameSize(uint32_t version);
  * table must stay valid while readers and writers use it.
  */
 
-/* Record statuses, named by vokxStatusName and vokxStatusText. */
-#define VOKX_BAD_FIELD 65     /* a mark without exactly one value item, or a value without a mark */
-#define VOKX_MISSING_FIELD 66 /* a required field or group is absent */
-#define VOKX_REPEATED_FIELD 67 /* a field or group that is not repeated occurs twice */
-#define VOKX_TOO_MANY 68       /* a repeated field or group occurs more than its max */
-#define VOKX_BAD_SCHEMA 69     /* the schema breaks a rule of vokxSchemaCheck */
+/* Record statuses (vok32_statuses.h): VOKX_BAD_FIELD 65, VOKX_MISSING_FIELD
+ * 66, VOKX_REPEATED_FIELD 67, VOKX_TOO_MANY 68, VOKX_BAD_SCHEMA 69. */
 
 /* Content of a string field: a view, not terminated, zero bytes included. */
 typedef struct vokxText {

@@ -1,5 +1,5 @@
 // Random programs of handle calls over read-only caller blocks, in every
-// build (fuzz/misuse_program.hpp; the fuzzer fuzz_misuse runs the same
+// build (tests/support/misuse_program.hpp; the fuzzer fuzz_misuse runs the same
 // programs from its own bytes).  A call that writes into a caller block
 // faults; one that grows or frees it aborts or is reported by the sanitizer.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 """Bad values, wrong reads and damaged blocks: a clear exception, never a crash."""
+import re
 from pathlib import Path
 
 import pytest
@@ -80,3 +81,15 @@ def test_libraries_are_taken_from_the_first_place_holding_both(tmp_path):
     with pytest.raises(ImportError) as raised:
         _native.load_libraries(str(found), str(tmp_path), ("libnone.so.1", names[1]))
     assert all(place in str(raised.value) for place in (str(found), str(tmp_path), "system loader"))
+
+
+def test_status_and_kind_are_the_c_headers_names_and_values():
+    include = Path(__file__).resolve().parents[2] / "include"
+    text = "".join((include / name).read_text() for name in ("vok32.h", "vok32_statuses.h"))
+    macros = {m[1]: int(m[2]) for m in re.finditer(r"#define (VOKX?_\w+) (\d+)\b", text)}
+    listed = re.findall(r"X\((VOKX?_\w+),", text)
+    assert {m: macros[m] for m in listed} == {
+        f"VOK{'X' if s >= 64 and s < 200 else ''}_{s.name}": s.value for s in Status}
+    assert all(_native.vokxStatusName(macros[m]).decode() == m for m in listed)
+    tags = {m[4:]: v for m, v in macros.items() if m.startswith("VOK_") and 200 <= v <= 233}
+    assert tags == {k.name: k.value for k in vok32.Kind}

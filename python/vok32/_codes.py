@@ -34,6 +34,7 @@ class Status(IntEnum):
     REPEATED_FIELD = 67  # a field or group that is not repeated occurs twice
     TOO_MANY = 68  # a repeated field or group occurs more often than its max
     BAD_SCHEMA = 69  # the schema breaks a rule of the schema format
+    INVALID = 233  # reset of a stream that is not open
 
 
 class Kind(IntEnum):

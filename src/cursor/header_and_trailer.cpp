@@ -1,7 +1,7 @@
 // The frame of a block built or read through a cursor: header and trailer.
 #include "vok32.h"
 
-#include "format/frame.hpp"
+#include "frame.hpp"
 
 using namespace vok::format;
 

@@ -7,9 +7,9 @@
 
 #include "vok32.h"
 
-#include "format/integer_item.hpp"
-#include "format/string_item.hpp"
-#include "format/tags.hpp"
+#include "integer_item.hpp"
+#include "string_item.hpp"
+#include "tags.hpp"
 
 using namespace vok::format;
 

@@ -4,8 +4,8 @@
 
 #include "vok32.h"
 
-#include "format/integer_item.hpp"
-#include "format/string_item.hpp"
+#include "integer_item.hpp"
+#include "string_item.hpp"
 
 using namespace vok::format;
 

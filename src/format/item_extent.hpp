@@ -28,17 +28,14 @@ struct ItemExtent {
 // Fixed size of an item that has no length field, or 0 if the byte does not
 // start such an item.
 constexpr uint32_t fixed_item_size(uint8_t byte) noexcept {
-    if (is_user_mark(byte)) return 1;
-    if (const unsigned w = unsigned_width(byte)) return 1 + w;
-    if (const unsigned w = signed_width(byte)) return 2 + w;
-    switch (byte) {
-    case VOK_FLAG:
-    case VOK_PHRASE_MARK:
-        return 2;
-    case VOK_USER_MARK:
-        return 1;
-    default:
+    const Shape shape = kShapes[byte];
+    switch (shape.form) {
+    case Form::none:
+    case Form::text:
+    case Form::safe:
         return 0;
+    default:
+        return head_size(shape);
     }
 }
 
@@ -46,7 +43,7 @@ constexpr uint32_t fixed_item_size(uint8_t byte) noexcept {
 // length is read only once the field is known to be there; safe strings
 // store no content, so their size is their head's.
 inline ItemExtent string_extent(const uint8_t *p, unsigned width, uint64_t available) noexcept {
-    const uint32_t head = 1 + width;
+    const uint32_t head = head_size(Form::text, width);
     if (head > available) return {Extent::truncated, 0, 0, 0};
     const uint32_t length = get_string_length(p, width);
     const uint64_t size = is_safe_tag(p[0]) ? head : uint64_t{head} + length;

@@ -22,20 +22,8 @@ constexpr bool string_length_allowed(StringKind kind, uint64_t length) noexcept 
 
 // Width of the length field behind one of the seven string tags, 0 otherwise.
 constexpr unsigned length_width(uint8_t tag) noexcept {
-    switch (tag) {
-    case VOK_STRING_1:
-    case VOK_UTF8_1:
-    case VOK_SAFE_1:
-        return 1;
-    case VOK_STRING_2:
-    case VOK_UTF8_2:
-    case VOK_SAFE_2:
-        return 2;
-    case VOK_UTF8_4:
-        return 4;
-    default:
-        return 0;
-    }
+    const Shape shape = kShapes[tag];
+    return shape.form == Form::text || shape.form == Form::safe ? shape.width : 0;
 }
 
 constexpr bool is_string_tag(uint8_t tag) noexcept { return length_width(tag) != 0; }
@@ -50,9 +38,14 @@ constexpr uint8_t string_tag(StringKind kind, unsigned width) noexcept {
         return width == 1 ? VOK_UTF8_1 : width == 2 ? VOK_UTF8_2 : VOK_UTF8_4;
     }
 }
+static_assert(length_width(string_tag(StringKind::plain, 2)) == 2 &&
+              length_width(string_tag(StringKind::safe, 2)) == 2 &&
+              length_width(string_tag(StringKind::utf8, 4)) == 4);
 
 // Size of the tag and length field for a string of the given length.
-constexpr uint32_t string_header_size(uint32_t length) noexcept { return 1 + field_width(length); }
+constexpr uint32_t string_header_size(uint32_t length) noexcept {
+    return head_size(Form::text, field_width(length));
+}
 
 // Writes the tag and length field (length must be allowed for kind) and
 // returns where the content goes.

@@ -2,10 +2,10 @@
 // opened for reading or at a cursor.  QVRCore gets the content where it lies
 // in the stream; nothing is copied.  A failed conversion still consumes the
 // item, so the caller can go on with the next one.
-#include "format/string_item.hpp"
-#include "format/tags.hpp"
 #include "i18n/qvrcore_boundary.hpp"
 #include "stream/reading.hpp"
+#include "string_item.hpp"
+#include "tags.hpp"
 
 namespace fmt = vok::format;
 

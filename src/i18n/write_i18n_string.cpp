@@ -1,10 +1,10 @@
 // Writing a QVRCore string object as a UTF-8 string item.
 #include <cstdlib>
 
-#include "format/string_item.hpp"
 #include "i18n/qvrcore_boundary.hpp"
 #include "stream/handle_state.hpp"
 #include "stream/writing.hpp"
+#include "string_item.hpp"
 
 VOK_API uint16_t vokWriteI18NString(vokStream *stream, i18nString string, int32_t *status) {
     *status = 0;

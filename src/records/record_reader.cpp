@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "kind_class.hpp"
 #include "record_error.hpp"
 #include "record_layout.hpp"
 #include "vok32x.h"
-#include "vok32x/kind_class.hpp"
-#include "vok32x/walk_step.hpp"
+#include "walk_step.hpp"
 
 namespace vok::records {
 namespace {

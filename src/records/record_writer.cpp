@@ -4,13 +4,13 @@
 // never keeps half a record.
 #include <cstring>
 
-#include "format/frame.hpp"
-#include "format/integer_item.hpp"
-#include "format/string_item.hpp"
+#include "frame.hpp"
+#include "integer_item.hpp"
+#include "item_writer.hpp"
 #include "record_error.hpp"
 #include "record_layout.hpp"
+#include "string_item.hpp"
 #include "vok32x.h"
-#include "vok32x/item_writer.hpp"
 
 namespace fmt = vok::format;
 
@@ -80,8 +80,8 @@ uint16_t put_value(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxIte
 
 // The checks of a put, made before anything is written; on success the
 // field counts as written.
-uint16_t admit_field(vokxRecordWriter &w, uint32_t field, const vokxItem *value,
-                     vokxRecordError *error) {
+[[gnu::always_inline]] inline uint16_t admit_field(vokxRecordWriter &w, uint32_t field,
+                                                   const vokxItem *value, vokxRecordError *error) {
     if (w.status != VOK_OK) return fail(error, w.status, w.start, "", "the record was refused");
     const Level level = level_of(*w.schema, w.group);
     const auto index = static_cast<int32_t>(field);
@@ -163,25 +163,23 @@ class Carrier {
     explicit Carrier(vokStream *stream) : stream_(stream) {}
 
     uint16_t put(const vokxFieldSpec &spec, const vokxItem &value) {
-        const uint64_t size = 1 + value_size(spec.kind, value);
-        if (size == 1) return VOK_STRING_TOO_LONG;
+        const uint64_t value_bytes = value_size(spec.kind, value);
+        if (value_bytes == 0) return VOK_STRING_TOO_LONG;
+        const uint64_t size = fmt::kUserMarkSize + value_bytes;
         if (size > kBody - used_)
             if (const uint16_t status = flush()) return status;
         if (size > kBody) return put_alone(spec, value);
-        uint8_t *p = body() + used_;
-        *p = static_cast<uint8_t>(spec.mark);
-        put_value_bytes(p + 1, spec.kind, value);
+        put_value_bytes(fmt::put_user_mark(body() + used_, static_cast<uint8_t>(spec.mark)),
+                        spec.kind, value);
         used_ += static_cast<uint32_t>(size);
         return VOK_OK;
     }
 
     uint16_t put_phrase(uint32_t phrase) {
-        if (2 > kBody - used_)
+        if (fmt::kPhraseItemSize > kBody - used_)
             if (const uint16_t status = flush()) return status;
-        uint8_t *p = body() + used_;
-        p[0] = VOK_PHRASE_MARK;
-        p[1] = static_cast<uint8_t>(phrase);
-        used_ += 2;
+        fmt::put_phrase_mark(body() + used_, static_cast<uint8_t>(phrase));
+        used_ += fmt::kPhraseItemSize;
         return VOK_OK;
     }
 

@@ -11,6 +11,10 @@ namespace vok::stream {
 // size, so the capacity of a handle is predictable from its writes.
 inline constexpr uint32_t kGrowthStep = 128;
 
+// The capacity a new buffer starts with, and the least a copied block gets:
+// it always holds the longest header.
+inline constexpr uint32_t kInitialCapacity = 256;
+
 // Reallocates to position plus the larger of need and the growth step.
 // VOK_NO_MEMORY if that fails or would leave the 32-bit size range; the
 // existing buffer is kept intact.

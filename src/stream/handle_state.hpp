@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "format/frame.hpp"
+#include "frame.hpp"
 #include "vok32.h"
 
 // Callers compiled elsewhere allocate the record, so its layout is frozen.

@@ -1,17 +1,13 @@
 // Create, close, open, rewind, hand out and release.
 #include <cstdlib>
 
-#include "format/frame.hpp"
+#include "frame.hpp"
 #include "growth.hpp"
 #include "handle_state.hpp"
 #include "opening.hpp"
 
 namespace fmt = vok::format;
 using namespace vok::stream;
-
-namespace {
-constexpr uint32_t kInitialCapacity = 256; // always holds the longest header
-} // namespace
 
 VOK_API uint16_t vokCreateStream(vokStream *stream, uint8_t type, uint32_t version) {
     auto *data = static_cast<uint8_t *>(std::malloc(kInitialCapacity));

@@ -1,6 +1,6 @@
 #include "opening.hpp"
 
-#include "format/frame.hpp"
+#include "frame.hpp"
 
 namespace vok::stream {
 

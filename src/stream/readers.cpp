@@ -1,10 +1,10 @@
 // Peeking at and reading the items of an opened stream.
 #include <cstring>
 
-#include "format/integer_item.hpp"
-#include "format/string_item.hpp"
-#include "format/tags.hpp"
+#include "integer_item.hpp"
 #include "reading.hpp"
+#include "string_item.hpp"
+#include "tags.hpp"
 
 namespace fmt = vok::format;
 using namespace vok::stream;
@@ -26,25 +26,24 @@ template <typename T> uint16_t read_tagged_byte(vokStream *s, uint8_t expected, 
     uint8_t tag = 0;
     if (const uint16_t status = begin_read(s, &w, &tag)) return status;
     if (tag != expected) return VOK_UNEXPECTED;
-    if (!w.holds(s->position, 2)) return VOK_INVALID_STREAM;
+    constexpr uint32_t size = fmt::head_size(fmt::Form::byte, 1);
+    if (!w.holds(s->position, size)) return VOK_INVALID_STREAM;
     *out = w.data[s->position + 1];
-    s->position += 2;
+    s->position += size;
     return VOK_OK;
 }
 
-// Reads an integer item whose field width `WidthOf` derives from its tag,
-// decoded by `Get`; `fixed` is the item's size beyond its value field (the
-// tag, and the sign byte of a signed item).  The helpers are template
-// arguments so that each reader gets them inlined rather than called through
-// pointers.
-template <auto WidthOf, auto Get, typename T>
-uint16_t read_integer(vokStream *s, T *out, uint32_t fixed) {
+// Reads an integer item of form `F` whose field width `WidthOf` derives
+// from its tag, decoded by `Get`.  The helpers are template arguments so
+// that each reader gets them inlined rather than called through pointers.
+template <auto WidthOf, auto Get, fmt::Form F, typename T>
+uint16_t read_integer(vokStream *s, T *out) {
     ReadWindow w{};
     uint8_t tag = 0;
     if (const uint16_t status = begin_read(s, &w, &tag)) return status;
     const unsigned width = WidthOf(tag);
     if (width == 0) return VOK_WRONG_TYPE;
-    if (!w.holds(s->position, fixed + width)) return VOK_INVALID_STREAM;
+    if (!w.holds(s->position, fmt::head_size(F, width))) return VOK_INVALID_STREAM;
     s->position += Get(w.data + s->position, width, out);
     return VOK_OK;
 }
@@ -80,11 +79,12 @@ VOK_API uint16_t vokReadFlag(vokStream *stream, uint32_t *flag) {
 }
 
 VOK_API uint16_t vokReadSigned(vokStream *stream, int32_t *value) {
-    return read_integer<fmt::signed_width, fmt::get_signed>(stream, value, 2);
+    return read_integer<fmt::signed_width, fmt::get_signed, fmt::Form::signed_number>(stream,
+                                                                                      value);
 }
 
 VOK_API uint16_t vokReadUnsigned(vokStream *stream, uint32_t *value) {
-    return read_integer<fmt::unsigned_width, fmt::get_unsigned>(stream, value, 1);
+    return read_integer<fmt::unsigned_width, fmt::get_unsigned, fmt::Form::number>(stream, value);
 }
 
 VOK_API uint16_t vokGetStringSize(const vokStream *stream, uint32_t *size) {

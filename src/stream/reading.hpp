@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "format/frame.hpp"
-#include "format/item_extent.hpp"
+#include "frame.hpp"
 #include "handle_state.hpp"
+#include "item_extent.hpp"
 
 namespace vok::stream {
 

@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "format/frame.hpp"
+#include "frame.hpp"
 #include "growth.hpp"
 #include "handle_state.hpp"
 #include "opening.hpp"
@@ -28,10 +28,11 @@ void make_writable(vokStream *s, uint32_t total) {
     s->active = 1;
 }
 
-// Smallest multiple of 128 above the block's length, and at least 256.
+// Smallest multiple of the growth step above the block's length, and at
+// least a new buffer's capacity.
 uint64_t copy_capacity(uint32_t total) {
     const uint64_t rounded = (uint64_t{total} / kGrowthStep + 1) * kGrowthStep;
-    return rounded < 256 ? 256 : rounded;
+    return rounded < kInitialCapacity ? kInitialCapacity : rounded;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Passing over the rest of a phrase.
-#include "format/tags.hpp"
 #include "reading.hpp"
+#include "tags.hpp"
 
 using namespace vok::stream;
 

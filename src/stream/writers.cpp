@@ -1,8 +1,8 @@
 // The item writers of a stream open for writing.
 #include <cstring>
 
-#include "format/integer_item.hpp"
-#include "format/string_item.hpp"
+#include "integer_item.hpp"
+#include "string_item.hpp"
 #include "writing.hpp"
 
 namespace fmt = vok::format;
@@ -37,19 +37,14 @@ uint16_t write_c_string(vokStream *s, fmt::StringKind kind, const char *string) 
 VOK_API uint16_t vokWriteUserMark(vokStream *stream, uint8_t mark) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
     if (mark > VOK_MAX_USER_MARK) return VOK_MARK_OUT_OF_RANGE;
-    return write_item(stream, 1, [=](uint8_t *at) {
-        *at = mark;
-        return at + 1;
-    });
+    return write_item(stream, fmt::kUserMarkSize,
+                      [=](uint8_t *at) { return fmt::put_user_mark(at, mark); });
 }
 
 VOK_API uint16_t vokWritePhraseMark(vokStream *stream, uint8_t phrase) {
     if (!is_writable(stream)) return VOK_NOT_ACTIVE;
-    return write_item(stream, 2, [=](uint8_t *at) {
-        at[0] = VOK_PHRASE_MARK;
-        at[1] = phrase;
-        return at + 2;
-    });
+    return write_item(stream, fmt::kPhraseItemSize,
+                      [=](uint8_t *at) { return fmt::put_phrase_mark(at, phrase); });
 }
 
 VOK_API uint16_t vokWriteFlag(vokStream *stream, int32_t flag) {

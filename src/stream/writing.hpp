@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-#include "format/performance.hpp"
-#include "format/string_item.hpp"
 #include "growth.hpp"
 #include "handle_state.hpp"
+#include "rare_path.hpp"
+#include "string_item.hpp"
 
 namespace vok::stream {
 

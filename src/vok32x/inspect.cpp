@@ -1,7 +1,7 @@
 // Framing: how much of a block is there and whether it can still become a
 // well-formed one.  Each test runs as soon as the bytes it needs are there, so
 // a reader of a socket learns of a hopeless frame without waiting for it.
-#include "format/frame.hpp"
+#include "frame.hpp"
 #include "vok32x.h"
 
 namespace fmt = vok::format;

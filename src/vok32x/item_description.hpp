@@ -1,50 +1,25 @@
 // Describes the item at the start of a run of bytes without reading past
 // them: shared by walking (the run ends before a block's end marker) and by
-// raw writing (the run is exactly the caller's item).  Walking is the fast
-// way to read a block, so the first byte is classified by one table look-up
-// and the description is stored once.
+// raw writing (the run is exactly the caller's item).  The first byte is
+// classified by one look-up in the format's table of shapes, and the
+// description is stored once.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-#include "format/integer_item.hpp"
-#include "format/string_item.hpp"
-#include "format/tags.hpp"
+#include "integer_item.hpp"
+#include "string_item.hpp"
+#include "tags.hpp"
 #include "vok32x.h"
 
 namespace vok::x {
 
 namespace fmt = vok::format;
 
-// What follows the first byte of an item.
-enum class Form : uint8_t { none, mark, number, signed_number, byte, text, safe };
-
-struct Shape {
-    Form form;
-    uint8_t width; // of the value, magnitude or length field
-};
-
-// No form for the start and end markers, the unassigned tags -- 225 among
-// them, which no writer puts at the start of an item -- and bytes past the
-// last tag.
-constexpr Shape shape_of(uint8_t b) noexcept {
-    if (fmt::is_user_mark(b)) return {Form::mark, 0};
-    if (const unsigned w = fmt::unsigned_width(b)) return {Form::number, uint8_t(w)};
-    if (const unsigned w = fmt::signed_width(b)) return {Form::signed_number, uint8_t(w)};
-    if (b == VOK_FLAG || b == VOK_PHRASE_MARK) return {Form::byte, 1};
-    const auto w = uint8_t(fmt::length_width(b));
-    if (fmt::is_safe_tag(b)) return {Form::safe, w};
-    if (w != 0) return {Form::text, w};
-    return {Form::none, 0};
-}
-
-inline constexpr auto kShapes = [] {
-    std::array<Shape, 256> shapes{};
-    for (unsigned b = 0; b < 256; ++b)
-        shapes[b] = shape_of(uint8_t(b));
-    return shapes;
-}();
+using fmt::Form;
+using fmt::kShapes;
+using fmt::Shape;
 
 // Size of the item at p (p[0] may be read; nothing at or past p + available
 // is), or 0 for a truncated item or a byte that starts no item.  A whole
@@ -54,7 +29,7 @@ inline uint64_t describe_item(const uint8_t *p, uint64_t available, vokxItem *ou
     const Shape shape = kShapes[tag];
     const unsigned w = shape.width;
     vokxItem d{fmt::is_user_mark(tag) ? uint8_t{VOK_USER_MARK} : tag, 0, 0, 0, 0, nullptr, 0};
-    uint64_t size = 1u + w; // the tag and the field after it, where there is one
+    uint64_t size = fmt::head_size(shape); // all of it but a string's content
     switch (size > available ? Form::none : shape.form) {
     case Form::mark:
         d.value = tag;
@@ -67,11 +42,7 @@ inline uint64_t describe_item(const uint8_t *p, uint64_t available, vokxItem *ou
         d.value = p[1];
         break;
     case Form::signed_number:
-        size = 2u + w;
-        if (size > available)
-            size = 0;
-        else
-            d.signed_value = fmt::apply_sign(fmt::load_be(p + 1, w), p[1 + w]);
+        d.signed_value = fmt::apply_sign(fmt::load_be(p + 1, w), p[1 + w]);
         break;
     case Form::text:
         d.length = fmt::load_be(p + 1, w);

@@ -1,7 +1,7 @@
 // Opening with a size.  The checks that could read past the bytes given are
 // made here; the rest is vokOpenStream's, so that statuses and positions are
 // exactly those of the vok32 in use.
-#include "format/frame.hpp"
+#include "frame.hpp"
 #include "vok32x.h"
 
 namespace fmt = vok::format;

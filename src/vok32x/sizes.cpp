@@ -1,7 +1,7 @@
 // Bytes the encoders write, from the same width rules they use.
-#include "format/frame.hpp"
-#include "format/integer_item.hpp"
-#include "format/string_item.hpp"
+#include "frame.hpp"
+#include "integer_item.hpp"
+#include "string_item.hpp"
 #include "vok32x.h"
 
 namespace fmt = vok::format;

@@ -13,9 +13,9 @@
 // uses the description from registers instead of loading it back.
 #pragma once
 
-#include "format/frame.hpp"
-#include "format/performance.hpp"
+#include "frame.hpp"
 #include "item_description.hpp"
+#include "rare_path.hpp"
 #include "vok32x.h"
 
 namespace vok::x {
@@ -54,6 +54,7 @@ inline uint16_t refuse(vokxItem *item, uint16_t status) {
 // vokxNextItem for a non-null item.
 [[gnu::always_inline]] inline uint16_t walk_step(vokStream *stream, vokxItem *item) {
     using namespace walk_detail;
+    using format::Form;
     uint32_t available = 0; // bytes from position up to the end marker
     if (const uint16_t status = locate(stream, &available)) return refuse(item, status);
     const uint32_t position = stream->position;
@@ -66,7 +67,7 @@ inline uint16_t refuse(vokxItem *item, uint16_t status) {
     case VOK_UNSIGNED_2:
     case VOK_UNSIGNED_4: {
         const unsigned width = format::unsigned_tag_width(tag);
-        size = 1 + width;
+        size = format::head_size(Form::number, width);
         if (size > available) return refuse(item, VOK_INVALID_STREAM);
         d.value = field(p + 1, width, available);
         break;
@@ -75,28 +76,31 @@ inline uint16_t refuse(vokxItem *item, uint16_t status) {
     case VOK_SIGNED_2:
     case VOK_SIGNED_4: {
         const unsigned width = format::signed_tag_width(tag);
-        size = 2 + width;
+        size = format::head_size(Form::signed_number, width);
         if (size > available) return refuse(item, VOK_INVALID_STREAM);
         d.signed_value = format::apply_sign(field(p + 1, width, available), p[1 + width]);
         break;
     }
     case VOK_FLAG:
     case VOK_PHRASE_MARK:
-        if ((size = 2) > available) return refuse(item, VOK_INVALID_STREAM);
+        if ((size = format::head_size(Form::byte, 1)) > available)
+            return refuse(item, VOK_INVALID_STREAM);
         d.value = p[1];
         break;
     case VOK_STRING_1:
-    case VOK_UTF8_1:
-        if (available < 2 || p[1] > available - 2) return refuse(item, VOK_INVALID_STREAM);
+    case VOK_UTF8_1: {
+        constexpr uint32_t head = format::head_size(Form::text, 1);
+        if (available < head || p[1] > available - head) return refuse(item, VOK_INVALID_STREAM);
         d.length = p[1];
-        d.text = p + 2;
-        size = 2 + d.length;
+        d.text = p + head;
+        size = head + d.length;
         break;
+    }
     default:
         if (!format::is_user_mark(tag)) return walk_other(stream, item, available);
         d.kind = VOK_USER_MARK;
         d.value = tag;
-        size = 1;
+        size = format::head_size(Form::mark, 0);
         if (size > available) return refuse(item, VOK_INVALID_STREAM);
     }
     d.size = size;

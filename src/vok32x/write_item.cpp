@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "format/frame.hpp"
+#include "frame.hpp"
 #include "item_description.hpp"
 #include "item_writer.hpp"
 #include "vok32x.h"

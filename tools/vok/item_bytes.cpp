@@ -5,56 +5,61 @@
 
 namespace vok::tool {
 
-namespace {
-
-void put_field(std::vector<uint8_t> &out, uint32_t value, unsigned width) {
-    for (unsigned i = width; i-- > 0;)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+vokxItem described(const Item &item) noexcept {
+    vokxItem x{};
+    x.kind = item.kind == ItemKind::user_mark ? uint8_t{VOK_USER_MARK}
+                                              : tag_for(item.kind, effective_width(item));
+    if (item.kind == ItemKind::phrase_mark || item.kind == ItemKind::flag)
+        x.kind = tag_for(item.kind, 1);
+    x.value = item.number;
+    x.signed_value = signed_reading(item);
+    x.text = reinterpret_cast<const uint8_t *>(item.text.data());
+    x.length = static_cast<uint32_t>(item.text.size());
+    return x;
 }
 
-// A number or length item: tag, big-endian field.
-void put_tagged_field(std::vector<uint8_t> &out, const Item &item) {
-    const unsigned width = effective_width(item);
-    out.push_back(tag_for(item.kind, width));
-    put_field(out, item.number, width);
+bool needs_raw_bytes(const Item &item) noexcept {
+    if (item.kind != ItemKind::signed_int) return false;
+    const int32_t reading = signed_reading(item);
+    const uint32_t magnitude =
+        reading < 0 ? 0u - static_cast<uint32_t>(reading) : static_cast<uint32_t>(reading);
+    return item.number != magnitude || item.extra != (reading < 0 ? 1 : 0);
 }
 
-} // namespace
-
-void item_bytes(const Item &item, std::vector<uint8_t> &out) {
+uint16_t item_bytes(const Item &item, std::vector<uint8_t> &out) {
     out.clear();
-    switch (item.kind) {
-    case ItemKind::user_mark:
-        out.push_back(static_cast<uint8_t>(item.number));
-        return;
-    case ItemKind::phrase_mark:
-    case ItemKind::flag:
-        out.push_back(tag_for(item.kind, 1));
-        out.push_back(static_cast<uint8_t>(item.number));
-        return;
-    default: // the rest start with a tag and a number or length field
-        put_tagged_field(out, item);
-        if (item.kind == ItemKind::signed_int) out.push_back(item.extra);
-        out.insert(out.end(), item.text.begin(), item.text.end()); // strings only
-        return;
+    vokStream scratch{};
+    uint16_t status = vokCreateStream(&scratch, 0, 0);
+    vokxItem x = described(item);
+    // The magnitude as recorded, whatever the sign byte: INT32_MIN's is 2^31.
+    if (item.kind == ItemKind::signed_int) x.signed_value = static_cast<int32_t>(0u - item.number);
+    if (status == VOK_OK) status = vokxPutItem(&scratch, &x);
+    if (scratch.data == nullptr) return status;
+    const uint16_t closed = vokCloseStream(&scratch);
+    if (status == VOK_OK) status = closed;
+    if (status == VOK_OK) {
+        const uint8_t *data = vokGetData(&scratch);
+        out.assign(data + vokxFrameSize(0) - 1, data + vokGetLength(&scratch) - 1);
+        if (item.kind == ItemKind::signed_int) out.back() = item.extra; // the sign byte
     }
+    if (closed == VOK_OK) vokDestroyStream(vokGetData(&scratch));
+    return status;
 }
 
-std::vector<uint8_t> empty_block(const Item &header) {
+uint16_t empty_block(const Item &header, std::vector<uint8_t> &out) {
     Item version{};
     version.kind = ItemKind::unsigned_int;
     version.width = header.width;
     version.number = header.number;
     std::vector<uint8_t> version_item;
-    item_bytes(version, version_item);
-    const auto length = static_cast<uint32_t>(kVersionOffset + version_item.size() + 1);
-    std::vector<uint8_t> block;
-    put_field(block, length, 4);
-    block.push_back(VOK_START);
-    block.push_back(header.extra);
-    block.insert(block.end(), version_item.begin(), version_item.end());
-    block.push_back(VOK_END);
-    return block;
+    if (const uint16_t status = item_bytes(version, version_item)) return status;
+    // The library writes the frame; the version item takes the place of the
+    // one it starts with, whose width it chooses itself.
+    out.assign(kVersionOffset + version_item.size() + 1, 0);
+    uint8_t *cursor = out.data();
+    if (const uint16_t status = vokStartStream(&cursor, header.extra, 0)) return status;
+    std::copy(version_item.begin(), version_item.end(), out.begin() + kVersionOffset);
+    return vokFinalStream(out.data(), out.data() + out.size() - 1);
 }
 
 } // namespace vok::tool

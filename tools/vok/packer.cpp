@@ -1,39 +1,9 @@
 #include "packer.hpp"
 
 #include "item_bytes.hpp"
-#include "tags.hpp"
 #include "vok32x.h"
 
 namespace vok::tool {
-
-namespace {
-
-// A signed item whose stored magnitude and sign byte are not what its
-// reading would be written as (a sign byte of 2, "-0", a magnitude of 2^31
-// without a sign): a description cannot say that, so its bytes go as they are.
-bool needs_raw_bytes(const Item &item) {
-    if (item.kind != ItemKind::signed_int) return false;
-    const int32_t reading = signed_reading(item);
-    const uint32_t magnitude =
-        reading < 0 ? 0u - static_cast<uint32_t>(reading) : static_cast<uint32_t>(reading);
-    return item.number != magnitude || item.extra != (reading < 0 ? 1 : 0);
-}
-
-// The description vokxPutItem writes the item from.
-vokxItem described(const Item &item) {
-    vokxItem x{};
-    x.kind = item.kind == ItemKind::user_mark ? uint8_t{VOK_USER_MARK}
-                                              : tag_for(item.kind, effective_width(item));
-    if (item.kind == ItemKind::phrase_mark || item.kind == ItemKind::flag)
-        x.kind = tag_for(item.kind, 1);
-    x.value = item.number;
-    x.signed_value = signed_reading(item);
-    x.text = reinterpret_cast<const uint8_t *>(item.text.data());
-    x.length = static_cast<uint32_t>(item.text.size());
-    return x;
-}
-
-} // namespace
 
 Packer::~Packer() { release_block(); }
 
@@ -73,8 +43,10 @@ bool Packer::add_line(std::string_view line) {
 
 bool Packer::start_block(const Item &item, size_t column) {
     if (created_) return fail(column, "a stream header before the end line of the block before");
-    const std::vector<uint8_t> header = empty_block(item);
-    const uint16_t status = vokReopenCopyStream(&stream_, header.data(), item.extra, item.number);
+    std::vector<uint8_t> header;
+    uint16_t status = empty_block(item, header);
+    if (status == VOK_OK)
+        status = vokReopenCopyStream(&stream_, header.data(), item.extra, item.number);
     created_ = status == VOK_OK;
     any_block_ = true;
     if (!created_)
@@ -87,8 +59,9 @@ bool Packer::write(const Item &item, size_t column) {
     if (item.kind == ItemKind::end) return close_block();
     uint16_t status = VOK_OK;
     if (needs_raw_bytes(item)) {
-        item_bytes(item, item_bytes_);
-        status = vokxWriteItem(&stream_, item_bytes_.data(), item_bytes_.size());
+        status = item_bytes(item, item_bytes_);
+        if (status == VOK_OK)
+            status = vokxWriteItem(&stream_, item_bytes_.data(), item_bytes_.size());
     } else {
         const vokxItem x = described(item);
         status = vokxPutItem(&stream_, &x);

@@ -12,11 +12,6 @@ namespace {
 // The smallest block: a header with a one-byte version and the end marker.
 const uint32_t kSmallestBlock = vokxFrameSize(0);
 
-void put_length(uint8_t *p, uint32_t length) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(length >> (24 - 8 * i));
-}
-
 } // namespace
 
 // The tool's item for what vokxNextItem described; at is the item's bytes.
@@ -27,9 +22,8 @@ Item item_of(const vokxItem &x, const uint8_t *at) {
         item.number = x.value;
         return item;
     }
-    const TagInfo *info = tag_info(x.kind);
-    item.kind = info->kind;
-    item.width = info->width;
+    kind_of_tag(x.kind, item.kind); // the walk describes only assigned tags
+    item.width = vokxFieldWidth(x.kind);
     if (item.kind == ItemKind::signed_int) {
         // The reading folds magnitude and sign into one value; the notation
         // keeps both as stored, the sign byte being the item's last.
@@ -104,8 +98,7 @@ bool StreamWalker::supply_end_marker(size_t present) {
     if (present >= UINT32_MAX) return stop(0, "the block is too large to be repaired");
     end_supplied_ = true;
     length_ = static_cast<uint32_t>(present + 1);
-    block_.bytes[present] = VOK_END;
-    put_length(block_.bytes, length_);
+    vokFinalStream(block_.bytes, block_.bytes + present); // the end marker and the length
     return true;
 }
 
@@ -207,9 +200,9 @@ bool StreamWalker::bad_item(uint32_t offset) {
     const uint8_t tag = block_.bytes[offset];
     if (tag == VOK_START) return stop(offset, "start marker inside the body");
     if (tag >= VOK_INVALID) return stop(offset, "byte " + byte_text(tag) + " cannot start an item");
-    const TagInfo *info = tag_info(tag);
-    if (info == nullptr) return stop(offset, "unassigned tag " + byte_text(tag));
-    return stop(offset, std::string(info->name) + " item runs past the end of the block");
+    ItemKind kind{};
+    if (!kind_of_tag(tag, kind)) return stop(offset, "unassigned tag " + byte_text(tag));
+    return stop(offset, std::string(kind_word(kind)) + " item runs past the end of the block");
 }
 
 } // namespace vok::tool

@@ -1,41 +1,79 @@
 #include "tags.hpp"
 
-#include "vok32.h"
+#include <array>
+
+#include "vok32x.h"
 
 namespace vok::tool {
 
 namespace {
 
-constexpr TagInfo kTags[] = {
-    {VOK_FLAG, ItemKind::flag, 1, "flag"},
-    {VOK_PHRASE_MARK, ItemKind::phrase_mark, 1, "phrase mark"},
-    {VOK_UNSIGNED_1, ItemKind::unsigned_int, 1, "unsigned"},
-    {VOK_UNSIGNED_2, ItemKind::unsigned_int, 2, "unsigned"},
-    {VOK_UNSIGNED_4, ItemKind::unsigned_int, 4, "unsigned"},
-    {VOK_SIGNED_1, ItemKind::signed_int, 1, "signed"},
-    {VOK_SIGNED_2, ItemKind::signed_int, 2, "signed"},
-    {VOK_SIGNED_4, ItemKind::signed_int, 4, "signed"},
-    {VOK_STRING_1, ItemKind::plain_string, 1, "string"},
-    {VOK_STRING_2, ItemKind::plain_string, 2, "string"},
-    {VOK_UTF8_1, ItemKind::utf8_string, 1, "string"},
-    {VOK_UTF8_2, ItemKind::utf8_string, 2, "string"},
-    {VOK_UTF8_4, ItemKind::utf8_string, 4, "string"},
-    {VOK_SAFE_1, ItemKind::safe_string, 1, "string"},
-    {VOK_SAFE_2, ItemKind::safe_string, 2, "string"},
+bool kind_of_class(uint8_t kind_class, ItemKind &kind) noexcept {
+    switch (kind_class) {
+    case VOKX_CLASS_FLAG:
+        kind = ItemKind::flag;
+        return true;
+    case VOKX_CLASS_UNSIGNED:
+        kind = ItemKind::unsigned_int;
+        return true;
+    case VOKX_CLASS_SIGNED:
+        kind = ItemKind::signed_int;
+        return true;
+    case VOKX_CLASS_STRING:
+        kind = ItemKind::plain_string;
+        return true;
+    case VOKX_CLASS_UTF8:
+        kind = ItemKind::utf8_string;
+        return true;
+    case VOKX_CLASS_SAFE:
+        kind = ItemKind::safe_string;
+        return true;
+    case VOKX_CLASS_PHRASE:
+        kind = ItemKind::phrase_mark;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Tag by kind and width, asked of vok32x once.
+struct TagsByKind {
+    std::array<std::array<uint8_t, 5>, 16> tag{};
+    TagsByKind() noexcept {
+        for (unsigned b = VOK_START; b <= VOK_INVALID; ++b) {
+            ItemKind kind{};
+            const auto byte = static_cast<uint8_t>(b);
+            const unsigned width = vokxFieldWidth(byte);
+            if (kind_of_tag(byte, kind) && width < 5 && tag[unsigned(kind)][width] == 0)
+                tag[unsigned(kind)][width] = byte;
+        }
+    }
 };
 
 } // namespace
 
-const TagInfo *tag_info(uint8_t tag) noexcept {
-    for (const TagInfo &info : kTags)
-        if (info.tag == tag) return &info;
-    return nullptr;
+bool kind_of_tag(uint8_t tag, ItemKind &kind) noexcept {
+    return tag >= VOK_START && kind_of_class(vokxKindClass(tag), kind);
 }
 
 uint8_t tag_for(ItemKind kind, unsigned width) noexcept {
-    for (const TagInfo &info : kTags)
-        if (info.kind == kind && info.width == width) return info.tag;
-    return 0;
+    static const TagsByKind tags;
+    return width < 5 ? tags.tag[unsigned(kind)][width] : 0;
+}
+
+const char *kind_word(ItemKind kind) noexcept {
+    switch (kind) {
+    case ItemKind::flag:
+        return "flag";
+    case ItemKind::phrase_mark:
+        return "phrase mark";
+    case ItemKind::unsigned_int:
+        return "unsigned";
+    case ItemKind::signed_int:
+        return "signed";
+    default:
+        return "string";
+    }
 }
 
 } // namespace vok::tool

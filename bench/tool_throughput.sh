@@ -1,6 +1,6 @@
 #!/bin/sh
 # Throughput of `vok dump` and `vok check` on a stream of about 100 MB, and
-# of `vok pack` building it.  Usage: tools/vok/bench.sh [path/to/vok]
+# of `vok pack` building it.  Usage: bench/tool_throughput.sh [path/to/vok]
 set -eu
 vok=${1:-build/release/tools/vok/vok}
 work=$(mktemp -d)
