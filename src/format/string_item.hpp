@@ -21,9 +21,19 @@ constexpr bool string_length_allowed(StringKind kind, uint64_t length) noexcept 
 }
 
 // Width of the length field behind one of the seven string tags, 0 otherwise.
+// A switch from the list of shapes rather than a load from their table:
+// with the width known per case the length field is read in the form its
+// width needs (a table made records 15% slower to decode on the cursor).
 constexpr unsigned length_width(uint8_t tag) noexcept {
-    const Shape shape = kShapes[tag];
-    return shape.form == Form::text || shape.form == Form::safe ? shape.width : 0;
+    switch (tag) {
+#define VOK_LENGTH_CASE(tag, form, width)                                                          \
+    case tag:                                                                                      \
+        return Form::form == Form::text || Form::form == Form::safe ? width : 0;
+        VOK_TAG_SHAPES(VOK_LENGTH_CASE)
+#undef VOK_LENGTH_CASE
+    default:
+        return 0;
+    }
 }
 
 constexpr bool is_string_tag(uint8_t tag) noexcept { return length_width(tag) != 0; }

@@ -47,38 +47,33 @@ struct Shape {
     uint8_t width; // of the value, magnitude or length field; 1 for a byte
 };
 
-// The one list of the tags' shapes.  225 has none: no writer puts it at the
-// start of an item.
+// The one list of the tags' shapes: tag, form, width of its field.  225 has
+// none: no writer puts it at the start of an item.
+#define VOK_TAG_SHAPES(X)                                                                          \
+    X(VOK_FLAG, byte, 1)                                                                           \
+    X(VOK_PHRASE_MARK, byte, 1)                                                                    \
+    X(VOK_UNSIGNED_1, number, 1)                                                                   \
+    X(VOK_UNSIGNED_2, number, 2)                                                                   \
+    X(VOK_UNSIGNED_4, number, 4)                                                                   \
+    X(VOK_SIGNED_1, signed_number, 1)                                                              \
+    X(VOK_SIGNED_2, signed_number, 2)                                                              \
+    X(VOK_SIGNED_4, signed_number, 4)                                                              \
+    X(VOK_STRING_1, text, 1)                                                                       \
+    X(VOK_STRING_2, text, 2)                                                                       \
+    X(VOK_UTF8_1, text, 1)                                                                         \
+    X(VOK_UTF8_2, text, 2)                                                                         \
+    X(VOK_UTF8_4, text, 4)                                                                         \
+    X(VOK_SAFE_1, safe, 1)                                                                         \
+    X(VOK_SAFE_2, safe, 2)
+
 constexpr Shape shape_of(uint8_t b) noexcept {
     if (is_user_mark(b)) return {Form::mark, 0};
     switch (b) {
-    case VOK_FLAG:
-    case VOK_PHRASE_MARK:
-        return {Form::byte, 1};
-    case VOK_UNSIGNED_1:
-        return {Form::number, 1};
-    case VOK_UNSIGNED_2:
-        return {Form::number, 2};
-    case VOK_UNSIGNED_4:
-        return {Form::number, 4};
-    case VOK_SIGNED_1:
-        return {Form::signed_number, 1};
-    case VOK_SIGNED_2:
-        return {Form::signed_number, 2};
-    case VOK_SIGNED_4:
-        return {Form::signed_number, 4};
-    case VOK_STRING_1:
-    case VOK_UTF8_1:
-        return {Form::text, 1};
-    case VOK_STRING_2:
-    case VOK_UTF8_2:
-        return {Form::text, 2};
-    case VOK_UTF8_4:
-        return {Form::text, 4};
-    case VOK_SAFE_1:
-        return {Form::safe, 1};
-    case VOK_SAFE_2:
-        return {Form::safe, 2};
+#define VOK_SHAPE_CASE(tag, form, width)                                                           \
+    case tag:                                                                                      \
+        return {Form::form, width};
+        VOK_TAG_SHAPES(VOK_SHAPE_CASE)
+#undef VOK_SHAPE_CASE
     default:
         return {Form::none, 0};
     }
