@@ -28,11 +28,14 @@ bool needs_raw_bytes(const Item &item) noexcept {
 
 uint16_t item_bytes(const Item &item, std::vector<uint8_t> &out) {
     out.clear();
+    // A signed item is written as the unsigned item of its magnitude and
+    // width (a description holds no magnitude above 2^31), then given its
+    // own tag and its sign byte as recorded.
+    Item written = item;
+    if (item.kind == ItemKind::signed_int) written.kind = ItemKind::unsigned_int;
     vokStream scratch{};
     uint16_t status = vokCreateStream(&scratch, 0, 0);
-    vokxItem x = described(item);
-    // The magnitude as recorded, whatever the sign byte: INT32_MIN's is 2^31.
-    if (item.kind == ItemKind::signed_int) x.signed_value = static_cast<int32_t>(0u - item.number);
+    const vokxItem x = described(written);
     if (status == VOK_OK) status = vokxPutItem(&scratch, &x);
     if (scratch.data == nullptr) return status;
     const uint16_t closed = vokCloseStream(&scratch);
@@ -40,7 +43,10 @@ uint16_t item_bytes(const Item &item, std::vector<uint8_t> &out) {
     if (status == VOK_OK) {
         const uint8_t *data = vokGetData(&scratch);
         out.assign(data + vokxFrameSize(0) - 1, data + vokGetLength(&scratch) - 1);
-        if (item.kind == ItemKind::signed_int) out.back() = item.extra; // the sign byte
+        if (item.kind == ItemKind::signed_int) {
+            out.front() = tag_for(ItemKind::signed_int, effective_width(item));
+            out.push_back(item.extra);
+        }
     }
     if (closed == VOK_OK) vokDestroyStream(vokGetData(&scratch));
     return status;
