@@ -22,7 +22,8 @@
  *   vokxStatusName, vokxStatusText, vokxVersion, and the size helpers
  *                   vokxUnsignedSize ... vokxFrameSize;
  *   records         a schema of named fields, and the one engine that
- *                   checks it, writes records by it and reads them back.
+ *                   checks it, writes records by it and reads them back,
+ *                   field by field or whole, to and from a struct.
  *
  * Every function returns a 16-bit status of vok32.h (or VOKX_NEED_MORE)
  * unless its comment says otherwise.  Nothing is thrown, logged or printed,
@@ -250,7 +251,10 @@ VOKX_API uint32_t vokxFrameSize(uint32_t version);
  *     such as lines[3].sku (occurrences count from 0), the item's offset and
  *     a status.  A mark the level does not know is passed over with the
  *     value items after it, a phrase the schema does not know with all of
- *     its items: newer writers may add fields.
+ *     its items: newer writers may add fields;
+ *   - vokxRecordEncode and vokxRecordDecode do either for a whole record
+ *     held in a struct whose layout the caller describes (the C that
+ *     `vok gen c` writes), with the same checks.
  *
  * Every function here takes a schema that vokxSchemaCheck accepted; the
  * table must stay valid while readers and writers use it.
