@@ -1,6 +1,8 @@
-// Reading a record by its schema: one vokxNextItem per item, with the checks
-// of presence, repetition and counts made as the items go by, so that the
-// reader needs no memory beyond its own record and never looks back.
+// Reading a record by its schema: one step of the walk per item, with the
+// checks of presence, repetition and counts made as the items go by, so that
+// the reader needs no memory beyond its own record and never looks back.
+// The same steps serve vokxRecordNext (a field per call) and
+// vokxRecordDecode (a whole record into a caller's struct).
 #include <cstdio>
 #include <cstring>
 

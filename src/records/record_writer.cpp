@@ -1,7 +1,8 @@
 // Writing a record by its schema: each field as its mark and one value item
 // in the narrowest width, in schema order, checked as it goes.  A refusal
 // takes the stream back to where the record began, so a caller's stream
-// never keeps half a record.
+// never keeps half a record.  The same checks serve the calls per field and
+// vokxRecordEncode, which writes a whole record from a caller's struct.
 #include <cstring>
 
 #include "frame.hpp"
