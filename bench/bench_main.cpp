@@ -96,6 +96,52 @@ void strlen_memcpy_bench(benchmark::State &state, const Blobs &blobs) {
     set_counters(state, blobs.size(), payload_bytes(blobs), in.size);
 }
 
+// Floor of the cursor's record encoding: four calls of its cheapest encoder,
+// each loading the caller's cursor and storing it advanced, and the name
+// measured and copied.  Any cursor encoder makes these calls and the string
+// must be measured before it is copied; what the real encoders add is only
+// the choice of width.
+void cursor_floor_bench(benchmark::State &state, const Records &records) {
+    VokCursor vok;
+    const Encoded in = vok.encode(records); // room enough: every real item is wider
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[in.size]);
+    for (auto _ : state) {
+        uint8_t *p = copy.get();
+        for (const Record &r : records) {
+            for (int call = 0; call < 4; ++call)
+                vokEncodeFlag(&p, r.flag);
+            const size_t length = std::strlen(r.name.c_str());
+            std::memcpy(p, r.name.c_str(), length);
+            p += length;
+        }
+        benchmark::DoNotOptimize(p);
+        benchmark::ClobberMemory();
+    }
+    set_counters(state, records.size(), payload_bytes(records), in.size);
+}
+
+// Floor of the walk: vokxNextItem moving over every item with no item to
+// describe and nothing handed on.  A walk keeps its place in the caller's
+// handle, and each item's size follows from its tag (and a string's length
+// field), so every step waits for the one before it.
+void walk_floor_bench(benchmark::State &state, const Records &records) {
+    VokCursor vok;
+    const Encoded in = vok.encode(records);
+    for (auto _ : state) {
+        vokStream s{};
+        size_t items = 0;
+        if (vokxOpen(&s, in.data, in.size, kStreamType, kStreamVersion) == VOK_OK)
+            while (vokxNextItem(&s, nullptr) == VOK_OK)
+                ++items;
+        if (items != 4 * records.size()) {
+            state.SkipWithError("the walk missed items");
+            break;
+        }
+        benchmark::DoNotOptimize(items);
+    }
+    set_counters(state, records.size(), payload_bytes(records), in.size);
+}
+
 // Floor: the checksum a decoder accumulates, over the input itself.
 template <typename Data> void sum_bench(benchmark::State &state, const Data &data) {
     for (auto _ : state)
@@ -153,6 +199,14 @@ template <typename Data> void add_all(const std::string &set, const Data &data) 
         benchmark::RegisterBenchmark((set + "/encode/strlen_memcpy").c_str(),
                                      [&data](benchmark::State &s) { strlen_memcpy_bench(s, data); })
             ->Unit(benchmark::kMillisecond);
+    if constexpr (std::is_same_v<Data, Records>) {
+        benchmark::RegisterBenchmark((set + "/encode/cursor_floor").c_str(),
+                                     [&data](benchmark::State &s) { cursor_floor_bench(s, data); })
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((set + "/decode/walk_floor").c_str(),
+                                     [&data](benchmark::State &s) { walk_floor_bench(s, data); })
+            ->Unit(benchmark::kMillisecond);
+    }
     // Encoding is the cursor's; only the walk's decoding is its own.
     benchmark::RegisterBenchmark((set + "/decode/vok32x_walk").c_str(), [&data](
                                                                             benchmark::State &s) {
