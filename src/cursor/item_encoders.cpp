@@ -12,8 +12,10 @@ using namespace vok::format;
 namespace {
 
 // A refused string writes nothing, so the length is checked before any byte
-// goes out.  A null string counts as empty, as on the handle side.
-uint16_t encode_string(uint8_t **cursor, const char *string, StringKind kind) {
+// goes out.  A null string counts as empty, as on the handle side.  Inlined
+// into each encoder, so that the kind is a constant there.
+[[gnu::always_inline]] inline uint16_t encode_string(uint8_t **cursor, const char *string,
+                                                     StringKind kind) {
     const size_t length = string != nullptr ? std::strlen(string) : 0;
     if (!string_length_allowed(kind, length)) return VOK_STRING_TOO_LONG;
     uint8_t *content = put_string_header(*cursor, kind, static_cast<uint32_t>(length));

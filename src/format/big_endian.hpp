@@ -1,7 +1,8 @@
-// Big-endian loads and stores: of fixed size, and of the 1-, 2- or 4-byte
-// fields of items, whose width follows the values.  Every multi-byte number
-// in a stream (length prefix, length fields, integer values and magnitudes)
-// goes through here.
+// Big-endian loads and stores of fixed size, and loads of the 1-, 2- or
+// 4-byte fields of items, whose width follows the values.  Every multi-byte
+// number in a stream (length prefix, length fields, integer values and
+// magnitudes) goes through here; fields are written with these stores by
+// put_tag_and_field (integer_item.hpp).
 //
 // The field access is written for speed rather than in the plainest way: in
 // real data which width a field takes is mispredicted about as often as it
@@ -57,28 +58,6 @@ inline uint32_t load_be(const uint8_t *p, unsigned width) noexcept {
 // walk, docs/performance.md).
 inline uint32_t load_be_wide(const uint8_t *p, unsigned width) noexcept {
     return load_be32(p) >> (32 - 8 * width);
-}
-
-namespace detail {
-// The field byte if the width needs it, else the scratch slot, chosen with a
-// mask rather than a branch.
-inline uint8_t *field_or_scratch(bool needed, uint8_t *field_byte, uint8_t *scratch) noexcept {
-    const auto field = reinterpret_cast<uintptr_t>(field_byte);
-    const auto spare = reinterpret_cast<uintptr_t>(scratch);
-    return reinterpret_cast<uint8_t *>(spare ^ ((field ^ spare) & (0 - uintptr_t{needed})));
-}
-} // namespace detail
-
-// Writes the low `width` (1, 2 or 4) bytes of value big-endian at p.  The
-// stores a narrower width does not need go to a scratch slot, so each byte
-// of the field is written once and nothing past it is touched.
-inline void store_be(uint8_t *p, uint32_t value, unsigned width) noexcept {
-    uint8_t scratch[2];
-    const bool four = width == 4;
-    p[0] = static_cast<uint8_t>(value >> (8 * (width - 1)));
-    *detail::field_or_scratch(width >= 2, p + 1, scratch) =
-        static_cast<uint8_t>(value >> (four ? 16 : 0));
-    store_be16(detail::field_or_scratch(four, p + 2, scratch), static_cast<uint16_t>(value));
 }
 
 } // namespace vok::format

@@ -21,10 +21,20 @@ inline constexpr uint32_t kUserMarkSize = head_size(Form::mark, 0);
 // (chosen by branches: ints 73-81% slower to encode, records 25-38%).
 constexpr unsigned field_width(uint32_t value) noexcept { return VOK_FIELD_SIZE(value); }
 
-// Stores value as a field of the given width; returns the byte after it.
-inline uint8_t *put_field(uint8_t *p, uint32_t value, unsigned width) noexcept {
-    store_be(p, value, width);
-    return p + width;
+// Writes a tag and, big-endian behind it, value as a field of the given
+// width (1, 2 or 4; value must fit), and returns the byte after the field.
+// Three stores cover every width without a branch and without touching a
+// byte past the field: the first two bytes of a 4-byte field (for narrower
+// fields zeros, at the tag, that the later stores overwrite), the field's
+// last two bytes (for a 1-byte field, the tag's slot and the byte), then the
+// tag.  (Bytes stored one by one, with the unneeded stores sent to a scratch
+// slot, took twice the instructions: ints 8-12% slower to encode.)
+inline uint8_t *put_tag_and_field(uint8_t *p, uint8_t tag, uint32_t value,
+                                  unsigned width) noexcept {
+    store_be16(p + (width >> 2), static_cast<uint16_t>(value >> 16));
+    store_be16(p + width - 1, static_cast<uint16_t>(value));
+    p[0] = tag;
+    return p + 1 + width;
 }
 
 namespace detail {
@@ -65,15 +75,13 @@ constexpr uint32_t signed_item_size(int32_t value) noexcept {
 // Encoders: write the whole item at p and return the byte after it.
 inline uint8_t *put_unsigned(uint8_t *p, uint32_t value) noexcept {
     const unsigned width = field_width(value);
-    p[0] = unsigned_tag(width);
-    return put_field(p + 1, value, width);
+    return put_tag_and_field(p, unsigned_tag(width), value, width);
 }
 
 inline uint8_t *put_signed(uint8_t *p, int32_t value) noexcept {
     const uint32_t magnitude = magnitude_of(value);
     const unsigned width = field_width(magnitude);
-    p[0] = signed_tag(width);
-    uint8_t *sign = put_field(p + 1, magnitude, width);
+    uint8_t *sign = put_tag_and_field(p, signed_tag(width), magnitude, width);
     *sign = static_cast<uint8_t>(value < 0);
     return sign + 1;
 }

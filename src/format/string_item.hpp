@@ -2,6 +2,7 @@
 // for safe strings, that many content bytes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "integer_item.hpp"
@@ -57,12 +58,24 @@ constexpr uint32_t string_header_size(uint32_t length) noexcept {
     return head_size(Form::text, field_width(length));
 }
 
+namespace detail {
+// string_tag as a table indexed by kind and width: a load, where the choice
+// between the switch's constants was compiled into a branch on the length.
+inline constexpr auto kStringTags = [] {
+    std::array<std::array<uint8_t, 5>, 3> tags{};
+    for (const StringKind kind : {StringKind::plain, StringKind::utf8, StringKind::safe})
+        for (const unsigned width : {1u, 2u, 4u})
+            tags[static_cast<unsigned>(kind)][width] = string_tag(kind, width);
+    return tags;
+}();
+} // namespace detail
+
 // Writes the tag and length field (length must be allowed for kind) and
 // returns where the content goes.
 inline uint8_t *put_string_header(uint8_t *p, StringKind kind, uint32_t length) noexcept {
     const unsigned width = field_width(length);
-    p[0] = string_tag(kind, width);
-    return put_field(p + 1, length, width);
+    const uint8_t tag = detail::kStringTags[static_cast<unsigned>(kind)][width];
+    return put_tag_and_field(p, tag, length, width);
 }
 
 // Reads the length field behind a string tag of the given field width.

@@ -70,18 +70,17 @@ void put_described(uint8_t *p, const vokxItem &item) {
         return;
     }
     const vok::x::Shape shape = vok::x::kShapes[item.kind];
-    *p++ = item.kind;
     switch (shape.form) {
     case Form::signed_number:
-        p = fmt::put_field(p, fmt::magnitude_of(item.signed_value), shape.width);
+        p = fmt::put_tag_and_field(p, item.kind, fmt::magnitude_of(item.signed_value), shape.width);
         *p = static_cast<uint8_t>(item.signed_value < 0);
         return;
     case Form::text:
-        p = fmt::put_field(p, item.length, shape.width);
+        p = fmt::put_tag_and_field(p, item.kind, item.length, shape.width);
         if (item.length != 0) std::memcpy(p, item.text, item.length);
         return;
     default:
-        fmt::put_field(p, item.value, shape.width);
+        fmt::put_tag_and_field(p, item.kind, item.value, shape.width);
     }
 }
 
