@@ -4,6 +4,8 @@
 // items_test, and held for both families in fuzz_roundtrip.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <tuple>
 
 #include "byte_helpers.hpp"
@@ -90,6 +92,33 @@ TEST(Decoders, RefuseOtherItemsUntouched) {
         EXPECT_EQ(status, c.status) << c.item;
         EXPECT_EQ(p, item.data()) << c.item;
         EXPECT_TRUE(u == 0x5A5A5A5A && i == 0x5A5A5A5A && text == &sentinel) << c.item;
+    }
+}
+
+// With no capacity to check, an encoder must write its item and nothing
+// around it: each item is placed to end flush against an inaccessible page,
+// after a byte that must keep its value.
+TEST(Encoders, WriteTheirItemAndNothingAroundIt) {
+    static uint8_t *const end = guarded_end(256);
+    ASSERT_NE(end, nullptr);
+    using Encode = std::function<uint16_t(uint8_t **)>;
+    for (const uint32_t v : {0u, 1u, 255u, 256u, 65535u, 65536u, 0x80000000u, UINT32_MAX}) {
+        const auto s = static_cast<int32_t>(v);
+        const uint32_t magnitude = s < 0 ? 0u - v : v;
+        const std::string text(v % 300, 'x'); // lengths 0, 1, 255, 256, 135, 136, 248, 195
+        const std::tuple<uint32_t, Encode> items[] = {
+            {1 + VOK_FIELD_SIZE(v), [v](uint8_t **p) { return vokEncodeUnsigned(p, v); }},
+            {2 + VOK_FIELD_SIZE(magnitude), [s](uint8_t **p) { return vokEncodeSigned(p, s); }},
+            {2, [v](uint8_t **p) { return vokEncodeFlag(p, static_cast<int32_t>(v)); }},
+            {1 + VOK_FIELD_SIZE(text.size()) + uint32_t(text.size()),
+             [&text](uint8_t **p) { return vokEncodeUTF8String(p, text.c_str()); }},
+        };
+        for (const auto &[size, encode] : items) {
+            uint8_t *p = end - size;
+            p[-1] = kUntouched;
+            EXPECT_EQ(encode(&p), VOK_OK);
+            EXPECT_TRUE(p == end && p[-int(size) - 1] == kUntouched) << v << ", " << size;
+        }
     }
 }
 
