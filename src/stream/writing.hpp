@@ -12,7 +12,10 @@
 namespace vok::stream {
 
 // Encodes at position and advances past the item; room is already made.
-template <typename Encode> uint16_t put_item(vokStream *s, Encode encode) noexcept {
+// Always inlined: left to itself the compiler made a call of it for strings
+// and signed values.
+template <typename Encode>
+[[gnu::always_inline]] inline uint16_t put_item(vokStream *s, Encode encode) noexcept {
     uint8_t *at = s->data + s->position;
     s->position += static_cast<uint32_t>(encode(at) - at);
     return VOK_OK;
