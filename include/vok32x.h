@@ -380,7 +380,8 @@ typedef struct vokxRecordWriter {
     vokStream *stream;
     const vokxSchema *schema;
     uint32_t start;     /* the stream's position when the record began */
-    int32_t group;      /* -1 the top level, else the group being written */
+    int32_t group;      /* -1 the top level, -2 once ended, else the group
+                           being written */
     int32_t last_field; /* the last field written at this level; -1 none */
     int32_t last_group; /* the last group begun; -1 none */
     uint16_t status;    /* VOK_OK, or the refusal that ended the record */
@@ -414,7 +415,10 @@ VOKX_API uint16_t vokxRecordGroup(vokxRecordWriter *writer, uint32_t group, vokx
 /* Ends the record: the current level's required fields, then the required
  * groups (VOKX_MISSING_FIELD).  The stream stays open; close it to finish the
  * block.  After any refusal of a writer call the stream's position is back
- * where vokxRecordBegin found it, and every later call gives that refusal. */
+ * where vokxRecordBegin found it, and every later call gives that refusal.
+ * Once vokxRecordEnd has been called, accepted or refused, every call on the
+ * writer but vokxRecordBegin returns VOK_INVALID_STREAM ("the record is
+ * ended") and leaves the stream as it is. */
 VOKX_API uint16_t vokxRecordEnd(vokxRecordWriter *writer, vokxRecordError *error);
 
 /* Whole records to and from a struct.  A layout says where a struct keeps

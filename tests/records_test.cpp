@@ -3,6 +3,7 @@
 // records written by the engine read back field by field.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -204,7 +205,6 @@ TEST(Records, AWriterRefusalLeavesTheStreamAsItFoundIt) {
     using Steps = std::function<uint16_t(vokxRecordWriter &, vokxRecordError &)>;
     const vokxItem one = number(1);
     const std::tuple<Steps, uint16_t, const char *> kRefusals[] = {
-        {[&](auto &w, auto &e) { return vokxRecordEnd(&w, &e); }, VOKX_MISSING_FIELD, "id"},
         {[&](auto &w, auto &e) {
              return vokxRecordPut(&w, 1, &one, &e) | vokxRecordPut(&w, 0, &one, &e);
          },
@@ -239,8 +239,80 @@ TEST(Records, AWriterRefusalLeavesTheStreamAsItFoundIt) {
         ASSERT_EQ(vokxRecordBegin(&w, &kOrder, &s, &e), VOK_OK);
         EXPECT_EQ(steps(w, e), status);
         EXPECT_EQ(std::tuple(e.status, std::string(e.path)), std::tuple(status, std::string(path)));
-        EXPECT_EQ(vokxRecordEnd(&w, nullptr), status); // the verdict stays
+        EXPECT_EQ(vokxRecordPut(&w, 0, &one, nullptr), status); // the verdict stays
         EXPECT_EQ(vok_test::finish(s), block_of(hex("D2 2A")));
+    }
+}
+
+// Once ended, accepted or refused, a writer touches the stream no more.
+TEST(Records, AnEndedRecordTakesNoMoreCalls) {
+    for (const bool complete : {true, false}) {
+        SCOPED_TRACE(complete);
+        vokStream s{};
+        ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
+        vokxRecordWriter w;
+        vokxRecordError e;
+        const vokxItem one = number(1), none = text("", 0);
+        ASSERT_EQ(vokxRecordBegin(&w, &kOrder, &s, &e), VOK_OK);
+        for (const auto &[field, value] : {std::pair{0u, one}, {1u, none}, {5u, one}}) {
+            if (complete) {
+                ASSERT_EQ(vokxRecordPut(&w, field, &value, &e), VOK_OK);
+            }
+        }
+        if (complete) {
+            ASSERT_EQ(vokxRecordGroup(&w, 1, &e) | vokxRecordPut(&w, 0, &none, &e), 0);
+        }
+        EXPECT_EQ(vokxRecordEnd(&w, &e), complete ? VOK_OK : VOKX_MISSING_FIELD);
+        EXPECT_STREQ(e.path, complete ? "" : "id");
+        const uint32_t position = s.position;
+        const std::function<uint16_t()> kCalls[] = {
+            [&] { return vokxRecordPut(&w, 5, &one, &e); },
+            [&] { return vokxRecordGroup(&w, 0, &e); },
+            [&] { return vokxRecordEnd(&w, &e); },
+        };
+        for (const auto &call : kCalls) {
+            EXPECT_EQ(call(), VOK_INVALID_STREAM);
+            EXPECT_STREQ(e.message, "the record is ended");
+            EXPECT_EQ(s.position, position);
+        }
+        const Bytes block = vok_test::finish(s);
+        EXPECT_EQ(read(block).status, complete ? VOK_END_OF_STREAM : VOKX_MISSING_FIELD);
+    }
+}
+
+// A count above max is refused before any element is read: the caller's
+// array holds max elements, and here it ends at an inaccessible page.
+TEST(Records, WholeRecordCountsAreCheckedBeforeTheirArrays) {
+    struct Vals {
+        uint32_t count;
+        uint32_t vals[2];
+    };
+    const vokxFieldSpec fields[] = {{"vals", 1, VOKX_CLASS_UNSIGNED, VOKX_REPEATED, 2}};
+    const vokxPlace field_places[] = {{offsetof(Vals, vals), offsetof(Vals, count), 4}};
+    const vokxPlace inner[] = {{0, 0, 0}};
+    const vokxPlace *const group_fields[] = {inner};
+    const vokxFieldSpec group_field[] = {{"v", 1, VOKX_CLASS_UNSIGNED, 0, 0}};
+    const vokxGroupSpec groups[] = {{"g", 1, VOKX_REPEATED, 2, group_field, 1}};
+    const vokxPlace group_places[] = {{offsetof(Vals, vals), offsetof(Vals, count), 4}};
+    // The same struct holds either the field's array or the group's.
+    const vokxSchema kSchemas[] = {{"F", 1, 0, fields, 1, nullptr, 0},
+                                   {"G", 1, 0, nullptr, 0, groups, 1}};
+    const vokxRecordLayout kLayouts[] = {{field_places, nullptr, nullptr, sizeof(Vals)},
+                                         {nullptr, group_places, group_fields, sizeof(Vals)}};
+    uint8_t *const end = vok_test::guarded_end(sizeof(Vals));
+    ASSERT_NE(end, nullptr);
+    auto *record = reinterpret_cast<Vals *>(end - sizeof(Vals));
+    for (size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(kSchemas[i].name);
+        *record = Vals{3, {1, 2}};
+        vokStream s{};
+        ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
+        vokxRecordError e;
+        EXPECT_EQ(vokxRecordEncode(&kSchemas[i], &kLayouts[i], record, &s, &e), VOKX_TOO_MANY);
+        EXPECT_STREQ(e.path, i == 0 ? "vals" : "g[2]");
+        record->count = 2;
+        EXPECT_EQ(vokxRecordEncode(&kSchemas[i], &kLayouts[i], record, &s, &e), VOK_OK);
+        EXPECT_EQ(read(vok_test::finish(s), kSchemas[i]).status, VOK_END_OF_STREAM);
     }
 }
 

@@ -28,6 +28,15 @@ uint16_t refuse(vokxRecordWriter &w, vokxRecordError *error, uint16_t status, in
     return fail(error, status, w.stream->position, path, "%s", message);
 }
 
+// The writer's group once vokxRecordEnd has been called: nothing but a new
+// vokxRecordBegin may touch the stream after that.
+constexpr int32_t kEnded = -2;
+
+uint16_t refuse_if_ended(const vokxRecordWriter &w, vokxRecordError *error) {
+    if (w.group != kEnded) return VOK_OK;
+    return fail(error, VOK_INVALID_STREAM, w.stream->position, "", "the record is ended");
+}
+
 uint32_t occurrence_of(const vokxRecordWriter &w) {
     return w.group < 0 ? 0 : w.group_counts[w.group] - 1;
 }
@@ -83,6 +92,7 @@ uint16_t put_value(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxIte
 // field counts as written.
 [[gnu::always_inline]] inline uint16_t admit_field(vokxRecordWriter &w, uint32_t field,
                                                    const vokxItem *value, vokxRecordError *error) {
+    if (const uint16_t status = refuse_if_ended(w, error)) return status;
     if (w.status != VOK_OK) return fail(error, w.status, w.start, "", "the record was refused");
     const Level level = level_of(*w.schema, w.group);
     const auto index = static_cast<int32_t>(field);
@@ -103,6 +113,7 @@ uint16_t put_value(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxIte
 
 // The checks of a group occurrence; on success it is the current level.
 uint16_t admit_group(vokxRecordWriter &w, uint32_t group, vokxRecordError *error) {
+    if (const uint16_t status = refuse_if_ended(w, error)) return status;
     if (w.status != VOK_OK) return fail(error, w.status, w.start, "", "the record was refused");
     if (const uint16_t status = close_level(w, error)) return status;
     const auto index = static_cast<int32_t>(group);
@@ -121,6 +132,7 @@ uint16_t admit_group(vokxRecordWriter &w, uint32_t group, vokxRecordError *error
 }
 
 uint16_t admit_end(vokxRecordWriter &w, vokxRecordError *error) {
+    if (const uint16_t status = refuse_if_ended(w, error)) return status;
     if (w.status != VOK_OK) return fail(error, w.status, w.start, "", "the record was refused");
     if (const uint16_t status = close_level(w, error)) return status;
     const vokxSchema &s = *w.schema;
@@ -283,6 +295,11 @@ uint16_t put_level(vokxRecordWriter &w, Carrier &carrier, const Level &level,
         const vokxFieldSpec &spec = level.fields[i];
         const vokxPlace &place = places[i];
         const uint32_t count = occurrences(at(base, place.present), spec.flags);
+        // A count above max is refused before any element is read: the
+        // caller's array holds only max of them.
+        if (count > spec.max && (spec.flags & VOKX_REPEATED) != 0)
+            return refuse(w, error, VOKX_TOO_MANY, w.group, occurrence_of(w),
+                          static_cast<int32_t>(i), occurrence_message(VOKX_TOO_MANY));
         for (uint32_t k = 0; k < count; ++k) {
             const vokxItem value = value_at(at(base, place.offset + k * place.stride), spec.kind);
             if (const uint16_t status = admit_field(w, i, &value, error)) return status;
@@ -304,6 +321,11 @@ uint16_t put_record(vokxRecordWriter &w, Carrier &carrier, const vokxRecordLayou
         const vokxGroupSpec &spec = s.groups[g];
         const vokxPlace &place = layout.groups[g];
         const uint32_t count = occurrences(at(record, place.present), spec.flags);
+        if (count > spec.max && (spec.flags & VOKX_REPEATED) != 0) {
+            if (const uint16_t status = close_level(w, error)) return status;
+            return refuse(w, error, VOKX_TOO_MANY, static_cast<int32_t>(g), spec.max, -1,
+                          occurrence_message(VOKX_TOO_MANY));
+        }
         for (uint32_t k = 0; k < count; ++k) {
             if (const uint16_t status = admit_group(w, g, error)) return status;
             if (const uint16_t status = carrier.put_phrase(spec.phrase))
@@ -355,7 +377,9 @@ VOKX_API uint16_t vokxRecordGroup(vokxRecordWriter *writer, uint32_t group,
 }
 
 VOKX_API uint16_t vokxRecordEnd(vokxRecordWriter *writer, vokxRecordError *error) {
-    return admit_end(*writer, error);
+    const uint16_t status = admit_end(*writer, error);
+    writer->group = kEnded;
+    return status;
 }
 
 VOKX_API uint16_t vokxRecordEncode(const vokxSchema *schema, const vokxRecordLayout *layout,
