@@ -353,7 +353,8 @@ typedef struct vokxRecordField {
 
 /* Opens a record of size bytes with vokxOpen (the schema's type and version):
  * VOK_OK, VOK_OLDER_VERSION or VOK_NEWER_VERSION when it can be read, else
- * vokxOpen's refusal, with error (may be null) filled. */
+ * vokxOpen's refusal, with error (may be null) filled; for
+ * VOK_WRONG_STREAM_TYPE its offset is the type byte's, 5. */
 VOKX_API uint16_t vokxRecordOpen(vokxRecordReader *reader, const vokxSchema *schema,
                                  const uint8_t *bytes, size_t size, vokxRecordError *error);
 

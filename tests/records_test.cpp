@@ -147,6 +147,7 @@ TEST(Records, EveryRuleIsRefusedWithItsPathOffsetAndStatus) {
         {"01 D2 05 02 D0 00 06 CA 01 E0 03 14 CC 00 15 D2 01 E0 03 14 CC 00 15 D2 01 E0 03",
          VOKX_TOO_MANY, "lines[2]", 33},
         {"01 D2 05 E1 00", VOK_INVALID_STREAM, "", 11},
+        {"01 D2 05 02 D0 00 06 CA 01 E0 03 D2 01" + tail, VOKX_BAD_FIELD, "lines[0]", 19},
         {"01 D2 05 02 D1 00 09 61", VOK_INVALID_STREAM, "", 12},
     };
     for (auto [body, status, path, offset] : kRefusals) {
@@ -162,7 +163,8 @@ TEST(Records, EveryRuleIsRefusedWithItsPathOffsetAndStatus) {
     }
     Bytes other = block_of(hex(kGood));
     other[5] = 2; // another stream type
-    EXPECT_EQ(read(other).status, VOK_WRONG_STREAM_TYPE);
+    EXPECT_EQ(std::tuple(read(other).status, read(other).error.offset),
+              std::tuple(VOK_WRONG_STREAM_TYPE, 5u)); // the type byte
     Bytes newer = block_of(hex(kGood));
     newer[7] = 1; // a newer version opens
     EXPECT_EQ(read(newer).status, VOK_END_OF_STREAM);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "frame.hpp"
 #include "kind_class.hpp"
 #include "record_error.hpp"
 #include "record_layout.hpp"
@@ -127,8 +128,8 @@ uint16_t at_phrase(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *e
         if (r.completed != kNone)
             return refuse(r, error, VOKX_BAD_FIELD, offset, r.completed,
                           "has a second value item after its value%s");
-        r.status = VOKX_BAD_FIELD;
-        return fail(error, VOKX_BAD_FIELD, offset, "", "a value item with no mark before it");
+        return refuse(r, error, VOKX_BAD_FIELD, offset, -1,
+                      "a value item with no mark before it%s");
     }
     const int32_t field = r.pending;
     const vokxFieldSpec &spec = level_of(*r.schema, r.group).fields[field];
@@ -166,7 +167,11 @@ uint16_t open_reader(vokxRecordReader &r, const vokxSchema *schema, const uint8_
         return status;
     }
     r.status = status;
-    return fail(error, status, r.stream.position, "", "%s", vokxStatusText(status));
+    // vokOpenStream leaves the position past the type byte; the refusal
+    // names the byte itself, as the tool does.
+    const uint32_t at =
+        status == VOK_WRONG_STREAM_TYPE ? vok::format::kTypeOffset : r.stream.position;
+    return fail(error, status, at, "", "%s", vokxStatusText(status));
 }
 
 [[gnu::always_inline]] inline uint16_t next_field(vokxRecordReader &r, vokxRecordField &out,

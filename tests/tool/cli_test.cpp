@@ -163,7 +163,7 @@ const std::tuple<std::string, int, std::string> kRecordRuns[] = {
     {"vok schema compat " + kV1 + " " + kV2, 0,
      "amount: added optional field: compatible (new reads old)\n"
      "amount: added optional field: compatible (old reads new)\n"},
-    {"vok schema compat " + kV2 + " " + kV1, 0, "lines: removed optional group: compatible"},
+    {"vok schema compat " + kV2 + " " + kV1, 0, "lines: removed repeated group: compatible"},
     // Refusals name the line, or the block, and the record's path.
     {R"(echo '{"id": 1, "paid": true}' | vok pack --json --schema )" + kV2, 1,
      "<stdin>:1: customer: is required but was not written"},
@@ -173,6 +173,26 @@ const std::tuple<std::string, int, std::string> kRecordRuns[] = {
     {R"(printf '\0\0\0\16\310\7\322\2\1\314\1\141\6\311' | vok check --schema )" + kV2, 1,
      "block at offset 0: byte 9: id: holds a string item; the field is unsigned (VOK_WRONG_TYPE)"},
     {"vok check --schema " + kV2 + " --type 7 v2.bin", 2, "--schema excludes --type"},
+    {R"(echo '{"id": x}' | vok pack --json --schema )" + kV2, 1,
+     "<stdin>:1:8: not JSON: syntax error while parsing value - invalid literal"},
+    // JSON lines nest at most 256 deep, records and items alike.
+    {R"({ printf '{"$offset":'; head -c 300000 /dev/zero | tr '\0' '['; echo; } | )"
+     "vok pack --json --schema " +
+         kV2,
+     1, "<stdin>:1:267: nested deeper than 256"},
+    {R"(deep() { printf '{"kind":"%s","type":0,"version":0,"x":' $1; printf "%${2}s" | tr ' ' '['; )"
+     R"(printf "%${2}s" | tr ' ' ']'; echo '}'; }; )"
+     R"({ deep stream 255; deep end 255; } | vok pack --json | vok check && )"
+     R"({ deep stream 1; deep end 256; } | vok pack --json)",
+     1,
+     "ok: 0 items, 0 phrases, 9 bytes (type 0, version 0)\n<stdin>:2:295: nested deeper than 256"},
+    // A block of another stream type is listed without the schema's names.
+    {R"(printf '\0\0\0\15\310\10\322\3\1\324\1\54\311' > t8.bin; vok dump --schema )" + kV2 +
+         " t8.bin 2>&1 >/dev/null; vok dump --schema " + kV2 + " t8.bin 2>/dev/null",
+     0,
+     "byte 5: warning: stream type 8, not the schema's 7: listed without its names\n"
+     "         0  00 00 00 0d c8 08 d2 03   | stream type 8 version 3  # 13 bytes\n"
+     "         8  01                        | mark 1\n"},
     {R"(echo '{"name": "X", "type": 1, "version": 0, "fields": [{"mark": 1, "name": "a", )"
      R"("kind": "int"}]}' > bad.json; vok check --schema bad.json v2.bin)",
      1, R"(bad.json: fields[0].kind: unknown kind "int")"},

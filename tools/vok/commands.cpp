@@ -8,12 +8,14 @@
 #include "block_reader.hpp"
 #include "codegen.hpp"
 #include "input.hpp"
+#include "json_line.hpp"
 #include "output_file.hpp"
 #include "packer.hpp"
 #include "record_json.hpp"
 #include "schema_compat.hpp"
 #include "schema_file.hpp"
 #include "system.hpp"
+#include "tags.hpp"
 #include "wording.hpp"
 
 namespace vok::tool {
@@ -108,6 +110,27 @@ std::vector<Problem> list_block(const Block &block, Sink &out, const DumpOptions
     return problems;
 }
 
+namespace {
+
+// A listing labels marks with the schema's names only in blocks of the
+// schema's stream type; another type's block is listed plainly, with a
+// warning.  A record's JSON needs the schema, and refuses the block.
+DumpOptions options_for(const Block &block, const DumpOptions &options, const std::string &name) {
+    vokxBlockInfo info{};
+    if (options.schema == nullptr || options.json ||
+        vokxInspect(block.bytes, block.size, &info) != VOK_OK || info.type == options.schema->type)
+        return options;
+    report(name, {block.offset + kTypeOffset,
+                  "warning: stream type " + std::to_string(info.type) + ", not the schema's " +
+                      std::to_string(options.schema->type) + ": listed without its names",
+                  block.offset});
+    DumpOptions plain = options;
+    plain.schema = nullptr;
+    return plain;
+}
+
+} // namespace
+
 int run_dump(const std::string &path, const DumpOptions &options, const BlockChoice &choice) {
     Sink out(stdout);
     Input input;
@@ -118,11 +141,11 @@ int run_dump(const std::string &path, const DumpOptions &options, const BlockCho
         if (choice.offset && block.offset > *choice.offset) return false; // passed it
         const uint64_t index = blocks++;
         if (found) {
-            problems = list_block(block, out, options);
+            problems = list_block(block, out, options_for(block, options, input.name()));
             return problems.empty();
         }
         if (index == choice.index || block.offset == choice.offset) { // listed, then done
-            problems = list_block(block, out, options);
+            problems = list_block(block, out, options_for(block, options, input.name()));
             found = true;
             return false;
         }
@@ -185,16 +208,17 @@ bool pack_records(Input &input, const vokxSchema &schema, OutputFile &out) {
         }
         if (result == LineReader::Result::end) return true;
         if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
-        const nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
-        if (parsed.is_discarded()) {
-            print_error(input.name() + ":" + std::to_string(number) + ": not JSON");
+        nlohmann::json parsed;
+        if (NotationError refused; !parse_json_line(line, parsed, refused)) {
+            print_error(input.name() + ":" + std::to_string(number) + ":" +
+                        std::to_string(refused.column) + ": " + refused.message);
             return false;
         }
-        const nlohmann::json records = parsed.is_array() ? parsed : nlohmann::json::array({parsed});
-        for (size_t i = 0; i < records.size(); ++i) {
+        const size_t count = parsed.is_array() ? parsed.size() : 1;
+        for (size_t i = 0; i < count; ++i) {
             const std::string where = input.name() + ":" + std::to_string(number) +
                                       (parsed.is_array() ? ": record " + std::to_string(i) : "");
-            if (!pack_record_json(records[i], schema, block, error)) {
+            if (!pack_record_json(parsed.is_array() ? parsed[i] : parsed, schema, block, error)) {
                 print_error(where + ": " + error);
                 return false;
             }

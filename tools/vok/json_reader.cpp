@@ -11,6 +11,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "json_line.hpp"
 #include "line_parser.hpp"
 #include "notation_words.hpp"
 #include "suggestion.hpp"
@@ -240,9 +241,10 @@ class JsonReader final : public LineParser {
         has_item = false;
         if (line.find_first_not_of(" \t\r") == std::string_view::npos) return true;
         try {
+            if (!within_depth(line, error)) return false;
             FieldCollector fields;
             if (!json::sax_parse(line.begin(), line.end(), &fields)) {
-                error = {fields.error_byte, "not JSON: " + printable(fields.error)};
+                error = {fields.error_byte, "not JSON: " + printable(parse_reason(fields.error))};
                 return false;
             }
             item = Item{};

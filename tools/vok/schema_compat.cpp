@@ -52,8 +52,8 @@ void compare_occurrence(std::vector<SchemaChange> &out, const std::string &path,
 void compare_presence(std::vector<SchemaChange> &out, const std::string &path, const char *what,
                       uint32_t flags, bool added) {
     const bool needed = required(flags);
-    const std::string change =
-        std::string(added ? "added " : "removed ") + (needed ? "required " : "optional ") + what;
+    const char *const how = needed ? "required " : repeated(flags) ? "repeated " : "optional ";
+    const std::string change = std::string(added ? "added " : "removed ") + how + what;
     out.push_back({path, change, !(added && needed), !(!added && needed)});
 }
 
