@@ -69,14 +69,14 @@ def test_feeder_gives_whole_blocks_however_they_arrive():
     (b"\0\0\1\0", 255, 46),              # above max_block
     (b"\0\0\0\x0c\xc9", 1 << 24, 46),    # no start marker
 ], ids=range(3))
-def test_feeder_refuses_a_bad_length_as_soon_as_it_arrives(bad, max_block, offset):
+@pytest.mark.parametrize("at_once", [False, True])
+def test_feeder_refuses_a_bad_length_after_every_block_before_it(bad, max_block, offset, at_once):
     feeder, taken = vok32.Feeder(max_block), []
-    feeder.feed(JOINED)
-    taken.extend(feeder)
     with pytest.raises(vok32.VokError) as raised:
-        for byte in bad:
-            feeder.feed(bytes([byte]))
-            taken.extend(feeder)
+        for piece in [JOINED + bad] if at_once else [JOINED, *(bytes([b]) for b in bad)]:
+            feeder.feed(piece)
+            for block in feeder:
+                taken.append(block)
     assert (raised.value.status, raised.value.offset) == (vok32.Status.INVALID_STREAM, offset)
     assert taken == SEQUENCE
     with pytest.raises(vok32.VokError):  # unusable from now on

@@ -2,6 +2,7 @@
 import dataclasses
 import json
 import os
+import subprocess
 from typing import Optional
 
 import pytest
@@ -68,18 +69,80 @@ def test_schema_refusals_name_the_place(change, path, message):
     assert raised.value.status == vok32.Status.BAD_SCHEMA
 
 
-@pytest.mark.parametrize("change, status, path", [
-    ({"customer": None}, vok32.Status.MISSING_FIELD, "customer"),
-    ({"tags": [b""] * 9}, vok32.Status.TOO_MANY, "tags"),
-    ({"id": "1"}, vok32.Status.WRONG_TYPE, "id"),
-    ({"amount": 2**31}, vok32.Status.BAD_FIELD, "amount"),
-    ({"lines": [{"sku": b"a"}]}, vok32.Status.MISSING_FIELD, "lines[0].quantity"),
-    ({"colour": 1}, vok32.Status.BAD_FIELD, "colour"),
-], ids=range(6))
-def test_record_refusals(change, status, path):
+S = vok32.Status
+
+
+@pytest.mark.parametrize("change, status, path, words", [
+    ({"customer": None}, S.MISSING_FIELD, "customer", "is required but was not written"),
+    ({"tags": [""] * 9}, S.TOO_MANY, "tags", "occurs more often than its max"),
+    ({"id": "1"}, S.WRONG_TYPE, "id", None),
+    ({"amount": 2**31}, S.BAD_FIELD, "amount", None),
+    ({"lines": [{"sku": "a"}]}, S.MISSING_FIELD, "lines[0].quantity", None),
+    ({"colour": 1}, S.BAD_FIELD, "colour", "not a field of the schema"),
+    ({"lines": [{"sku": "X", "quantity": 2, "quantityy": 5}]}, S.BAD_FIELD,
+     "lines[0].quantityy", "not a field of the schema"),
+    ({"tags": "urgent"}, S.WRONG_TYPE, "tags", "must be an array"),
+    ({"lines": {"sku": "X", "quantity": 2}}, S.WRONG_TYPE, "lines", "must be an array of objects"),
+    ({"lines": ["X"]}, S.WRONG_TYPE, "lines[0]", "must be an object"),
+], ids=range(10))
+def test_record_refusals_as_the_tool_words_them(change, status, path, words):
+    record = {"id": 1, "customer": "x", "paid": True, **change}
     with pytest.raises(vok32.RecordError) as raised:
-        vok32.Schema.load(V2).encode({**ORDER, **change})
+        vok32.Schema.load(V2).encode(record)
     assert (raised.value.status, raised.value.path) == (status, path)
+    if words is not None:
+        assert raised.value.message == words
+        tool = subprocess.run([os.environ.get("VOK_TOOL", "vok"), "pack", "--schema", V2, "--json"],
+                              input=json.dumps(record).encode(), capture_output=True)
+        assert tool.stderr.decode() == f"<stdin>:1: {path}: {words}\n"
+
+
+def test_bytes_after_the_block_are_refused_unless_allowed():
+    schema = vok32.Schema.load(V2)
+    block = schema.encode(ORDER)
+    for trailing in (block, b"\xff" * 5):
+        with pytest.raises(vok32.RecordError) as raised:
+            schema.decode(block + trailing)
+        assert (raised.value.status, raised.value.offset) == (S.INVALID_STREAM, len(block))
+        assert schema.decode(block + trailing, allow_trailing=True) == ORDER
+
+
+@dataclasses.dataclass
+class Note:
+    sku: bytes
+    priority: int = 5  # not in the schema: its default stays
+    seen: int = dataclasses.field(default=0, init=False)  # the class's own
+
+
+@dataclasses.dataclass
+class Mislabelled:
+    id: int
+    customer: str
+    paid: bool
+    lines: list["NoSuchClass"]  # noqa: F821
+
+
+def test_dataclasses_keep_their_defaults_and_name_what_they_cannot_hold():
+    schema = vok32.Schema.from_dict({"name": "N", "type": 1, "version": 0, "groups": [
+        {"phrase": 1, "name": "notes", "repeated": True, "max": 3, "fields": [
+            {"mark": 1, "name": "sku", "kind": "string"},
+            {"mark": 2, "name": "quantity", "kind": "unsigned", "optional": True}]}]})
+
+    @dataclasses.dataclass
+    class Notes:
+        notes: list[Note]
+
+    assert schema.decode(schema.encode({"notes": [{"sku": b"a"}]}), Notes) == Notes([Note(b"a")])
+    with pytest.raises(vok32.RecordError) as raised:  # quantity has nowhere to go
+        schema.decode(schema.encode({"notes": [{"sku": b"a"}, {"sku": b"b", "quantity": 1}]}), Notes)
+    assert (raised.value.status, raised.value.path) == (S.BAD_FIELD, "notes[1].quantity")
+    with pytest.raises(vok32.RecordError) as raised:  # a priority that would be lost
+        schema.encode(Notes([Note(b"a", 7)]))
+    assert raised.value.path == "notes[0].priority"
+    with pytest.raises(vok32.RecordError) as raised:
+        order = {k: ORDER[k] for k in ("id", "customer", "paid", "lines")}
+        vok32.Schema.load(V2).decode(vok32.Schema.load(V2).encode(order), Mislabelled)
+    assert (raised.value.status, raised.value.path) == (S.WRONG_TYPE, "lines")
 
 
 def test_a_block_that_breaks_the_schema_names_the_item():

@@ -66,8 +66,9 @@ class Feeder:
     whole block received so far as bytes, keeping a partial block until the
     rest arrives.  A block whose length field is below 9 or above max_block,
     or whose frame can never be valid, raises VokError (offset: where the
-    block starts in everything fed) as soon as the deciding bytes arrive,
-    from feed() or from the iteration.  After an error the feeder is
+    block starts in everything fed): from feed() when it is the first block
+    not yet taken, else from the iteration's next step once every whole
+    block before it has been yielded.  After an error the feeder is
     unusable: every later call raises the same error again.
     """
 
@@ -99,6 +100,7 @@ class Feeder:
     def __next__(self) -> bytes:
         if self._error is not None:
             raise self._error
+        self._check_length()
         info = _native.VokxBlockInfo()
         status = _inspect(self._buffer, info)
         if status == Status.NEED_MORE:
@@ -108,8 +110,7 @@ class Feeder:
         block = bytes(self._buffer[: info.length])
         del self._buffer[: info.length]
         self._offset += info.length
-        self._check_length()
-        return block
+        return block  # a bad length after it is refused on the next step
 
 
 def _read(file: BinaryIO, count: int) -> bytes:

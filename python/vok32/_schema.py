@@ -12,6 +12,7 @@ from __future__ import annotations
 import ctypes
 import dataclasses
 import json
+import sys
 import typing
 from typing import Any, BinaryIO, Iterator, Mapping, Optional, Union
 
@@ -146,6 +147,8 @@ class Schema:
         self.name, self.type, self.version = name, stream_type, version
         self.fields, self.groups = fields, groups
         self._keep: list[Any] = []  # the C strings and arrays the table points into
+        self._dataclasses = _Dataclasses()
+        self._names = {f.name for f in fields} | {g.name for g in groups}
         self._table = self._build_table()
         error = _native.VokxRecordError()
         if _native.vokxSchemaCheck(ctypes.addressof(self._table), ctypes.addressof(error)):
@@ -207,11 +210,13 @@ class Schema:
 
     def encode(self, obj: Any) -> bytes:
         """The block of one record: obj is a mapping of field names (and group
-        names) to values, or a dataclass instance.  Raises RecordError."""
-        values = _as_mapping(obj)
-        unknown = set(values) - {f.name for f in self.fields} - {g.name for g in self.groups}
-        if unknown:
-            raise RecordError(Status.BAD_FIELD, sorted(unknown)[0], "not a field of the schema")
+        names) to values, or a dataclass instance.  Raises RecordError, with
+        the path and words of `vok pack --schema --json`: a key that is no
+        field of its level, a repeated field or group given no list or
+        tuple, an occurrence that is no mapping or dataclass instance."""
+        values = _as_mapping(obj, "", "a record must be a mapping or a dataclass instance",
+                             self._names)
+        _refuse_unknown(values, self.fields, self.groups, "")
         writer = _native.VokxRecordWriter()
         error = _native.VokxRecordError()
         with Writer(self.type, self.version) as stream:
@@ -222,10 +227,15 @@ class Schema:
                 occurrences = values.get(group.name)
                 if occurrences is None:
                     continue
+                if group.repeated and not isinstance(occurrences, (list, tuple)):
+                    raise RecordError(Status.WRONG_TYPE, group.name, "must be an array of objects")
                 for n, occurrence in enumerate(occurrences if group.repeated else [occurrences]):
+                    where = f"{group.name}[{n}]"
+                    level = _as_mapping(occurrence, where, "must be an object",
+                                        {f.name for f in group.fields})
+                    _refuse_unknown(level, group.fields, [], where + ".")
                     _check(_native.vokxRecordGroup(refs[0], g, refs[1]), error)
-                    self._put_level(refs, error, group.fields, _as_mapping(occurrence),
-                                    f"{group.name}[{n}].")
+                    self._put_level(refs, error, group.fields, level, where + ".")
             _check(_native.vokxRecordEnd(*refs), error)
             return stream.finish()
 
@@ -236,17 +246,31 @@ class Schema:
             value = values.get(field.name)
             if value is None:
                 continue
+            if field.repeated and not isinstance(value, (list, tuple)):
+                raise RecordError(Status.WRONG_TYPE, prefix + field.name, "must be an array")
             for one in (value if field.repeated else [value]):
                 keep = _set_item(item, field, one, prefix + field.name)  # noqa: F841 (alive for the call)
                 _check(_native.vokxRecordPut(refs[0], i, ctypes.addressof(item), refs[1]), error)
 
     # ---------------------------------------------------------------- decoding
 
-    def decode(self, data: Bytes, cls: Optional[type] = None) -> Any:
+    def decode(self, data: Bytes, cls: Optional[type] = None, *,
+               allow_trailing: bool = False) -> Any:
         """One record as a dict (field names to values, groups to lists of
         dicts), or, given a dataclass, an instance of it (groups as its
-        nested dataclasses, found from the type hints).  Raises RecordError."""
+        nested dataclasses, found from the type hints).  Raises RecordError.
+
+        Bytes after the block raise RecordError INVALID_STREAM (offset: the
+        block's length) unless allow_trailing is true.  Into a dataclass: an
+        absent field takes the class's default where it has one (None or []
+        otherwise); a class field the schema lacks keeps its default, and
+        init=False fields are left to the class; a schema field the class
+        lacks raises RecordError naming it once a record holds a value for
+        it, as does a group whose type hint names no dataclass."""
         raw = as_block(data)
+        if not allow_trailing and len(raw) >= 4 and int.from_bytes(raw[:4], "big") < len(raw):
+            length = int.from_bytes(raw[:4], "big")
+            raise RecordError(Status.INVALID_STREAM, "", "bytes after the block", length)
         reader = _native.VokxRecordReader()
         error = _native.VokxRecordError()
         field = _native.VokxRecordField()
@@ -274,7 +298,9 @@ class Schema:
             _check(status, error)
         for group, occurrences in zip(self.groups, groups):
             top[group.name] = occurrences if group.repeated else (occurrences[0] if occurrences else None)
-        return top if cls is None else _to_dataclass(cls, top)
+        if cls is None:
+            return top
+        return self._dataclasses.build(cls, top, self.fields, self.groups, "")
 
     def records(self, source: Union[Bytes, BinaryIO], cls: Optional[type] = None) -> Iterator[Any]:
         """Each record of blocks stored back to back, in bytes or a binary file."""
@@ -292,12 +318,33 @@ def _empty_level(fields: list[_Field]) -> dict[str, Any]:
     return {f.name: [] if f.repeated else None for f in fields}
 
 
-def _as_mapping(obj: Any) -> Mapping[str, Any]:
+def _as_mapping(obj: Any, path: str, refusal: str, known: Any) -> Mapping[str, Any]:
+    """A record or occurrence as a mapping.  Of a dataclass instance, a field
+    whose name is not in known (the level's names) is left out when it is
+    init=False or holds its default: only a value that would be lost is
+    refused as no field of the schema."""
     if dataclasses.is_dataclass(obj) and not isinstance(obj, type):
-        return {f.name: getattr(obj, f.name) for f in dataclasses.fields(obj)}
+        return {f.name: getattr(obj, f.name) for f in dataclasses.fields(obj)
+                if f.name in known or (f.init and not _holds_default(obj, f))}
     if isinstance(obj, Mapping):
         return obj
-    raise RecordError(Status.WRONG_TYPE, "", f"a record is a mapping or a dataclass instance, not {type(obj).__name__}")
+    raise RecordError(Status.WRONG_TYPE, path, refusal)
+
+
+def _holds_default(obj: Any, f: dataclasses.Field) -> bool:
+    value = getattr(obj, f.name)
+    if f.default is not dataclasses.MISSING:
+        return value is f.default or value == f.default
+    if f.default_factory is not dataclasses.MISSING:
+        return value == f.default_factory()
+    return False
+
+
+def _refuse_unknown(values: Mapping[str, Any], fields: list[_Field], groups: list[_Group],
+                    prefix: str) -> None:
+    unknown = set(values) - {f.name for f in fields} - {g.name for g in groups}
+    if unknown:
+        raise RecordError(Status.BAD_FIELD, prefix + sorted(unknown)[0], "not a field of the schema")
 
 
 def _value_of(item: Any, kind: int) -> Any:
@@ -343,22 +390,78 @@ def _set_item(item: Any, field: _Field, value: Any, path: str) -> Any:
     return buffer
 
 
-def _to_dataclass(cls: type, values: dict[str, Any]) -> Any:
-    """values as an instance of the dataclass cls; nested groups become the
-    dataclasses their fields' type hints name (list[Line], Optional[Note])."""
-    if not dataclasses.is_dataclass(cls):
-        raise TypeError(f"{cls.__name__} is not a dataclass")
-    hints = typing.get_type_hints(cls)
-    arguments = {}
-    for f in dataclasses.fields(cls):
-        value = values.get(f.name)
-        inner = _dataclass_in(hints.get(f.name))
-        if inner is not None and isinstance(value, list):
-            value = [_to_dataclass(inner, v) for v in value]
-        elif inner is not None and isinstance(value, dict):
-            value = _to_dataclass(inner, value)
-        arguments[f.name] = value
-    return cls(**arguments)
+class _ClassField(typing.NamedTuple):
+    name: str
+    has_default: bool
+    hint: Any  # the resolved type hint, or the exception resolving it raised
+
+
+class _Dataclasses:
+    """Records into dataclasses, with each class's fields and type hints
+    looked up once, not per record."""
+
+    def __init__(self) -> None:
+        self._classes: dict[type, tuple[list[_ClassField], frozenset[str]]] = {}
+
+    def _fields_of(self, cls: type) -> tuple[list[_ClassField], frozenset[str]]:
+        known = self._classes.get(cls)
+        if known is None:
+            if not dataclasses.is_dataclass(cls):
+                raise TypeError(f"{cls.__name__} is not a dataclass")
+            every = dataclasses.fields(cls)
+            known = ([_ClassField(f.name, f.default is not dataclasses.MISSING
+                                  or f.default_factory is not dataclasses.MISSING, _hint(cls, f))
+                      for f in every if f.init], frozenset(f.name for f in every))
+            self._classes[cls] = known
+        return known
+
+    def build(self, cls: type, values: dict[str, Any], fields: list[_Field],
+              groups: list[_Group], prefix: str) -> Any:
+        """values (one level of a decoded record) as an instance of cls."""
+        init, names = self._fields_of(cls)
+        for name, value in values.items():
+            if name not in names and value is not None and value != []:
+                raise RecordError(Status.BAD_FIELD, prefix + name,
+                                  f"holds a value but {cls.__name__} has no field of that name")
+        group_of = {g.name: g for g in groups}
+        arguments = {}
+        for f in init:
+            if f.name not in values or (values[f.name] is None and f.has_default):
+                if not f.has_default:
+                    raise RecordError(Status.BAD_FIELD, prefix + f.name,
+                                      f"is not in the schema and {cls.__name__} gives it no default")
+                continue  # the class's default stands
+            value = values[f.name]
+            group = group_of.get(f.name)
+            if group is not None and value is not None:
+                inner = _dataclass_in(f.hint)
+                if inner is None:
+                    raise RecordError(Status.WRONG_TYPE, prefix + f.name,
+                                      f"the type hint of {cls.__name__}.{f.name} names no "
+                                      f"dataclass for the group ({_hint_text(f.hint)})")
+                build = lambda v, n: self.build(inner, v, group.fields, [],
+                                                f"{group.name}[{n}].")
+                value = ([build(v, n) for n, v in enumerate(value)] if group.repeated
+                         else build(value, 0))
+            arguments[f.name] = value
+        return cls(**arguments)
+
+
+def _hint(cls: type, f: dataclasses.Field) -> Any:
+    """A field's type hint, resolved as typing.get_type_hints would; the
+    exception if it cannot be (it matters only for a group's field)."""
+    hint = f.type
+    if isinstance(hint, str):
+        module = sys.modules.get(cls.__module__)
+        try:
+            hint = eval(hint, vars(module) if module else {}, dict(vars(cls)))  # noqa: S307
+        except Exception as error:  # noqa: BLE001 (any failure is a wrong hint)
+            return error
+    return hint
+
+
+def _hint_text(hint: Any) -> str:
+    return f"cannot resolve it: {hint}" if isinstance(hint, Exception) else repr(hint)
 
 
 def _dataclass_in(hint: Any) -> Optional[type]:
