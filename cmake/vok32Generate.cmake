@@ -44,6 +44,15 @@ function(vok32_generate target)
     else()
       set(outputs ${arg_OUTPUT_DIR}/${base}.vok.hpp)
     endif()
+    # Schemas whose names differ only in case would write the same files.
+    list(GET outputs 0 first_output)
+    get_property(earlier GLOBAL PROPERTY "vok32_generate:${first_output}")
+    if(earlier AND NOT earlier STREQUAL schema)
+      message(FATAL_ERROR "vok32_generate: ${earlier} and ${schema} would both write "
+        "${first_output} (files are named after the schema's name in lower case); "
+        "rename one schema or give it an OUTPUT_DIR of its own")
+    endif()
+    set_property(GLOBAL PROPERTY "vok32_generate:${first_output}" ${schema})
     add_custom_command(OUTPUT ${outputs}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${arg_OUTPUT_DIR}
       COMMAND ${tool} gen ${arg_LANGUAGE} ${schema} -o ${arg_OUTPUT_DIR} ${namespace_option}

@@ -186,6 +186,14 @@ const std::tuple<std::string, int, std::string> kRecordRuns[] = {
      R"({ deep stream 1; deep end 256; } | vok pack --json)",
      1,
      "ok: 0 items, 0 phrases, 9 bytes (type 0, version 0)\n<stdin>:2:295: nested deeper than 256"},
+    // vok gen bounds the C struct, keeps --namespace to C++, and makes its folder.
+    {R"(echo '{"name": "Big", "type": 1, "version": 0, "fields": [{"mark": 1, "name": "s", )"
+     R"("kind": "string", "repeated": true, "max": 268435456}]}' > big.json; )"
+     "vok gen c big.json -o gen; vok gen cpp big.json -o new/folder && ls new/folder",
+     0,
+     "big.json: fields[0].max: makes sizeof(Big) at least 4294967304 bytes, above the "
+     "16777216 a generated struct may take\nbig.vok.hpp\n"},
+    {"vok gen c " + kV2 + " -o gen --namespace x", 2, "--namespace is for C++"},
     // A block of another stream type is listed without the schema's names.
     {R"(printf '\0\0\0\15\310\10\322\3\1\324\1\54\311' > t8.bin; vok dump --schema )" + kV2 +
          " t8.bin 2>&1 >/dev/null; vok dump --schema " + kV2 + " t8.bin 2>/dev/null",

@@ -11,7 +11,7 @@ using namespace codegen;
 
 struct CType {
     const char *name;
-    unsigned size, align;
+    uint64_t size, align;
 };
 
 CType c_type(uint32_t kind) {
@@ -28,86 +28,141 @@ CType c_type(uint32_t kind) {
     }
 }
 
-// Lays out members as a 64-bit C compiler does, for the sizeof comments.
+// Lays out members as a 64-bit C compiler does, for the sizeof comments and
+// the bound on a struct's size.  Counts are at most 2^32 - 1 and sizes at
+// most 16 MiB when they are multiplied, so 64 bits hold every product.
 struct Layout {
-    unsigned size = 0, align = 1;
-    void add(unsigned member_size, unsigned member_align, unsigned count = 1) {
+    uint64_t size = 0, align = 1;
+    void add(uint64_t member_size, uint64_t member_align, uint64_t count = 1) {
         size = (size + member_align - 1) / member_align * member_align + member_size * count;
         align = std::max(align, member_align);
     }
-    unsigned total() const { return (size + align - 1) / align * align; }
+    uint64_t total() const { return (size + align - 1) / align * align; }
 };
 
-// The members of one field, added to layout as well.
-std::string field_members(const vokxFieldSpec &f, Layout &layout) {
+void add_field(Layout &layout, const vokxFieldSpec &f) {
     const CType t = c_type(f.kind);
-    const std::string name = f.name;
     if (repeated(f.flags)) {
         layout.add(4, 4);
         layout.add(t.size, t.align, f.max);
+        return;
+    }
+    if (optional(f.flags)) layout.add(1, 1);
+    layout.add(t.size, t.align);
+}
+
+void add_group(Layout &layout, const vokxGroupSpec &g, const Layout &inner) {
+    if (repeated(g.flags)) {
+        layout.add(4, 4);
+        layout.add(inner.total(), inner.align, g.max);
+        return;
+    }
+    if (optional(g.flags)) layout.add(1, 1);
+    layout.add(inner.total(), inner.align);
+}
+
+// Each group's struct, as the record's struct lays it out.
+std::vector<Layout> group_layouts(const vokxSchema &s) {
+    std::vector<Layout> layouts(s.group_count);
+    for (uint32_t g = 0; g < s.group_count; ++g) {
+        for (uint32_t i = 0; i < s.groups[g].field_count; ++i)
+            add_field(layouts[g], s.groups[g].fields[i]);
+        if (s.groups[g].field_count == 0) layouts[g].add(1, 1); // its placeholder member
+    }
+    return layouts;
+}
+
+// Refuses, with the schema path of the field or group that takes it there,
+// a struct above kMaxGeneratedStruct.
+bool check_size(const vokxSchema &s, std::string &error) {
+    const auto over = [&](const Layout &layout, const std::string &type, const std::string &path,
+                          uint32_t flags) {
+        if (layout.total() <= kMaxGeneratedStruct) return false;
+        error = path + (repeated(flags) ? ".max" : "") + ": makes sizeof(" + type + ") at least " +
+                std::to_string(layout.total()) + " bytes, above the " +
+                std::to_string(kMaxGeneratedStruct) + " a generated struct may take";
+        return true;
+    };
+    std::vector<Layout> groups(s.group_count);
+    for (uint32_t g = 0; g < s.group_count; ++g)
+        for (uint32_t i = 0; i < s.groups[g].field_count; ++i) {
+            const vokxFieldSpec &f = s.groups[g].fields[i];
+            add_field(groups[g], f);
+            if (over(groups[g], std::string(s.name) + "_" + s.groups[g].name,
+                     "groups[" + std::to_string(g) + "].fields[" + std::to_string(i) + "]",
+                     f.flags))
+                return false;
+        }
+    Layout top;
+    for (uint32_t i = 0; i < s.field_count; ++i) {
+        add_field(top, s.fields[i]);
+        if (over(top, s.name, "fields[" + std::to_string(i) + "]", s.fields[i].flags)) return false;
+    }
+    const std::vector<Layout> inner = group_layouts(s);
+    for (uint32_t g = 0; g < s.group_count; ++g) {
+        add_group(top, s.groups[g], inner[g]);
+        if (over(top, s.name, "groups[" + std::to_string(g) + "]", s.groups[g].flags)) return false;
+    }
+    return true;
+}
+
+// The members of one field.
+std::string field_members(const vokxFieldSpec &f) {
+    const CType t = c_type(f.kind);
+    const std::string name = f.name;
+    if (repeated(f.flags))
         return "    uint32_t " + name + "_count;\n    " + t.name + " " + name + "[" +
                std::to_string(f.max) + "];\n";
-    }
-    std::string out;
-    if (optional(f.flags)) {
-        layout.add(1, 1);
-        out = "    bool has_" + name + ";\n";
-    }
-    layout.add(t.size, t.align);
+    const std::string has = optional(f.flags) ? "    bool has_" + name + ";\n" : "";
     const char *note = f.kind == VOKX_CLASS_SAFE ? " /* a safe string: its length */"
                        : t.size == 16            ? " /* a view into the block */"
                                                  : "";
-    return out + "    " + t.name + " " + name + ";" + note + "\n";
+    return has + "    " + t.name + " " + name + ";" + note + "\n";
 }
 
 struct Names {
     std::string type, macro, file;
 };
 
-std::string group_struct(const Names &n, const vokxGroupSpec &g, Layout &layout) {
-    std::string body;
-    for (uint32_t i = 0; i < g.field_count; ++i)
-        body += field_members(g.fields[i], layout);
-    if (g.field_count == 0) {
-        body = "    char unused; /* a group of no fields */\n";
-        layout.add(1, 1);
-    }
-    const std::string type = n.type + "_" + g.name;
+std::string struct_text(const std::string &type, const Layout &layout, const std::string &body) {
     return "/* sizeof(" + type + ") is " + std::to_string(layout.total()) +
            " bytes on 64-bit platforms. */\ntypedef struct " + type + " {\n" + body + "} " + type +
            ";\n\n";
 }
 
+std::string group_struct(const Names &n, const vokxGroupSpec &g, const Layout &layout) {
+    std::string body;
+    for (uint32_t i = 0; i < g.field_count; ++i)
+        body += field_members(g.fields[i]);
+    if (g.field_count == 0) body = "    char unused; /* a group of no fields */\n";
+    return struct_text(n.type + "_" + g.name, layout, body);
+}
+
 std::string record_struct(const Names &n, const vokxSchema &s, const std::vector<Layout> &groups) {
     Layout layout;
     std::string body;
-    for (uint32_t i = 0; i < s.field_count; ++i)
-        body += field_members(s.fields[i], layout);
+    for (uint32_t i = 0; i < s.field_count; ++i) {
+        add_field(layout, s.fields[i]);
+        body += field_members(s.fields[i]);
+    }
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const vokxGroupSpec &group = s.groups[g];
-        const std::string type = n.type + "_" + group.name;
-        const Layout &inner = groups[g];
-        if (repeated(group.flags)) {
-            layout.add(4, 4);
-            layout.add(inner.total(), inner.align, group.max);
-            body += "    uint32_t " + std::string(group.name) + "_count;\n    " + type + " " +
-                    group.name + "[" + std::to_string(group.max) + "];\n";
-            continue;
-        }
-        if (optional(group.flags)) {
-            layout.add(1, 1);
-            body += "    bool has_" + std::string(group.name) + ";\n";
-        }
-        layout.add(inner.total(), inner.align);
-        body += "    " + type + " " + group.name + ";\n";
+        const std::string type = n.type + "_" + group.name, name = group.name;
+        add_group(layout, group, groups[g]);
+        // struct X, not the typedef: included from C++, the header's members
+        // hide types, and a field may be named like a group's type.
+        if (repeated(group.flags))
+            body += "    uint32_t " + name + "_count;\n    struct " + type + " " + name + "[" +
+                    std::to_string(group.max) + "];\n";
+        else
+            body += (optional(group.flags) ? "    bool has_" + name + ";\n" : "") + "    struct " +
+                    type + " " + name + ";\n";
     }
     if (body.empty()) {
         body = "    char unused; /* a record of no fields */\n";
         layout.add(1, 1);
     }
-    return "/* sizeof(" + n.type + ") is " + std::to_string(layout.total()) +
-           " bytes on 64-bit platforms. */\ntypedef struct " + n.type + " {\n" + body + "} " +
-           n.type + ";\n\n";
+    return struct_text(n.type, layout, body);
 }
 
 std::string header(const Names &n, const vokxSchema &s, const CodegenOptions &options) {
@@ -121,7 +176,7 @@ std::string header(const Names &n, const vokxSchema &s, const CodegenOptions &op
     out += "/* Strings (vokxText) are views: decoding points them into the block, which\n"
            " * must outlive the struct; encoding reads them the same way, zero bytes\n"
            " * included. */\n";
-    std::vector<Layout> layouts(s.group_count);
+    const std::vector<Layout> layouts = group_layouts(s);
     for (uint32_t g = 0; g < s.group_count; ++g)
         out += group_struct(n, s.groups[g], layouts[g]);
     out += record_struct(n, s, layouts);
@@ -148,13 +203,39 @@ std::string header(const Names &n, const vokxSchema &s, const CodegenOptions &op
     return out + "#ifdef __cplusplus\n} /* extern \"C\" */\n#endif\n\n#endif /* " + guard + " */\n";
 }
 
-// Where the struct keeps each field of a level, as the engine's layout.
-std::string places(const std::string &table, const std::string &type, const vokxFieldSpec *fields,
-                   uint32_t count) {
-    std::string out = "static const vokxPlace " + table + "[] = {\n";
+// The schema as one definition: its field and group tables are compound
+// literals, so that no name is generated for them.
+std::string schema_definition(const Names &n, const vokxSchema &s) {
+    const auto fields = [](const vokxFieldSpec *list, uint32_t count, const std::string &indent) {
+        return count == 0 ? std::string("NULL")
+                          : "(const vokxFieldSpec[]){\n" +
+                                field_rows(list, count, indent + "    ") + indent + "}";
+    };
+    std::string groups = "NULL";
+    if (s.group_count != 0) {
+        groups = "(const vokxGroupSpec[]){\n";
+        for (uint32_t g = 0; g < s.group_count; ++g) {
+            const vokxGroupSpec &group = s.groups[g];
+            groups += "        " + group_head(group) +
+                      fields(group.fields, group.field_count, "        ") + ", " +
+                      std::to_string(group.field_count) + "},\n";
+        }
+        groups += "    }";
+    }
+    return "const vokxSchema " + n.type + "_schema = {\n    \"" + s.name + "\", " +
+           std::to_string(s.type) + ", " + std::to_string(s.version) + "u,\n    " +
+           fields(s.fields, s.field_count, "    ") + ", " + std::to_string(s.field_count) +
+           ",\n    " + groups + ", " + std::to_string(s.group_count) + "};\n\n";
+}
+
+// Where a struct keeps each field of a level, as a compound literal of the
+// engine's places.
+std::string places(const std::string &type, const vokxFieldSpec *fields, uint32_t count,
+                   const std::string &indent) {
+    if (count == 0) return "NULL";
+    std::string out = "(const vokxPlace[]){\n";
     for (uint32_t i = 0; i < count; ++i) {
         const vokxFieldSpec &f = fields[i];
-        const std::string member = type + ", " + f.name;
         std::string present = "0", stride = "0";
         if (repeated(f.flags)) {
             present = "offsetof(" + type + ", " + f.name + "_count)";
@@ -162,65 +243,56 @@ std::string places(const std::string &table, const std::string &type, const vokx
         } else if (optional(f.flags)) {
             present = "offsetof(" + type + ", has_" + f.name + ")";
         }
-        out += "    {offsetof(" + member + "), " + present + ", " + stride + "},\n";
+        out += indent + "    {offsetof(" + type + ", " + f.name + "), " + present + ", " + stride +
+               "},\n";
     }
-    return out + "};\n";
+    return out + indent + "}";
 }
 
-std::string layout_tables(const Names &n, const vokxSchema &s) {
-    std::string out;
-    std::string fields = "NULL", groups = "NULL", group_fields = "NULL";
-    if (s.field_count != 0) {
-        fields = n.type + "_places";
-        out += places(fields, n.type, s.fields, s.field_count);
-    }
-    std::string group_places, group_field_list;
-    for (uint32_t g = 0; g < s.group_count; ++g) {
-        const vokxGroupSpec &group = s.groups[g];
-        const std::string type = n.type + "_" + group.name;
-        std::string present = "0", stride = "0";
-        if (repeated(group.flags)) {
-            present = "offsetof(" + n.type + ", " + group.name + "_count)";
-            stride = "sizeof(" + type + ")";
-        } else if (optional(group.flags)) {
-            present = "offsetof(" + n.type + ", has_" + group.name + ")";
-        }
-        group_places += "    {offsetof(" + n.type + ", " + group.name + "), " + present + ", " +
-                        stride + "},\n";
-        if (group.field_count != 0) {
-            out += places(type + "_places", type, group.fields, group.field_count);
-            group_field_list += "    " + type + "_places,\n";
-        } else {
-            group_field_list += "    NULL,\n";
-        }
-    }
+// The struct's layout, the only table with a name of its own: both
+// functions use it.
+std::string layout_definition(const Names &n, const vokxSchema &s) {
+    std::string groups = "NULL", group_fields = "NULL";
     if (s.group_count != 0) {
-        groups = n.type + "_group_places";
-        group_fields = n.type + "_group_fields";
-        out += "static const vokxPlace " + groups + "[] = {\n" + group_places + "};\n";
-        out += "static const vokxPlace *const " + group_fields + "[] = {\n" + group_field_list +
-               "};\n";
+        groups = "(const vokxPlace[]){\n";
+        group_fields = "(const vokxPlace *const[]){\n";
+        for (uint32_t g = 0; g < s.group_count; ++g) {
+            const vokxGroupSpec &group = s.groups[g];
+            const std::string type = n.type + "_" + group.name;
+            std::string present = "0", stride = "0";
+            if (repeated(group.flags)) {
+                present = "offsetof(" + n.type + ", " + group.name + "_count)";
+                stride = "sizeof(" + type + ")";
+            } else if (optional(group.flags)) {
+                present = "offsetof(" + n.type + ", has_" + group.name + ")";
+            }
+            groups += "        {offsetof(" + n.type + ", " + group.name + "), " + present + ", " +
+                      stride + "},\n";
+            group_fields +=
+                "        " + places(type, group.fields, group.field_count, "        ") + ",\n";
+        }
+        groups += "    }";
+        group_fields += "    }";
     }
-    return out + "static const vokxRecordLayout " + n.type + "_layout = {" + fields + ", " +
-           groups + ", " + group_fields + ", sizeof(" + n.type + ")};\n\n";
+    return "static const vokxRecordLayout " + n.type + "_layout = {\n    " +
+           places(n.type, s.fields, s.field_count, "    ") + ",\n    " + groups + ",\n    " +
+           group_fields + ",\n    sizeof(" + n.type + ")};\n\n";
 }
 
 std::string source(const Names &n, const vokxSchema &s, const CodegenOptions &options) {
-    std::string out = banner(options, "/*", "*/") + "#include \"" + n.file +
-                      ".vok.h\"\n\n#include <string.h>\n\n";
-    out += schema_tables(s, n.type + "_", "static const ", "const ", n.type + "_schema") + "\n";
-    out += layout_tables(n, s);
+    std::string out = banner(options, "/*", "*/") + "#include \"" + n.file + ".vok.h\"\n\n";
+    out += schema_definition(n, s) + layout_definition(n, s);
     out += "uint16_t " + n.type + "_write(vokStream *stream, const " + n.type +
            " *record) {\n    return vokxRecordEncode(&" + n.type + "_schema, &" + n.type +
            "_layout, record, stream, NULL);\n}\n\n";
     out +=
         "uint16_t " + n.type + "_encode(const " + n.type +
-        " *record, vokStream *out) {\n    uint16_t s = vokCreateStream(out, " + n.macro +
-        "_TYPE, " + n.macro + "_VERSION);\n    if (s == VOK_OK) s = " + n.type +
+        " *record, vokStream *out) {\n    static const vokStream inactive;\n"
+        "    uint16_t s = vokCreateStream(out, " +
+        n.macro + "_TYPE, " + n.macro + "_VERSION);\n    if (s == VOK_OK) s = " + n.type +
         "_write(out, record);\n    if (s == VOK_OK) s = vokCloseStream(out);\n"
         "    if (s != VOK_OK) {\n        if (out->data != NULL && vokCloseStream(out) == VOK_OK)\n"
-        "            vokDestroyStream(vokGetData(out));\n        memset(out, 0, sizeof *out);\n    "
-        "}\n"
+        "            vokDestroyStream(vokGetData(out));\n        *out = inactive;\n    }\n"
         "    return s;\n}\n\n";
     out += "uint16_t " + n.type + "_decode(const uint8_t *bytes, size_t size, " + n.type +
            " *record, vokxRecordError *error) {\n    return vokxRecordDecode(&" + n.type +
@@ -232,7 +304,7 @@ std::string source(const Names &n, const vokxSchema &s, const CodegenOptions &op
 
 bool generate_c(const vokxSchema &schema, const CodegenOptions &options,
                 std::vector<GeneratedFile> &files, std::string &error) {
-    if (!check_names(schema, error)) return false;
+    if (!check_names(schema, Language::c, "", error) || !check_size(schema, error)) return false;
     const Names n{schema.name, upper(schema.name), lower(schema.name)};
     files = {{n.file + ".vok.h", header(n, schema, options)},
              {n.file + ".vok.c", source(n, schema, options)}};

@@ -1,6 +1,8 @@
 // C++ for a schema, header-only: owning structs (std::string, std::optional,
 // std::vector) and encode/decode on the records engine.  Nothing throws
 // unless the caller asks a failed result for its value().
+#include <cctype>
+
 #include "codegen.hpp"
 
 namespace vok::tool {
@@ -8,6 +10,17 @@ namespace vok::tool {
 namespace {
 
 using namespace codegen;
+
+// The generated types by their qualified names: a member, a namespace or a
+// detail:: name can hide an unqualified one.
+struct Types {
+    std::string prefix; // "::order::"
+    std::string record; // "::order::Order"
+    std::string group_name(const vokxGroupSpec &g) const {
+        return record.substr(prefix.size()) + "_" + g.name;
+    }
+    std::string group(const vokxGroupSpec &g) const { return prefix + group_name(g); }
+};
 
 std::string value_type(uint32_t kind) {
     switch (kind) {
@@ -36,21 +49,26 @@ std::string initial_value(uint32_t kind) {
     return " = 0";
 }
 
-// The struct, with == written out under C++17 and defaulted under C++20.
-std::string structure(const std::string &type, const std::string &members,
+// The struct `name`, which the rest of the code calls by its qualified name
+// `type`, with == defaulted under C++20 and written out under C++17, after
+// the struct: inside it, its parameters would shadow members.
+std::string structure(const std::string &name, const std::string &type, const std::string &members,
                       const std::vector<std::string> &names) {
     std::string compare = "true";
-    for (const std::string &name : names)
-        compare += " && a." + name + " == b." + name;
-    return "struct " + type + " {\n" + members +
+    for (const std::string &member : names)
+        compare += " && a." + member + " == b." + member;
+    const bool unused = names.empty(); // a struct of no members compares equal
+    return "struct " + name + " {\n" + members +
            "\n#if __cplusplus >= 202002L\n    friend bool operator==(const " + type + " &, const " +
-           type + " &) = default;\n#else\n    friend bool operator==(const " + type +
-           " &a, const " + type + " &b) { return " + compare +
-           "; }\n    friend bool operator!=(const " + type + " &a, const " + type +
-           " &b) { return !(a == b); }\n#endif\n};\n\n";
+           type +
+           " &) = default;\n#endif\n};\n\n#if __cplusplus < 202002L\ninline bool "
+           "operator==(const " +
+           type + " &" + (unused ? "" : "a") + ", const " + type + " &" + (unused ? "" : "b") +
+           ") { return " + compare + "; }\ninline bool operator!=(const " + type + " &a, const " +
+           type + " &b) { return !(a == b); }\n#endif\n\n";
 }
 
-std::string group_struct(const std::string &type, const vokxGroupSpec &g) {
+std::string group_struct(const Types &t, const vokxGroupSpec &g) {
     std::string members;
     std::vector<std::string> names;
     for (uint32_t i = 0; i < g.field_count; ++i) {
@@ -58,10 +76,10 @@ std::string group_struct(const std::string &type, const vokxGroupSpec &g) {
         members += member(value_type(f.kind), f.name, f.flags, initial_value(f.kind));
         names.push_back(f.name);
     }
-    return structure(type + "_" + g.name, members, names);
+    return structure(t.group_name(g), t.group(g), members, names);
 }
 
-std::string record_struct(const std::string &type, const vokxSchema &s) {
+std::string record_struct(const Types &t, const vokxSchema &s) {
     std::string members;
     std::vector<std::string> names;
     for (uint32_t i = 0; i < s.field_count; ++i) {
@@ -70,10 +88,10 @@ std::string record_struct(const std::string &type, const vokxSchema &s) {
         names.push_back(f.name);
     }
     for (uint32_t g = 0; g < s.group_count; ++g) {
-        members += member(type + "_" + s.groups[g].name, s.groups[g].name, s.groups[g].flags, "");
+        members += member(t.group(s.groups[g]), s.groups[g].name, s.groups[g].flags, "");
         names.push_back(s.groups[g].name);
     }
-    return structure(type, members, names);
+    return structure(s.name, t.record, members, names);
 }
 
 std::string take_value(const vokxFieldSpec &f, const std::string &target) {
@@ -96,11 +114,11 @@ std::string take_level(const vokxFieldSpec *fields, uint32_t count, const std::s
     return out + "        }\n";
 }
 
-std::string take_function(const std::string &type, const vokxSchema &s) {
-    std::string out =
-        "inline void take(" + type +
-        " &r, const vokxRecordField &f) {\n    const vokxItem &v = f.item;\n"
-        "    (void)v;\n    if (f.field == VOKX_RECORD_GROUP) {\n        switch (f.group) {\n";
+std::string take_function(const std::string &type, const vokxSchema &s) { // type: qualified
+    std::string out = "inline void take(" + type +
+                      " &r, const vokxRecordField &f) {\n    const vokxItem &v = f.item;\n"
+                      "    (void)v, (void)r; // unused in a record of no fields\n    if (f.field "
+                      "== VOKX_RECORD_GROUP) {\n        switch (f.group) {\n";
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const std::string name = s.groups[g].name;
         out += "        case " + std::to_string(g) + ":\n            ";
@@ -142,11 +160,11 @@ std::string clear_level(const vokxFieldSpec *fields, uint32_t count) {
     return out.empty() ? "    (void)r;\n" : out;
 }
 
-std::string clear_functions(const std::string &type, const vokxSchema &s) {
+std::string clear_functions(const Types &t, const vokxSchema &s) {
     std::string out, groups;
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const vokxGroupSpec &group = s.groups[g];
-        out += "inline void clear(" + type + "_" + group.name + " &r) {\n" +
+        out += "inline void clear(" + t.group(group) + " &r) {\n" +
                clear_level(group.fields, group.field_count) + "}\n\n";
         const std::string name = std::string("r.") + group.name;
         groups += repeated(group.flags)   ? "    " + name + ".clear();\n"
@@ -155,7 +173,7 @@ std::string clear_functions(const std::string &type, const vokxSchema &s) {
     }
     std::string top = clear_level(s.fields, s.field_count);
     if (!groups.empty() && top == "    (void)r;\n") top.clear();
-    return out + "inline void clear(" + type + " &r) {\n" + top + groups + "}\n\n";
+    return out + "inline void clear(" + t.record + " &r) {\n" + top + groups + "}\n\n";
 }
 
 std::string put_level(const vokxFieldSpec *fields, uint32_t count, const std::string &source,
@@ -181,6 +199,7 @@ std::string encode_function(const std::string &type, const vokxSchema &s) {
                       " * max, a plain string over 65,535 bytes) or memory runs out. */\n"
                       "[[nodiscard]] inline std::vector<std::uint8_t> encode(const " +
                       type + " &record) {\n    detail::Writer w;\n";
+    if (s.field_count == 0 && s.group_count == 0) out += "    (void)record;\n";
     out += put_level(s.fields, s.field_count, "record.", "    ");
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const vokxGroupSpec &group = s.groups[g];
@@ -286,15 +305,31 @@ std::string decode_functions(const std::string &type) {
            "    return decode(bytes.data(), bytes.size());\n}\n#endif\n";
 }
 
+// The standard library's names and vok32's, fully qualified in the output,
+// so that nothing the schema names (a type, a namespace) can hide them.
+std::string qualify_library_names(const std::string &text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool starts_name =
+            i == 0 || !(std::isalnum(static_cast<unsigned char>(text[i - 1])) ||
+                        text[i - 1] == '_' || text[i - 1] == ':');
+        if (starts_name && (text.compare(i, 5, "std::") == 0 || text.compare(i, 5, "vok::") == 0))
+            out += "::";
+        out += text[i];
+    }
+    return out;
+}
+
 } // namespace
 
 bool generate_cpp(const vokxSchema &s, const CodegenOptions &options,
                   std::vector<GeneratedFile> &files, std::string &error) {
-    if (!check_names(s, error)) return false;
-    const std::string type = s.name, file = lower(type), macro = upper(type);
-    const std::string ns = options.name_space.empty() ? file : options.name_space;
-    std::string out = banner(options, "//", "") +
-                      "#pragma once\n\n#include <cstddef>\n#include <cstdint>\n"
+    if (!check_names(s, Language::cpp, options.name_space, error)) return false;
+    const std::string file = lower(s.name), macro = upper(s.name);
+    const std::string ns = namespace_of(s, options.name_space);
+    const Types t{"::" + ns + "::", "::" + ns + "::" + s.name};
+    std::string out = "#pragma once\n\n#include <cstddef>\n#include <cstdint>\n"
                       "#include <optional>\n#include <string>\n#include <vector>\n"
                       "#if __cplusplus >= 202002L\n#include <span>\n#endif\n\n"
                       "#include \"vok32.hpp\"\n#include \"vok32x.h\"\n\n";
@@ -302,14 +337,15 @@ bool generate_cpp(const vokxSchema &s, const CodegenOptions &options,
            "\n#define " + macro + "_VERSION " + std::to_string(s.version) +
            "u\n#endif\n\nnamespace " + ns + " {\n\n";
     for (uint32_t g = 0; g < s.group_count; ++g)
-        out += group_struct(type, s.groups[g]);
-    out += record_struct(type, s);
+        out += group_struct(t, s.groups[g]);
+    out += record_struct(t, s);
     out += "namespace detail {\n\n" +
            schema_tables(s, file + "_", "inline constexpr ", "inline constexpr ", "schema") + "\n" +
-           writer_class(macro) + clear_functions(type, s) + take_function(type, s) +
+           writer_class(macro) + clear_functions(t, s) + take_function(t.record, s) +
            "} // namespace detail\n\n";
-    out += encode_function(type, s) + decode_functions(type) + "\n} // namespace " + ns + "\n";
-    files = {{file + ".vok.hpp", out}};
+    out +=
+        encode_function(t.record, s) + decode_functions(t.record) + "\n} // namespace " + ns + "\n";
+    files = {{file + ".vok.hpp", banner(options, "//", "") + qualify_library_names(out)}};
     return true;
 }
 

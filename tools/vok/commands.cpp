@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <unistd.h>
 
@@ -268,6 +269,10 @@ int run_gen(const std::string &language, const vokxSchema &schema, const std::st
     if (!(language == "c" ? generate_c(schema, options, files, error)
                           : generate_cpp(schema, options, files, error))) {
         print_error(schema_path + ": " + error);
+        return kExitInvalid;
+    }
+    if (std::error_code made; !std::filesystem::create_directories(directory, made) && made) {
+        print_error(directory + ": cannot create the folder: " + made.message());
         return kExitInvalid;
     }
     for (const GeneratedFile &file : files) {

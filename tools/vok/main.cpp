@@ -174,6 +174,11 @@ int run(int argc, char **argv) {
     } catch (const CLI::ParseError &e) {
         return app.exit(e) == 0 ? 0 : kExitUsage;
     }
+    if (gen->parsed() && o.language == "c" && gen->count("--namespace") != 0) {
+        std::fprintf(stderr,
+                     "vok gen: --namespace is for C++ (vok gen cpp); C has no namespaces\n");
+        return kExitUsage;
+    }
     SchemaFile schema;
     if (!o.schema_path.empty()) {
         std::string error;
