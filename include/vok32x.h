@@ -28,7 +28,8 @@
  * Every function returns a 16-bit status of vok32.h (or VOKX_NEED_MORE)
  * unless its comment says otherwise.  Nothing is thrown, logged or printed,
  * and nothing is allocated except by the writers for items of more than a
- * few hundred bytes.
+ * few hundred bytes and by vokxSchemaParse, which reads a schema file into a
+ * document of its own (malloc; vokxSchemaFree releases it).
  */
 #ifndef VOK32X_H
 #define VOK32X_H
@@ -321,6 +322,28 @@ typedef struct vokxSchema {
  * error (may be null) naming the first fault: path "fields[2].mark",
  * message "200 is above 199".  Reads the table only. */
 VOKX_API uint16_t vokxSchemaCheck(const vokxSchema *schema, vokxRecordError *error);
+
+/* A schema file (JSON, UTF-8; docs/schema.md) read into a schema: the one
+ * reader of schema files, which the vok tool and Python use.  The file's
+ * shape is checked (keys known and each once, their JSON types, kinds by
+ * name, integers written as digits alone, so -0 and 1.0 are refused; names
+ * ASCII identifiers over their whole length), then vokxSchemaCheck's rules.
+ * A leading byte order mark is skipped; text over 16 MiB, bytes that are
+ * not UTF-8 and arrays or objects nested deeper than 32 are refused before
+ * anything is built from them.  VOK_OK with *out a document that owns the
+ * schema and all it points to; else *out is null and VOKX_BAD_SCHEMA comes
+ * with error naming the place (path "fields[2].mark"; for text that is not
+ * JSON an empty path, message "not JSON: ... at byte N" and the byte as
+ * offset), or VOK_NO_MEMORY.  Allocates with malloc: while reading, memory in
+ * proportion to the text, freed before it returns; the document, one block. */
+typedef struct vokxSchemaDocument vokxSchemaDocument;
+
+VOKX_API uint16_t vokxSchemaParse(const char *json, size_t length, vokxSchemaDocument **out,
+                                  vokxRecordError *error);
+/* The document's schema, valid until vokxSchemaFree; null for null. */
+VOKX_API const vokxSchema *vokxSchemaOf(const vokxSchemaDocument *document);
+/* Releases a document (null is ignored). */
+VOKX_API void vokxSchemaFree(vokxSchemaDocument *document);
 
 /* Reading.  The reader is the caller's; its fields are the engine's own. */
 typedef struct vokxRecordReader {

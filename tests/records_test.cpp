@@ -96,6 +96,69 @@ TEST(Records, SchemaRefusalsNameThePlace) {
     }
 }
 
+// The one reader of schema files: its verdicts on text, each with the place.
+TEST(Records, SchemaFilesAreReadByOneReader) {
+    const std::string head = R"({"name": "S", "type": 1, "version": 0, )";
+    const auto field = [&](const std::string &f) { return head + R"("fields": [)" + f + "]}"; };
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    // Text, path, part of the message.
+    const std::tuple<std::string, const char *, const char *> kRefusals[] = {
+        {field(R"({"mark": 1, "name": "a\u0000b", "kind": "flag"})"), "fields[0].name",
+         "\"a\\x00b\" is not an identifier"},
+        {field(R"({"mark": 1, "name": "\udc80", "kind": "flag"})"), "fields[0].name",
+         "not an identifier"},
+        {field(R"({"mark": 1, "name": "\u00e9", "kind": "flag"})"), "fields[0].name",
+         "not an identifier"},
+        {field(R"({"mark": -0, "name": "a", "kind": "flag"})"), "fields[0].mark",
+         "must be an integer from 0 to 4294967295"},
+        {field(R"({"mark": 1.0, "name": "a", "kind": "flag"})"), "fields[0].mark", "an integer"},
+        {field(R"({"mark": 4294967296, "name": "a", "kind": "flag"})"), "fields[0].mark",
+         "an integer"},
+        {field(R"({"mark": 1, "name": "a", "kind": "flag", "mark": 2})"), "fields[0].mark",
+         "appears twice"},
+        {field(R"({"mark": 1, "name": "a", "kind": )" + deep + "}"), "", "nested deeper than 32"},
+        {field(R"({"mark": 1, "name": "a", "kind": "int"})"), "fields[0].kind",
+         "unknown kind \"int\""},
+        {field(R"({"mark": 1, "name": "a", "kind": "flag", "colour": 1})"), "fields[0].colour",
+         "is not a key of the schema format"},
+        {head + R"("groups": [{"phrase": 1, "name": "g", "fields": [], "groups": []}]})",
+         "groups[0].groups", "groups cannot nest"},
+        {head + R"("groups": [{"phrase": 1, "name": "g"}]})", "groups[0].fields", "is required"},
+        {head + R"("fields": [{"mark": 200, "name": "a", "kind": "flag"}]})", "fields[0].mark",
+         "200 is above 199"},
+        {head + "\"doc\": \"\xff\"}", "", "not JSON: bytes that are not UTF-8 at byte 47"},
+        {std::string("\xff\xfe{\0}\0", 6), "", "not JSON: bytes that are not UTF-8 at byte 0"},
+        {R"({"name": "S", "type": 1, "version": 0} x)", "", "text after the JSON value at byte 39"},
+        {R"({"name": "S", "type": 1})", "version", "is required"},
+    };
+    for (const auto &[text, path, message] : kRefusals) {
+        SCOPED_TRACE(text.substr(0, 120));
+        vokxSchemaDocument *document = nullptr;
+        vokxRecordError error;
+        EXPECT_EQ(vokxSchemaParse(text.data(), text.size(), &document, &error), VOKX_BAD_SCHEMA);
+        EXPECT_EQ(document, nullptr);
+        EXPECT_STREQ(error.path, path);
+        EXPECT_NE(std::string(error.message).find(message), std::string::npos) << error.message;
+    }
+    // A byte order mark is skipped; the document owns what the schema points to.
+    const std::string text = "\xEF\xBB\xBF" + head +
+                             R"("fields": [{"mark": 4, "name": "tags", "kind": "string", )"
+                             R"("repeated": true, "max": 8, "doc": "\u00e9"}], "groups": [)"
+                             R"({"phrase": 3, "name": "g", "optional": true, "fields": []}]})";
+    vokxSchemaDocument *document = nullptr;
+    ASSERT_EQ(vokxSchemaParse(text.data(), text.size(), &document, nullptr), VOK_OK);
+    const vokxSchema &s = *vokxSchemaOf(document);
+    EXPECT_EQ(std::tuple(std::string(s.name), s.type, s.field_count, s.group_count),
+              std::tuple(std::string("S"), 1u, 1u, 1u));
+    EXPECT_EQ(std::tuple(std::string(s.fields[0].name), s.fields[0].mark, s.fields[0].kind,
+                         s.fields[0].flags, s.fields[0].max),
+              std::tuple(std::string("tags"), 4u, uint32_t{VOKX_CLASS_STRING},
+                         uint32_t{VOKX_REPEATED}, 8u));
+    EXPECT_EQ(std::tuple(std::string(s.groups[0].name), s.groups[0].flags, s.groups[0].field_count),
+              std::tuple(std::string("g"), uint32_t{VOKX_OPTIONAL}, 0u));
+    vokxSchemaFree(document);
+}
+
 TEST(Records, ReadingReportsKnownFieldsAndPassesOverTheRest) {
     const Read good = read(block_of(hex(kGood)));
     ASSERT_EQ(good.status, VOK_END_OF_STREAM) << good.error.path << ": " << good.error.message;

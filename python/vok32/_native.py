@@ -219,7 +219,10 @@ vokxOpen = _function(vok32x, "vokxOpen", c_uint16, [_stream, c_char_p, c_size_t,
 vokxNextItem = _function(vok32x, "vokxNextItem", c_uint16, [_stream, c_void_p])
 vokxWriteItem = _function(vok32x, "vokxWriteItem", c_uint16, [_stream, c_void_p, c_size_t])
 vokxKindClass = _function(vok32x, "vokxKindClass", c_uint8, [c_uint8])
-vokxSchemaCheck = _function(vok32x, "vokxSchemaCheck", c_uint16, [c_void_p, c_void_p])
+vokxSchemaParse = _function(vok32x, "vokxSchemaParse", c_uint16,
+                            [c_char_p, c_size_t, c_void_p, c_void_p])
+vokxSchemaOf = _function(vok32x, "vokxSchemaOf", c_void_p, [c_void_p])
+vokxSchemaFree = _function(vok32x, "vokxSchemaFree", None, [c_void_p])
 vokxRecordOpen = _function(vok32x, "vokxRecordOpen", c_uint16,
                            [c_void_p, c_void_p, c_char_p, c_size_t, c_void_p])
 vokxRecordNext = _function(vok32x, "vokxRecordNext", c_uint16, [c_void_p, c_void_p, c_void_p])

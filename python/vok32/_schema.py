@@ -1,10 +1,9 @@
 """Records: a schema file naming a stream type's fields, and records encoded,
 decoded and checked by it through vok32x's records engine (docs/schema.md).
 
-The schema's JSON shape (its keys, their types, the kinds' names) is checked
-here, in the words the vok tool uses; ranges, uniqueness and names are the
-engine's.  Encoding and decoding go through the engine, so Python, the tool
-and generated code follow one set of rules.
+Schema files are read by vok32x (vokxSchemaParse), and records encoded and
+decoded through its engine, so Python, the tool and generated code follow
+one set of rules.
 """
 
 from __future__ import annotations
@@ -21,7 +20,6 @@ from ._blocks import Bytes, as_block, blocks
 from ._codes import Status, VokError
 from ._writer import Writer, as_bytes
 
-_KINDS = {"flag": 1, "unsigned": 2, "signed": 3, "string": 4, "utf8": 5, "safe": 6}
 _FLAG, _UNSIGNED, _SIGNED, _STRING, _UTF8, _SAFE = range(1, 7)
 _OPTIONAL, _REPEATED = 1, 2
 _GROUP_BEGINS, _PASSED_OVER = -1, -2
@@ -51,50 +49,6 @@ class RecordError(VokError):
         return f"{where}{self.message} ({self.name})"
 
 
-def _only_keys(obj: Any, where: str, allowed: tuple[str, ...]) -> None:
-    if not isinstance(obj, dict):
-        raise SchemaError(where, "must be an object")
-    for key, value in obj.items():
-        path = f"{where}.{key}" if where else key
-        if key == "doc":
-            if not isinstance(value, str):
-                raise SchemaError(path, "must be a string")
-        elif key not in allowed:
-            raise SchemaError(path, "is not a key of the schema format")
-
-
-def _required(obj: dict, where: str, key: str) -> Any:
-    if key not in obj:
-        raise SchemaError(f"{where}.{key}" if where else key, "is required")
-    return obj[key]
-
-
-def _number(value: Any, path: str) -> int:
-    if isinstance(value, bool) or not isinstance(value, int) or not 0 <= value <= 0xFFFFFFFF:
-        raise SchemaError(path, "must be an integer from 0 to 4294967295")
-    return value
-
-
-def _name(obj: dict, where: str) -> str:
-    name = _required(obj, where, "name")
-    if not isinstance(name, str):
-        raise SchemaError(f"{where}.name" if where else "name", "must be a string")
-    return name
-
-
-def _occurrence(obj: dict, where: str) -> tuple[int, int]:
-    flags = 0
-    for key, bit in (("optional", _OPTIONAL), ("repeated", _REPEATED)):
-        if key in obj:
-            if not isinstance(obj[key], bool):
-                raise SchemaError(f"{where}.{key}", "must be true or false")
-            flags |= bit if obj[key] else 0
-    most = _number(obj["max"], f"{where}.max") if "max" in obj else 0
-    if "max" in obj and most == 0:
-        raise SchemaError(f"{where}.max", "must be at least 1")
-    return flags, most
-
-
 class _Field(typing.NamedTuple):
     name: str
     mark: int
@@ -119,92 +73,54 @@ class _Group(typing.NamedTuple):
         return bool(self.flags & _REPEATED)
 
 
-def _fields(obj: dict, where: str) -> list[_Field]:
-    listed = obj.get("fields", [])
-    at = f"{where}.fields" if where else "fields"
-    if not isinstance(listed, list):
-        raise SchemaError(at, "must be an array")
-    out = []
-    for i, f in enumerate(listed):
-        here = f"{at}[{i}]"
-        _only_keys(f, here, ("mark", "name", "kind", "optional", "repeated", "max"))
-        name = _name(f, here)
-        mark = _number(_required(f, here, "mark"), f"{here}.mark")
-        kind = _required(f, here, "kind")
-        if not isinstance(kind, str) or kind not in _KINDS:
-            raise SchemaError(f"{here}.kind", f"unknown kind {json.dumps(kind)}")
-        out.append(_Field(name, mark, _KINDS[kind], *_occurrence(f, here)))
-    return out
+def _fields_of(array: Any, count: int) -> list[_Field]:
+    return [_Field(array[i].name.decode("ascii"), array[i].mark, array[i].kind, array[i].flags,
+                   array[i].max) for i in range(count)]
 
 
 class Schema:
     """A checked schema.  Schema.load(path) reads a schema file,
     Schema.from_dict(d) takes the same JSON as Python objects; both raise
-    SchemaError naming the fault's place."""
+    SchemaError naming the fault's place.  The file's rules are vok32x's
+    (vokxSchemaParse), the ones the vok tool follows."""
 
-    def __init__(self, name: str, stream_type: int, version: int, fields: list[_Field],
-                 groups: list[_Group]) -> None:
-        self.name, self.type, self.version = name, stream_type, version
-        self.fields, self.groups = fields, groups
-        self._keep: list[Any] = []  # the C strings and arrays the table points into
-        self._dataclasses = _Dataclasses()
-        self._names = {f.name for f in fields} | {g.name for g in groups}
-        self._table = self._build_table()
+    def __init__(self, text: bytes) -> None:
+        document = ctypes.c_void_p()
         error = _native.VokxRecordError()
-        if _native.vokxSchemaCheck(ctypes.addressof(self._table), ctypes.addressof(error)):
+        status = _native.vokxSchemaParse(text, len(text), ctypes.byref(document),
+                                         ctypes.addressof(error))
+        if status:
             raise SchemaError(error.path.decode("utf-8", "replace"),
                               error.message.decode("utf-8", "replace"))
+        self._document = document
+        self._schema_ref = _native.vokxSchemaOf(document)
+        table = ctypes.cast(self._schema_ref, ctypes.POINTER(_native.VokxSchema)).contents
+        self.name = table.name.decode("ascii")
+        self.type, self.version = table.type, table.version
+        self.fields = _fields_of(table.fields, table.field_count)
+        self.groups = [_Group(g.name.decode("ascii"), g.phrase, g.flags, g.max,
+                              _fields_of(g.fields, g.field_count))
+                       for g in (table.groups[i] for i in range(table.group_count))]
+        self._dataclasses = _Dataclasses()
+        self._names = {f.name for f in self.fields} | {g.name for g in self.groups}
+
+    def __del__(self) -> None:
+        if getattr(self, "_document", None):
+            _native.vokxSchemaFree(self._document)
+            self._document = None
 
     @classmethod
     def load(cls, path: str) -> Schema:
         with open(path, "rb") as file:
-            try:
-                document = json.load(file)
-            except ValueError as error:
-                raise SchemaError("", f"not JSON: {error}") from None
-        return cls.from_dict(document)
+            return cls(file.read())
 
     @classmethod
     def from_dict(cls, d: Any) -> Schema:
-        _only_keys(d, "", ("name", "type", "version", "fields", "groups"))
-        groups = d.get("groups", [])
-        if not isinstance(groups, list):
-            raise SchemaError("groups", "must be an array")
-        parsed = []
-        for g, group in enumerate(groups):
-            here = f"groups[{g}]"
-            if isinstance(group, dict) and "groups" in group:
-                raise SchemaError(f"{here}.groups", "groups cannot nest")
-            _only_keys(group, here, ("phrase", "name", "optional", "repeated", "max", "fields"))
-            name = _name(group, here)
-            phrase = _number(_required(group, here, "phrase"), f"{here}.phrase")
-            flags, most = _occurrence(group, here)
-            _required(group, here, "fields")
-            parsed.append(_Group(name, phrase, flags, most, _fields(group, here)))
-        return cls(_name(d, ""), _number(_required(d, "", "type"), "type"),
-                   _number(_required(d, "", "version"), "version"), _fields(d, ""), parsed)
-
-    def _c_fields(self, fields: list[_Field]) -> Any:
-        array = (_native.VokxFieldSpec * max(len(fields), 1))()
-        for i, f in enumerate(fields):
-            name = f.name.encode("utf-8", "surrogateescape")
-            self._keep.append(name)
-            array[i] = _native.VokxFieldSpec(name, f.mark, f.kind, f.flags, f.max)
-        self._keep.append(array)
-        return array
-
-    def _build_table(self) -> Any:
-        groups = (_native.VokxGroupSpec * max(len(self.groups), 1))()
-        for g, group in enumerate(self.groups):
-            name = group.name.encode("utf-8", "surrogateescape")
-            self._keep.append(name)
-            groups[g] = _native.VokxGroupSpec(name, group.phrase, group.flags, group.max,
-                                              self._c_fields(group.fields), len(group.fields))
-        self._keep.append(groups)
-        name = self.name.encode("utf-8", "surrogateescape")
-        self._keep.append(name)
-        return _native.VokxSchema(name, self.type, self.version, self._c_fields(self.fields),
-                                  len(self.fields), groups, len(self.groups))
+        try:
+            text = json.dumps(d, ensure_ascii=True, allow_nan=False)
+        except (TypeError, ValueError) as error:
+            raise SchemaError("", f"not JSON: {error}") from None
+        return cls(text.encode("ascii"))
 
     # ---------------------------------------------------------------- encoding
 
@@ -221,7 +137,7 @@ class Schema:
         error = _native.VokxRecordError()
         with Writer(self.type, self.version) as stream:
             refs = (ctypes.addressof(writer), ctypes.addressof(error))
-            _native.vokxRecordBegin(refs[0], ctypes.addressof(self._table), stream._ref, refs[1])
+            _native.vokxRecordBegin(refs[0], self._schema_ref, stream._ref, refs[1])
             self._put_level(refs, error, self.fields, values, "")
             for g, group in enumerate(self.groups):
                 occurrences = values.get(group.name)
@@ -275,7 +191,7 @@ class Schema:
         error = _native.VokxRecordError()
         field = _native.VokxRecordField()
         refs = (ctypes.addressof(reader), ctypes.addressof(field), ctypes.addressof(error))
-        status = _native.vokxRecordOpen(refs[0], ctypes.addressof(self._table), raw, len(raw),
+        status = _native.vokxRecordOpen(refs[0], self._schema_ref, raw, len(raw),
                                         refs[2])
         if status not in (Status.OK, Status.OLDER_VERSION, Status.NEWER_VERSION):
             _check(status, error)

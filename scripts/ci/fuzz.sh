@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 artifacts=build/fuzz/artifacts
 mkdir -p "$artifacts"
 
-for harness in fuzz_reader fuzz_roundtrip fuzz_misuse fuzz_check fuzz_vok32x fuzz_records; do
+for harness in fuzz_reader fuzz_roundtrip fuzz_misuse fuzz_check fuzz_vok32x fuzz_records fuzz_schema; do
   binary=build/fuzz/fuzz/$harness
   if [[ ! -x $binary ]]; then
     echo "=== $harness: not built, skipped"

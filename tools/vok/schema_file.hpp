@@ -1,12 +1,8 @@
-// A schema file (JSON; docs/schema.md) read into the records engine's
-// tables.  The file's shape -- its keys, their JSON types, the kinds' names
-// -- is checked here; ranges, uniqueness and names are the engine's
-// (vokxSchemaCheck), reported in the same words.
+// A schema file (JSON; docs/schema.md) read by vok32x's one reader of
+// schema files, in its words.
 #pragma once
 
-#include <deque>
 #include <string>
-#include <vector>
 
 #include "vok32x.h"
 
@@ -17,20 +13,18 @@ class SchemaFile {
     SchemaFile() = default;
     SchemaFile(const SchemaFile &) = delete;
     SchemaFile &operator=(const SchemaFile &) = delete;
+    ~SchemaFile();
 
     // Reads and checks the file; false with error "PATH: where: what".
     bool load(const std::string &path, std::string &error);
     // The same for a file's text; name stands for the file in messages.
     bool parse(const std::string &text, const std::string &name, std::string &error);
 
-    const vokxSchema &schema() const noexcept { return schema_; }
+    // Valid once load or parse has succeeded.
+    const vokxSchema &schema() const noexcept { return *vokxSchemaOf(document_); }
 
   private:
-    std::deque<std::string> names_; // the tables point into these
-    std::vector<vokxFieldSpec> fields_;
-    std::deque<std::vector<vokxFieldSpec>> group_fields_;
-    std::vector<vokxGroupSpec> groups_;
-    vokxSchema schema_{};
+    vokxSchemaDocument *document_ = nullptr;
 };
 
 } // namespace vok::tool
