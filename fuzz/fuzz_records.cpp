@@ -4,7 +4,8 @@
 // walks the block to its end.  The rest of the input is read as a block by
 // the same schema from an exact-size heap copy, so that any read outside the
 // bytes given is reported.  The same bytes go through the code vok gen writes
-// for the README's orders, C and C++, which must agree.
+// for the README's orders, C and C++, which must agree with each other and
+// with the plain model of the rules (tests/support/record_model.hpp).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 
 #include "order.vok.h"
 #include "order.vok.hpp"
+#include "record_model.hpp"
 #include "vok32x.h"
 
 namespace {
@@ -173,17 +175,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     vokxRecordError e;
     if (vokxSchemaCheck(&random.schema, &e) != VOK_OK) fail("schema", e);
     round_trip(d, random.schema);
-    // The rest of the input as a block of this schema, nothing read past it.
+    // The rest of the input as a block of this schema, nothing read past it,
+    // read as the model reads it.
     const std::vector<uint8_t> bytes(data + std::min(d.used, size), data + size);
-    vokxRecordReader r;
-    vokxRecordField f;
-    const uint16_t opened = vokxRecordOpen(&r, &random.schema, bytes.data(), bytes.size(), &e);
-    if (opened == VOK_OK || opened == VOK_OLDER_VERSION || opened == VOK_NEWER_VERSION)
-        while (vokxRecordNext(&r, &f, &e) == VOK_OK) {
-        }
-    // The generated decoders, on the same exact-size copy.
+    if (!vok_model::same(vok_model::engine(random.schema, bytes.data(), bytes.size()),
+                         vok_model::read(random.schema, bytes.data(), bytes.size())))
+        std::abort();
+    // The generated decoders, on the same exact-size copy, with the model's verdict.
     Order order;
     const uint16_t c = Order_decode(bytes.data(), bytes.size(), &order, &e);
+    const vok_model::Verdict model = vok_model::read(Order_schema, bytes.data(), bytes.size());
+    const bool complete = model.status == VOK_END_OF_STREAM;
+    if (c != (complete ? model.version : model.status) ||
+        (!complete && (e.path != model.path || e.offset != model.offset)))
+        std::abort();
     const vok::result<order::Order> cpp = order::decode(bytes.data(), bytes.size());
     const bool c_read = c == VOK_OK || c == VOK_OLDER_VERSION || c == VOK_NEWER_VERSION;
     if (c_read != cpp.has_value() || (!c_read && static_cast<uint16_t>(cpp.status()) != c))

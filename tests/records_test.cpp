@@ -107,11 +107,8 @@ TEST(Records, SchemaFilesAreReadByOneReader) {
          "\"a\\x00b\" is not an identifier"},
         {field(R"({"mark": 1, "name": "\udc80", "kind": "flag"})"), "fields[0].name",
          "not an identifier"},
-        {field(R"({"mark": 1, "name": "\u00e9", "kind": "flag"})"), "fields[0].name",
-         "not an identifier"},
         {field(R"({"mark": -0, "name": "a", "kind": "flag"})"), "fields[0].mark",
          "must be an integer from 0 to 4294967295"},
-        {field(R"({"mark": 1.0, "name": "a", "kind": "flag"})"), "fields[0].mark", "an integer"},
         {field(R"({"mark": 4294967296, "name": "a", "kind": "flag"})"), "fields[0].mark",
          "an integer"},
         {field(R"({"mark": 1, "name": "a", "kind": "flag", "mark": 2})"), "fields[0].mark",
@@ -124,8 +121,6 @@ TEST(Records, SchemaFilesAreReadByOneReader) {
         {head + R"("groups": [{"phrase": 1, "name": "g", "fields": [], "groups": []}]})",
          "groups[0].groups", "groups cannot nest"},
         {head + R"("groups": [{"phrase": 1, "name": "g"}]})", "groups[0].fields", "is required"},
-        {head + R"("fields": [{"mark": 200, "name": "a", "kind": "flag"}]})", "fields[0].mark",
-         "200 is above 199"},
         {head + "\"doc\": \"\xff\"}", "", "not JSON: bytes that are not UTF-8 at byte 47"},
         {std::string("\xff\xfe{\0}\0", 6), "", "not JSON: bytes that are not UTF-8 at byte 0"},
         {R"({"name": "S", "type": 1, "version": 0} x)", "", "text after the JSON value at byte 39"},
@@ -148,89 +143,28 @@ TEST(Records, SchemaFilesAreReadByOneReader) {
     vokxSchemaDocument *document = nullptr;
     ASSERT_EQ(vokxSchemaParse(text.data(), text.size(), &document, nullptr), VOK_OK);
     const vokxSchema &s = *vokxSchemaOf(document);
-    EXPECT_EQ(std::tuple(std::string(s.name), s.type, s.field_count, s.group_count),
-              std::tuple(std::string("S"), 1u, 1u, 1u));
-    EXPECT_EQ(std::tuple(std::string(s.fields[0].name), s.fields[0].mark, s.fields[0].kind,
-                         s.fields[0].flags, s.fields[0].max),
-              std::tuple(std::string("tags"), 4u, uint32_t{VOKX_CLASS_STRING},
-                         uint32_t{VOKX_REPEATED}, 8u));
-    EXPECT_EQ(std::tuple(std::string(s.groups[0].name), s.groups[0].flags, s.groups[0].field_count),
-              std::tuple(std::string("g"), uint32_t{VOKX_OPTIONAL}, 0u));
+    const vokxFieldSpec &f = s.fields[0];
+    EXPECT_EQ(std::tuple(std::string(s.name) + f.name + s.groups[0].name, s.type, f.mark, f.kind,
+                         f.flags, f.max, s.groups[0].flags, s.field_count + s.group_count),
+              std::tuple(std::string("Stagsg"), 1u, 4u, 4u, 2u, 8u, 1u, 2u));
     vokxSchemaFree(document);
 }
 
-TEST(Records, ReadingReportsKnownFieldsAndPassesOverTheRest) {
-    const Read good = read(block_of(hex(kGood)));
-    ASSERT_EQ(good.status, VOK_END_OF_STREAM) << good.error.path << ": " << good.error.message;
-    using F = std::tuple<int32_t, uint32_t, int32_t, uint32_t>;
-    EXPECT_EQ(good.fields, (std::vector<F>{{-1, 0, 0, 9},
-                                           {-1, 0, 1, 12},
-                                           {-1, 0, 5, 17},
-                                           {0, 0, VOKX_RECORD_GROUP, 19},
-                                           {0, 0, 0, 22},
-                                           {0, 0, 1, 26},
-                                           {1, 0, VOKX_RECORD_GROUP, 28},
-                                           {1, 0, 0, 31}}));
-    // Fields in any order; an unknown mark with its values, an unknown phrase
-    // with its items, both passed over where they stand.
-    const Read newer = read(block_of(hex("06 CA 00 63 D2 01 D2 02 02 D0 00 01 D2 05 E0 09 01 D2 07 "
-                                         "E0 04 14 CC 00")));
-    ASSERT_EQ(newer.status, VOK_END_OF_STREAM) << newer.error.path << ": " << newer.error.message;
-    EXPECT_EQ(newer.fields, (std::vector<F>{{-1, 0, 5, 9},
-                                            {-1, 0, VOKX_RECORD_UNKNOWN, 11},
-                                            {-1, 0, VOKX_RECORD_UNKNOWN, 12},
-                                            {-1, 0, VOKX_RECORD_UNKNOWN, 14},
-                                            {-1, 0, 1, 17},
-                                            {-1, 0, 0, 20},
-                                            {-1, 0, VOKX_RECORD_UNKNOWN, 22},
-                                            {-1, 0, VOKX_RECORD_UNKNOWN, 24},
-                                            {-1, 0, VOKX_RECORD_UNKNOWN, 25},
-                                            {1, 0, VOKX_RECORD_GROUP, 27},
-                                            {1, 0, 0, 30}}));
-}
-
-TEST(Records, EveryRuleIsRefusedWithItsPathOffsetAndStatus) {
-    const std::string tail = " 06 CA 01 E0 04 14 CC 00"; // paid, and the note
-    // Body, status, path, offset of the item where it was found.
-    const std::tuple<std::string, uint16_t, const char *, uint32_t> kRefusals[] = {
-        {"01 CC 01 61 02 D0 00" + tail, VOK_WRONG_TYPE, "id", 9},
-        {"01 D2 05 02 CC 00" + tail, VOK_WRONG_TYPE, "customer", 12},
-        {"01 D2 05 02 D0 00 03 D2 01" + tail, VOK_WRONG_TYPE, "amount", 15},
-        {"01 02 D0 00" + tail, VOKX_BAD_FIELD, "id", 8},
-        {"01 D2 05 D2 06 02 D0 00" + tail, VOKX_BAD_FIELD, "id", 11},
-        {"D2 05 01 D2 05 02 D0 00" + tail, VOKX_BAD_FIELD, "", 8},
-        {"01 D2 05 02 D0 00 06", VOKX_BAD_FIELD, "paid", 14},
-        {"01 D2 05" + tail, VOKX_MISSING_FIELD, "customer", 14},
-        {"01 D2 05 02 D0 00 06 CA 01", VOKX_MISSING_FIELD, "note", 17},
-        {"01 D2 05 02 D0 00 06 CA 01 E0 03 14 CC 00 E0 04 14 CC 00", VOKX_MISSING_FIELD,
-         "lines[0].quantity", 22},
-        {"01 D2 05 01 D2 06 02 D0 00" + tail, VOKX_REPEATED_FIELD, "id", 12},
-        {"01 D2 05 02 D0 00" + tail + " E0 04 14 CC 00", VOKX_REPEATED_FIELD, "note[1]", 22},
-        {"01 D2 05 02 D0 00" + std::string(9, 'x') + tail, VOKX_TOO_MANY, "tags", 39},
-        {"01 D2 05 02 D0 00 06 CA 01 E0 03 14 CC 00 15 D2 01 E0 03 14 CC 00 15 D2 01 E0 03",
-         VOKX_TOO_MANY, "lines[2]", 33},
-        {"01 D2 05 E1 00", VOK_INVALID_STREAM, "", 11},
-        {"01 D2 05 02 D0 00 06 CA 01 E0 03 D2 01" + tail, VOKX_BAD_FIELD, "lines[0]", 19},
-        {"01 D2 05 02 D1 00 09 61", VOK_INVALID_STREAM, "", 12},
-    };
-    for (auto [body, status, path, offset] : kRefusals) {
-        for (size_t x; (x = body.find('x')) != std::string::npos;) // nine tags
-            body.replace(x, 1,
-                         x + 1 < body.size() && body[x + 1] == 'x' ? "04 CC 00 " : "04 CC 00");
-        SCOPED_TRACE(body);
+// The rules themselves are held to the model (model_test.cpp); here, what
+// its alphabet lacks: bytes that are no item, or an item cut short.
+TEST(Records, BytesThatAreNoItemAreRefusedWhereTheyStand) {
+    const std::tuple<std::string, uint32_t> kRefusals[] = {{"01 D2 05 E1 00", 11},
+                                                           {"01 D2 05 02 D1 00 09 61", 12}};
+    for (const auto &[body, offset] : kRefusals) {
         const Read r = read(block_of(hex(body)));
         EXPECT_EQ(std::tuple(r.status, std::string(r.error.path), r.error.offset),
-                  std::tuple(status, std::string(path), offset))
-            << r.error.message;
-        EXPECT_EQ(r.error.status, status);
+                  std::tuple(VOK_INVALID_STREAM, std::string(), offset))
+            << body;
     }
     Bytes other = block_of(hex(kGood));
     other[5] = 2; // another stream type
     EXPECT_EQ(std::tuple(read(other).status, read(other).error.offset),
               std::tuple(VOK_WRONG_STREAM_TYPE, 5u)); // the type byte
-    Bytes newer = block_of(hex(kGood));
-    newer[7] = 1; // a newer version opens
-    EXPECT_EQ(read(newer).status, VOK_END_OF_STREAM);
 }
 
 vokxItem number(uint32_t value) { return vokxItem{0, 0, 0, value, 0, nullptr, 0}; }

@@ -55,18 +55,12 @@ def test_versions_read_each_other():
                                                                     "card", "paid")}
 
 
-@pytest.mark.parametrize("change, path, message", [
-    ({"fields": [{"mark": 1, "name": "a", "kind": "int"}]}, "fields[0].kind", 'unknown kind "int"'),
-    ({"fields": [{"mark": 200, "name": "a", "kind": "flag"}]}, "fields[0].mark", "200 is above 199"),
-    ({"colour": 1}, "colour", "is not a key of the schema format"),
-    ({"groups": [{"phrase": 1, "name": "g", "fields": [], "groups": []}]}, "groups[0].groups",
-     "groups cannot nest"),
-], ids=range(4))
-def test_schema_refusals_name_the_place(change, path, message):
+def test_schema_refusals_name_the_place():  # the rules are vok32x's, tested there
     with pytest.raises(vok32.SchemaError) as raised:
-        vok32.Schema.from_dict({"name": "X", "type": 1, "version": 0, **change})
-    assert (raised.value.path, raised.value.message) == (path, message)
-    assert raised.value.status == vok32.Status.BAD_SCHEMA
+        vok32.Schema.from_dict({"name": "X", "type": 1, "version": 0,
+                                "fields": [{"mark": 1, "name": "\udc80", "kind": "flag"}]})
+    assert (raised.value.path, raised.value.status) == ("fields[0].name", vok32.Status.BAD_SCHEMA)
+    assert "is not an identifier" in raised.value.message
 
 
 S = vok32.Status
@@ -143,12 +137,3 @@ def test_dataclasses_keep_their_defaults_and_name_what_they_cannot_hold():
         order = {k: ORDER[k] for k in ("id", "customer", "paid", "lines")}
         vok32.Schema.load(V2).decode(vok32.Schema.load(V2).encode(order), Mislabelled)
     assert (raised.value.status, raised.value.path) == (S.WRONG_TYPE, "lines")
-
-
-def test_a_block_that_breaks_the_schema_names_the_item():
-    block = vok32.Schema.load(V1).encode({"id": 2, "customer": "B", "paid": False})
-    with pytest.raises(vok32.RecordError) as raised:  # a newer required field is missing
-        vok32.Schema.from_dict({**json.load(open(V2)), "fields": [
-            {"mark": 9, "name": "due", "kind": "unsigned"}]}).decode(block)
-    assert (raised.value.status, raised.value.path, raised.value.offset) == (
-        vok32.Status.MISSING_FIELD, "due", len(block) - 1)
