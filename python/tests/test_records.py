@@ -99,6 +99,12 @@ def test_bytes_after_the_block_are_refused_unless_allowed():
             schema.decode(block + trailing)
         assert (raised.value.status, raised.value.offset) == (S.INVALID_STREAM, len(block))
         assert schema.decode(block + trailing, allow_trailing=True) == ORDER
+    other = vok32.Schema.from_dict({"name": "O", "type": 7, "version": 2, "fields": [
+        {"mark": 1, "name": "id", "kind": "string"}]}).encode({"id": b"x"})
+    with pytest.raises(vok32.RecordError) as raised:  # the second block breaks the schema
+        list(schema.records(block + other + block))
+    assert (raised.value.status, raised.value.path, raised.value.block) == (
+        S.WRONG_TYPE, "id", len(block))
 
 
 @dataclasses.dataclass

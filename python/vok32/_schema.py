@@ -37,12 +37,15 @@ class SchemaError(VokError, ValueError):
 
 
 class RecordError(VokError):
-    """A record the schema refuses: path ("lines[3].sku"), offset (of the
-    item in the block, where known) and status say where and why."""
+    """A record the schema refuses: status, path ("lines[3].sku"), offset
+    (of the item in the block, where known) and block (where the block
+    starts in the bytes or file read, for records(); else None) say where
+    and why."""
 
-    def __init__(self, status: int, path: str, message: str, offset: Optional[int] = None) -> None:
+    def __init__(self, status: int, path: str, message: str, offset: Optional[int] = None,
+                 block: Optional[int] = None) -> None:
         super().__init__(status, offset)
-        self.path, self.message = path, message
+        self.path, self.message, self.block = path, message, block
 
     def __str__(self) -> str:
         where = f"{self.path}: " if self.path else ""
@@ -219,9 +222,16 @@ class Schema:
         return self._dataclasses.build(cls, top, self.fields, self.groups, "")
 
     def records(self, source: Union[Bytes, BinaryIO], cls: Optional[type] = None) -> Iterator[Any]:
-        """Each record of blocks stored back to back, in bytes or a binary file."""
+        """Each record of blocks stored back to back, in bytes or a binary file;
+        a RecordError's block is where the refused one starts."""
+        start = 0
         for block in blocks(source):
-            yield self.decode(block, cls)
+            try:
+                yield self.decode(block, cls)
+            except RecordError as error:
+                error.block = start
+                raise
+            start += len(block)
 
 
 def _check(status: int, error: Any) -> None:
