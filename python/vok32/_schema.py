@@ -290,17 +290,18 @@ _RANGES = {_UNSIGNED: (0, 0xFFFFFFFF), _SAFE: (0, 0xFFFFFFFF), _SIGNED: (-2**31,
 def _set_item(item: Any, field: _Field, value: Any, path: str) -> Any:
     """Fills item from a Python value for the field; returns what its text
     points into, to be kept alive during the call."""
-    if field.kind == _FLAG:
+    if field.kind == _FLAG:  # the words of `vok pack --schema --json`
         if not isinstance(value, bool):
-            raise RecordError(Status.WRONG_TYPE, path, "must be True or False")
+            raise RecordError(Status.WRONG_TYPE, path, "must be true or false")
         item.value = int(value)
         return None
     if field.kind in _RANGES:
         low, high = _RANGES[field.kind]
+        words = f"must be an integer from {low} to {high}"
         if isinstance(value, bool) or not isinstance(value, int):
-            raise RecordError(Status.WRONG_TYPE, path, f"must be an int, not {type(value).__name__}")
+            raise RecordError(Status.WRONG_TYPE, path, words)
         if not low <= value <= high:
-            raise RecordError(Status.BAD_FIELD, path, f"must be from {low} to {high}, not {value}")
+            raise RecordError(Status.BAD_FIELD, path, words)
         if field.kind == _SIGNED:
             item.signed_value = value
         else:
