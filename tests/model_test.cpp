@@ -34,17 +34,19 @@ struct Readers {
     vok::status (*cpp)(const uint8_t *, size_t);
 };
 
-// A schema's table, the longest body, and its generated C and C++ decoders.
+// A schema's table, the longest body, and its generated C and C++ decoders;
+// a C refusal that leaves anything in the struct reads as status 0xFFFF.
 // clang-format off
 #define VOK_READERS(Type, space, length) Readers{&Type##_schema, length,                           \
-    [](const uint8_t *b, size_t n, vokxRecordError *e) { static Type r; return Type##_decode(b, n, &r, e); }, \
+    [](const uint8_t *b, size_t n, vokxRecordError *e) { static Type r; static const Type none{}; const uint16_t s = Type##_decode(b, n, &r, e); \
+        return s == VOK_OK || s == VOK_OLDER_VERSION || s == VOK_NEWER_VERSION || std::memcmp(&r, &none, sizeof r) == 0 ? s : uint16_t{0xFFFF}; }, \
     [](const uint8_t *b, size_t n) { static space::Type r; return space::decode(b, n, r); }}
 // clang-format on
 const Readers kSchemas[] = {VOK_READERS(Flat, flat, 6), VOK_READERS(Grouped, grouped, 5),
                             VOK_READERS(Deep, deep, 7)};
 
 // Known marks of every level, an unknown one, known phrases, an unknown one,
-// and a value of each class.
+// and a value of each class (flag, unsigned, signed, string, utf8, safe).
 std::vector<Bytes> alphabet(const vokxSchema &s) {
     std::set<uint32_t> marks = {99};
     for (uint32_t i = 0; i < s.field_count; ++i)
@@ -57,7 +59,6 @@ std::vector<Bytes> alphabet(const vokxSchema &s) {
     }
     for (const uint32_t mark : marks)
         out.push_back({static_cast<uint8_t>(mark)});
-    // An unknown phrase; a flag, unsigned, signed, string, utf8 and safe item.
     out.insert(
         out.end(),
         {{0xE0, 99}, {0xCA, 1}, {0xD2, 5}, {0xD8, 5}, {0xCC, 1, 'a'}, {0xD0, 1, 'b'}, {0xE2, 1}});
