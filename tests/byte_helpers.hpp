@@ -55,9 +55,9 @@ inline Bytes finish(vokStream &s) {
 // A block of type 7, version 3 holding user mark 1 and unsigned 300.
 inline const Bytes kRecord = hex("00 00 00 0D C8 07 D2 03 01 D4 01 2C C9");
 
-// A finished block of type 1, version 0 holding `body`.
-inline Bytes block_of(const Bytes &body) {
-    Bytes b = concat(hex("00 00 00 00 C8 01 D2 00"), body);
+// A finished block holding `body` (a version below 256).
+inline Bytes block_of(const Bytes &body, uint8_t type = 1, uint8_t version = 0) {
+    Bytes b = concat(Bytes{0, 0, 0, 0, 0xC8, type, 0xD2, version}, body);
     b.push_back(VOK_END);
     for (size_t i = 0; i < 4; ++i)
         b[i] = static_cast<uint8_t>(b.size() >> (24 - 8 * i));

@@ -1,11 +1,10 @@
 // Every reader of records against the model (support/record_model.hpp) on
-// every small record: three schemas that use each flag at both levels; every
-// body up to a length at which each repeated field and group can occur
-// max + 1 times, over each known mark, an unknown one, each known phrase, an
-// unknown one and a value of each class; exact-size heap copies.  Readers:
-// vokxRecordNext (every report), generated C (the verdict), generated C++
-// (the status); short bodies also as older, newer and another type.
-// VOK_MODEL_LENGTH caps the length (the sanitizer builds cap it).
+// every small record: three schemas using each flag at both levels; every body
+// up to a length at which each repeated field and group can occur max + 1
+// times, over each known mark and phrase, an unknown one of each, and a value
+// of each class; exact-size heap copies.  vokxRecordNext (every report),
+// generated C (the verdict), generated C++ (the status); short bodies also as
+// older, newer and another type.  VOK_MODEL_LENGTH caps the length.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -25,6 +24,7 @@
 
 namespace {
 
+using vok_test::block_of;
 using vok_test::Bytes;
 
 struct Readers {
@@ -63,14 +63,6 @@ std::vector<Bytes> alphabet(const vokxSchema &s) {
         out.end(),
         {{0xE0, 99}, {0xCA, 1}, {0xD2, 5}, {0xD8, 5}, {0xCC, 1, 'a'}, {0xD0, 1, 'b'}, {0xE2, 1}});
     return out;
-}
-
-Bytes block_of(const Bytes &body, uint8_t type, uint8_t version) {
-    Bytes b = {0, 0, 0, 0, 0xC8, type, 0xD2, version};
-    b.insert(b.end(), body.begin(), body.end());
-    b.push_back(VOK_END);
-    b[3] = static_cast<uint8_t>(b.size());
-    return b;
 }
 
 // Compares every reader with the model on one block; "" or what differs.

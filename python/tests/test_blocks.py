@@ -57,7 +57,7 @@ def test_feeder_gives_whole_blocks_however_they_arrive():
     ways = [[JOINED[i:i + 1] for i in range(len(JOINED))], [JOINED]]
     ways += [random_pieces(rng, JOINED) for _ in range(50)]
     for pieces in ways:
-        feeder, taken = vok32.Feeder(), []
+        feeder, taken = vok32.Feeder(max_block=20), []  # the largest block's length
         for piece in pieces:
             feeder.feed(memoryview(piece))
             taken.extend(feeder)

@@ -105,7 +105,7 @@ def test_shared_vectors_read(case):
 def test_bytes_after_the_block_are_refused_unless_allowed():
     schema = vok32.Schema.load(V2)
     block = schema.encode(ORDER)
-    for trailing in (block, b"\xff" * 5):
+    for trailing in (block, b"\xff"):
         with pytest.raises(vok32.RecordError) as raised:
             schema.decode(block + trailing)
         assert (raised.value.status, raised.value.offset) == (S.INVALID_STREAM, len(block))
@@ -121,36 +121,34 @@ def test_bytes_after_the_block_are_refused_unless_allowed():
 @dataclasses.dataclass
 class Note:
     sku: bytes
+    quantity: int = 3  # absent from a record: its default stays
     priority: int = 5  # not in the schema: its default stays
     seen: int = dataclasses.field(default=0, init=False)  # the class's own
 
 
 @dataclasses.dataclass
 class Mislabelled:
-    id: int
-    customer: str
-    paid: bool
-    lines: list["NoSuchClass"]  # noqa: F821
+    notes: list["NoSuchClass"]  # noqa: F821
 
 
 def test_dataclasses_keep_their_defaults_and_name_what_they_cannot_hold():
     schema = vok32.Schema.from_dict({"name": "N", "type": 1, "version": 0, "groups": [
         {"phrase": 1, "name": "notes", "repeated": True, "max": 3, "fields": [
             {"mark": 1, "name": "sku", "kind": "string"},
-            {"mark": 2, "name": "quantity", "kind": "unsigned", "optional": True}]}]})
+            {"mark": 2, "name": "quantity", "kind": "unsigned", "optional": True},
+            {"mark": 3, "name": "extra", "kind": "flag", "optional": True}]}]})
 
     @dataclasses.dataclass
     class Notes:
         notes: list[Note]
 
     assert schema.decode(schema.encode({"notes": [{"sku": b"a"}]}), Notes) == Notes([Note(b"a")])
-    with pytest.raises(vok32.RecordError) as raised:  # quantity has nowhere to go
-        schema.decode(schema.encode({"notes": [{"sku": b"a"}, {"sku": b"b", "quantity": 1}]}), Notes)
-    assert (raised.value.status, raised.value.path) == (S.BAD_FIELD, "notes[1].quantity")
+    with pytest.raises(vok32.RecordError) as raised:  # extra has nowhere to go
+        schema.decode(schema.encode({"notes": [{"sku": b"a"}, {"sku": b"b", "extra": True}]}), Notes)
+    assert (raised.value.status, raised.value.path) == (S.BAD_FIELD, "notes[1].extra")
     with pytest.raises(vok32.RecordError) as raised:  # a priority that would be lost
-        schema.encode(Notes([Note(b"a", 7)]))
+        schema.encode(Notes([Note(b"a", priority=7)]))
     assert raised.value.path == "notes[0].priority"
     with pytest.raises(vok32.RecordError) as raised:
-        order = {k: ORDER[k] for k in ("id", "customer", "paid", "lines")}
-        vok32.Schema.load(V2).decode(vok32.Schema.load(V2).encode(order), Mislabelled)
-    assert (raised.value.status, raised.value.path) == (S.WRONG_TYPE, "lines")
+        schema.decode(schema.encode({"notes": [{"sku": b"a"}]}), Mislabelled)
+    assert (raised.value.status, raised.value.path) == (S.WRONG_TYPE, "notes")

@@ -163,6 +163,14 @@ const std::tuple<std::string, int, std::string> kRecordRuns[] = {
      "amount: added optional field: compatible (new reads old)\n"
      "amount: added optional field: compatible (old reads new)\n"},
     {"vok schema compat " + kV2 + " " + kV1, 0, "lines: removed repeated group: compatible"},
+    {R"(sed 's/"signed", "optional": true/"signed"/; s/"max": 8/"max": 9/' )" + kV2 +
+         " > v3.json; vok schema compat " + kV1 + " v3.json | head -4; vok schema compat v3.json " +
+         kV2,
+     1,
+     "amount: added required field: incompatible (new reads old)\namount: added required field: "
+     "compatible (old reads new)\ntags: max raised from 8 to 9: compatible (new reads old)\ntags: "
+     "max raised from 8 to 9: incompatible (old reads new)\namount: became optional: compatible "
+     "(new reads old)\namount: became optional: incompatible (old reads new)\ntags: max lowered"},
     // Refusals name the block and the record's path (the line: Python's tests).
     {"vok check --schema " + kV2 + " --type 7 v2.bin", 2, "--schema excludes --type"},
     {R"(echo '{"id": x}' | vok pack --json --schema )" + kV2, 1,
