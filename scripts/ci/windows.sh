@@ -9,6 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 presets=(mingw mingw-msvcrt)
 export WINEPREFIX="$PWD/build/mingw/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The model test reads every record up to 7 items natively; 6 here, twice.
+export VOK_MODEL_LENGTH=6
 unset DISPLAY WAYLAND_DISPLAY
 
 # vok gen runs while building, on the build machine: the cross builds take

@@ -99,7 +99,8 @@ inline Verdict read(const vokxSchema &s, const uint8_t *bytes, size_t size) {
         return v;
     };
     const auto field_path = [&](int32_t field) {
-        return detail::path_of(s, group, occurrence, fields_of(group)[field].name);
+        return detail::path_of(s, group, occurrence,
+                               fields_of(group)[static_cast<size_t>(field)].name);
     };
     // Leaving a level: a mark still waiting, then its required fields; true
     // when that refuses the record (v says why).
@@ -143,9 +144,10 @@ inline Verdict read(const vokxSchema &s, const uint8_t *bytes, size_t size) {
                 continue;
             }
             seen.assign(200, 0);
-            occurrence = occurrences[found]++;
+            occurrence = occurrences[static_cast<size_t>(found)]++;
             const vokxGroupSpec &g = s.groups[found];
-            if (const uint16_t status = too_often(occurrences[found], g.flags, g.max))
+            if (const uint16_t status =
+                    too_often(occurrences[static_cast<size_t>(found)], g.flags, g.max))
                 return refuse(status, item.offset, detail::path_of(s, group, occurrence, ""));
             v.events.push_back({found, occurrence, VOKX_RECORD_GROUP, item.offset});
             continue;
@@ -177,10 +179,11 @@ inline Verdict read(const vokxSchema &s, const uint8_t *bytes, size_t size) {
             return refuse(VOKX_BAD_FIELD, item.offset,
                           just_read != kNone ? field_path(just_read)
                                              : detail::path_of(s, group, occurrence, ""));
-        const vokxFieldSpec &f = fields[awaiting];
+        const vokxFieldSpec &f = fields[static_cast<size_t>(awaiting)];
         if (item.kind_class != f.kind)
             return refuse(VOK_WRONG_TYPE, item.offset, field_path(awaiting));
-        if (const uint16_t status = too_often(++seen[awaiting], f.flags, f.max))
+        if (const uint16_t status =
+                too_often(++seen[static_cast<size_t>(awaiting)], f.flags, f.max))
             return refuse(status, item.offset, field_path(awaiting));
         v.events.push_back({reported_group, occurrence, awaiting, item.offset});
         just_read = awaiting;
