@@ -110,7 +110,7 @@ TEST(Records, SchemaFilesAreReadByOneReader) {
         {field(R"({"mark": -0, "name": "a", "kind": "flag"})"), "fields[0].mark",
          "must be an integer from 0 to 4294967295"},
         {field(R"({"mark": 1e2, "name": "a", "kind": "flag"})"), "fields[0].mark", "an integer"},
-        {field(R"({"mark": 1, "name": "a", "kind": "flag", "mark": 2})"), "fields[0].mark",
+        {field(R"({"mark": 1, "name": "a", "kind": "flag", "kind": "utf8"})"), "fields[0].kind",
          "appears twice"},
         {field(R"({"mark": 1, "name": "a", "kind": )" + deep + "}"), "",
          "nested deeper than 32 at byte 112"},
