@@ -64,7 +64,7 @@ class VokGenC {
     std::pair<const uint8_t *, size_t> encode(size_t i) {
         std::memcpy(buffer_, empty_, sizeof empty_);
         vokStream s{buffer_, kRoom, sizeof empty_, 0};
-        if (vokReopenStream(&s) != VOK_OK || Entry_write(&s, &entries_[i]) != VOK_OK ||
+        if (vokReopenStream(&s) != VOK_OK || Entry_write(&s, &entries_[i], nullptr) != VOK_OK ||
             vokCloseStream(&s) != VOK_OK)
             return {nullptr, 0};
         return {buffer_, vokGetLengthEx(&s)};

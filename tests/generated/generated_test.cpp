@@ -1,7 +1,6 @@
-// Code that vok gen writes, C and C++, on the README's orders and on a schema
-// of every kind and shape: each side reads what the other wrote, refusals
-// leave nothing behind, and the shared vectors hold.  Hostile and truncated
-// blocks: the model test and fuzz_records.
+// Code that vok gen writes, C and C++, on the README's orders and on a schema of
+// every kind and shape: each side reads what the other wrote, refusals leave
+// nothing behind, the shared vectors hold (hostile blocks: model_test, fuzz).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -25,14 +24,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 vokxText text(const char *s, std::uint32_t n) {
     return {reinterpret_cast<const std::uint8_t *>(s), n};
-}
-
-Bytes encoded_in_c(const Order &o) {
-    vokStream out;
-    if (Order_encode(&o, &out) != VOK_OK) return {};
-    Bytes block(vokGetData(&out), vokGetData(&out) + vokGetLength(&out));
-    vokDestroyStream(vokGetData(&out));
-    return block;
 }
 
 Order order_in_c() {
@@ -72,7 +63,7 @@ TEST(Generated, EveryKindAndShapeRoundTrips) {
     EXPECT_EQ(std::make_tuple(c.rs_count, c.many_count, c.maybe.z_count, c.one.x),
               std::make_tuple(3u, 3u, 1u, 9u));
     vokStream out;
-    ASSERT_EQ(Kinds_encode(&c, &out), VOK_OK);
+    ASSERT_EQ(Kinds_encode(&c, &out, nullptr), VOK_OK);
     EXPECT_EQ(Bytes(vokGetData(&out), vokGetData(&out) + vokGetLength(&out)), block);
     vokDestroyStream(vokGetData(&out));
     // A reused struct keeps nothing of the record it held; a refusal empties it.
@@ -99,16 +90,16 @@ TEST(Generated, LongItemsAndRefusalsOfTheGatheringWriter) {
     Kinds c;
     ASSERT_EQ(Kinds_decode(block.data(), block.size(), &c, nullptr), VOK_OK);
     vokStream out;
-    ASSERT_EQ(Kinds_encode(&c, &out), VOK_OK);
+    ASSERT_EQ(Kinds_encode(&c, &out, nullptr), VOK_OK);
     EXPECT_EQ(Bytes(vokGetData(&out), vokGetData(&out) + vokGetLength(&out)), block);
     vokDestroyStream(vokGetData(&out));
     ASSERT_EQ(vokCreateStream(&out, 9, 1), VOK_OK);
     const uint32_t start = out.position;
     c.b.length = 65536; // over a plain string's limit, after items already gathered
-    EXPECT_EQ(Kinds_write(&out, &c), VOK_STRING_TOO_LONG);
+    EXPECT_EQ(Kinds_write(&out, &c, nullptr), VOK_STRING_TOO_LONG);
     c.b.length = 600;
     c.many[1].w.length = 65536; // after long items were appended
-    EXPECT_EQ(Kinds_write(&out, &c), VOK_STRING_TOO_LONG);
+    EXPECT_EQ(Kinds_write(&out, &c, nullptr), VOK_STRING_TOO_LONG);
     EXPECT_EQ(out.position, start);
     ASSERT_EQ(vokCloseStream(&out), VOK_OK);
     vokDestroyStream(vokGetData(&out));
@@ -119,7 +110,9 @@ TEST(Generated, EncodingRefusalsLeaveNothingBehind) {
     Order o = order_in_c();
     o.tags_count = 9; // over its array
     vokStream out;
-    EXPECT_EQ(Order_encode(&o, &out), VOKX_TOO_MANY);
+    vokxRecordError e;
+    EXPECT_EQ(Order_encode(&o, &out, &e), VOKX_TOO_MANY);
+    EXPECT_STREQ(e.path, "tags");
     EXPECT_EQ(std::make_tuple(out.data, out.active), std::make_tuple(nullptr, 0u));
     order::Order cpp;
     cpp.tags.assign(9, "t");
@@ -127,6 +120,14 @@ TEST(Generated, EncodingRefusalsLeaveNothingBehind) {
 }
 
 #ifdef VOK_VECTORS
+Bytes encoded_in_c(const Order &o) {
+    vokStream out;
+    if (Order_encode(&o, &out, nullptr) != VOK_OK) return {};
+    Bytes block(vokGetData(&out), vokGetData(&out) + vokGetLength(&out));
+    vokDestroyStream(vokGetData(&out));
+    return block;
+}
+
 // The shared cases of the README's orders, through the generated C and C++.
 Bytes bytes_of(const std::string &hex) {
     Bytes out;

@@ -212,7 +212,7 @@ TEST(Cli, RecordsBySchema) {
 }
 
 // The cases every implementation of records answers alike, through pack,
-// dump and check by schema.
+// dump and check by schema (a walk's refusal in the structural check's words).
 TEST(Cli, SharedVectors) {
     std::ifstream file(VOK_SOURCE_DIR "/tests/records_vectors.json");
     const nlohmann::json vectors = nlohmann::json::parse(file);
@@ -243,7 +243,6 @@ TEST(Cli, SharedVectors) {
         }
         const nlohmann::json &refusal = c["refusal"];
         const std::string path = refusal["path"], name = refusal["status"];
-        // A walk's refusal is the structural check's, in its own words.
         const auto [status, out] = run(from_hex + "vok check --schema " + schema);
         EXPECT_EQ(status, 1);
         EXPECT_NE(out.find("byte " + std::to_string(refusal["offset"].get<int>()) + ": " +

@@ -184,16 +184,18 @@ std::string header(const Names &n, const vokxSchema &s, const CodegenOptions &op
            "_schema;\n\n";
     out += "/* Appends the record's fields to a stream open for writing; on failure the\n"
            " * stream's position is where it was.  VOK_OK or the engine's refusal\n"
-           " * (VOKX_TOO_MANY for a count above its array...). */\n"
+           " * (VOKX_TOO_MANY for a count above its array...), with *error (may be\n"
+           " * null) naming the field: path, offset and message. */\n"
            "uint16_t " +
            n.type + "_write(vokStream *stream, const " + n.type +
-           " *record);\n\n"
+           " *record, vokxRecordError *error);\n\n"
            "/* Creates a stream of the schema's type and version, writes the record and\n"
            " * closes it: out holds the block (release it with vokDestroyStream).  After\n"
-           " * a failure out is inactive and holds nothing to free. */\n"
+           " * a failure out is inactive and holds nothing to free, and *error (may be\n"
+           " * null) says why. */\n"
            "uint16_t " +
            n.type + "_encode(const " + n.type +
-           " *record, vokStream *out);\n\n"
+           " *record, vokStream *out, vokxRecordError *error);\n\n"
            "/* Reads the record in size bytes: VOK_OK, VOK_OLDER_VERSION or\n"
            " * VOK_NEWER_VERSION (error cleared), or the engine's refusal with *record\n"
            " * zeroed and *error (may be null) filled.  Allocates nothing. */\n"
@@ -283,14 +285,21 @@ std::string source(const Names &n, const vokxSchema &s, const CodegenOptions &op
     std::string out = banner(options, "/*", "*/") + "#include \"" + n.file + ".vok.h\"\n\n";
     out += schema_definition(n, s) + layout_definition(n, s);
     out += "uint16_t " + n.type + "_write(vokStream *stream, const " + n.type +
-           " *record) {\n    return vokxRecordEncode(&" + n.type + "_schema, &" + n.type +
-           "_layout, record, stream, NULL);\n}\n\n";
+           " *record, vokxRecordError *error) {\n    return vokxRecordEncode(&" + n.type +
+           "_schema, &" + n.type + "_layout, record, stream, error);\n}\n\n";
+    // The error names the field when the engine refuses; a stream that
+    // cannot be made or closed leaves only its status there.
     out +=
         "uint16_t " + n.type + "_encode(const " + n.type +
-        " *record, vokStream *out) {\n    static const vokStream inactive;\n"
+        " *record, vokStream *out, vokxRecordError *error) {\n"
+        "    static const vokStream inactive;\n    static const vokxRecordError none;\n"
         "    uint16_t s = vokCreateStream(out, " +
-        n.macro + "_TYPE, " + n.macro + "_VERSION);\n    if (s == VOK_OK) s = " + n.type +
-        "_write(out, record);\n    if (s == VOK_OK) s = vokCloseStream(out);\n"
+        n.macro + "_TYPE, " + n.macro +
+        "_VERSION);\n    if (error != NULL) *error = none;\n"
+        "    if (s == VOK_OK) s = " +
+        n.type +
+        "_write(out, record, error);\n    if (s == VOK_OK) s = vokCloseStream(out);\n"
+        "    if (s != VOK_OK && error != NULL && error->status == 0) error->status = s;\n"
         "    if (s != VOK_OK) {\n        if (out->data != NULL && vokCloseStream(out) == VOK_OK)\n"
         "            vokDestroyStream(vokGetData(out));\n        *out = inactive;\n    }\n"
         "    return s;\n}\n\n";

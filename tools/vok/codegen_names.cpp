@@ -130,8 +130,8 @@ const char *const kCFunctions[] = {"schema", "write", "encode", "decode", "layou
 const char *const kCppNamespaceMembers[] = {"encode", "decode", "detail"};
 // The parameters and locals of the C functions, which a type of the same
 // name would meet in their scope.
-const char *const kCLocals[] = {"record", "stream", "out", "bytes",
-                                "size",   "error",  "s",   "inactive"};
+const char *const kCLocals[] = {"record", "stream", "out",      "bytes", "size",
+                                "error",  "s",      "inactive", "none"};
 
 bool starts_with(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;

@@ -22,7 +22,7 @@ static int write_order(const char *path) {
     o.lines[0].sku.data = (const uint8_t *)"S";
     o.lines[0].sku.length = 1;
     o.lines[0].quantity = 3;
-    if (file == NULL || Order_encode(&o, &out) != VOK_OK) return 1;
+    if (file == NULL || Order_encode(&o, &out, NULL) != VOK_OK) return 1;
     ok = fwrite(vokGetData(&out), 1, vokGetLength(&out), file) == vokGetLength(&out);
     vokDestroyStream(vokGetData(&out));
     return fclose(file) == 0 && ok ? 0 : 1;
