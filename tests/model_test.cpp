@@ -13,6 +13,13 @@
 #include <set>
 #include <string>
 
+#ifdef VOK_MODEL_CASES
+#include <deque>
+#include <fstream>
+
+#include "record_writing_model.hpp"
+#endif
+
 #include "byte_helpers.hpp"
 #include "deep.vok.h"
 #include "deep.vok.hpp"
@@ -32,6 +39,8 @@ struct Readers {
     size_t length; // of the longest body
     uint16_t (*c)(const uint8_t *, size_t, vokxRecordError *);
     vok::status (*cpp)(const uint8_t *, size_t);
+    Bytes (*c_again)(const Bytes &);   // decoded and encoded again by the generated C
+    Bytes (*cpp_again)(const Bytes &); // and C++
 };
 
 // A schema's table, the longest body, and its generated C and C++ decoders;
@@ -40,7 +49,10 @@ struct Readers {
 #define VOK_READERS(Type, space, length) Readers{&Type##_schema, length,                           \
     [](const uint8_t *b, size_t n, vokxRecordError *e) { static Type r; static const Type none{}; const uint16_t s = Type##_decode(b, n, &r, e); \
         return s == VOK_OK || s == VOK_OLDER_VERSION || s == VOK_NEWER_VERSION || std::memcmp(&r, &none, sizeof r) == 0 ? s : uint16_t{0xFFFF}; }, \
-    [](const uint8_t *b, size_t n) { static space::Type r; return space::decode(b, n, r); }}
+    [](const uint8_t *b, size_t n) { static space::Type r; return space::decode(b, n, r); },     \
+    [](const Bytes &b) { Type r; vokStream s{}; if (Type##_decode(b.data(), b.size(), &r, nullptr) != VOK_OK || Type##_encode(&r, &s, nullptr) != VOK_OK) return Bytes(); \
+        Bytes out(vokGetData(&s), vokGetData(&s) + vokGetLength(&s)); vokDestroyStream(vokGetData(&s)); return out; }, \
+    [](const Bytes &b) { space::Type r; return space::decode(b.data(), b.size(), r) == vok::status::ok ? space::encode(r) : Bytes(); }}
 // clang-format on
 const Readers kSchemas[] = {VOK_READERS(Flat, flat, 6), VOK_READERS(Grouped, grouped, 5),
                             VOK_READERS(Deep, deep, 7)};
@@ -89,41 +101,295 @@ std::string disagreement(const Readers &r, const Bytes &block) {
     return {};
 }
 
+// Calls visit(body) on every body of up to `longest` symbols, in order,
+// while visit returns true.
+template <typename Visit>
+void each_body(const std::vector<Bytes> &symbols, size_t longest, Visit visit) {
+    std::vector<size_t> digits;
+    for (size_t length = 0; length <= longest; ++length) {
+        digits.assign(length, 0);
+        for (bool more = true; more;) {
+            Bytes body;
+            for (const size_t d : digits)
+                body.insert(body.end(), symbols[d].begin(), symbols[d].end());
+            if (!visit(body)) return;
+            more = false; // the next body of this length, as an odometer counts
+            for (size_t i = digits.size(); i-- > 0 && !more;)
+                more = ++digits[i] < symbols.size() || (digits[i] = 0, false);
+        }
+    }
+}
+
 TEST(Model, EveryReaderAgreesOnEverySmallRecord) {
     const char *cap = std::getenv("VOK_MODEL_LENGTH");
     for (const Readers &r : kSchemas) {
         const vokxSchema &s = *r.schema;
         SCOPED_TRACE(s.name);
-        const std::vector<Bytes> symbols = alphabet(s);
         const size_t longest =
             cap != nullptr ? std::min<size_t>(r.length, std::strtoul(cap, nullptr, 10)) : r.length;
         size_t bodies = 0, failures = 0;
-        std::vector<size_t> digits;
-        for (size_t length = 0; length <= longest && failures < 5; ++length) {
-            digits.assign(length, 0);
-            for (bool more = true; more && failures < 5; ++bodies) {
-                Bytes body;
-                for (const size_t d : digits)
-                    body.insert(body.end(), symbols[d].begin(), symbols[d].end());
-                const auto type = static_cast<uint8_t>(s.type),
-                           version = static_cast<uint8_t>(s.version);
-                std::vector<Bytes> blocks = {block_of(body, type, version)};
-                if (length <= 2) // versions and types through every reader
-                    blocks.insert(blocks.end(), {block_of(body, type, version - 1),
-                                                 block_of(body, type, version + 1),
-                                                 block_of(body, type + 1, version)});
-                for (const Bytes &block : blocks)
-                    if (const std::string why = disagreement(r, block); !why.empty()) {
-                        ADD_FAILURE() << ::testing::PrintToString(block) << ": " << why;
-                        ++failures;
-                    }
-                more = false; // the next body of this length, as an odometer counts
-                for (size_t i = digits.size(); i-- > 0 && !more;)
-                    more = ++digits[i] < symbols.size() || (digits[i] = 0, false);
-            }
-        }
+        each_body(alphabet(s), longest, [&](const Bytes &body) {
+            const auto type = static_cast<uint8_t>(s.type),
+                       version = static_cast<uint8_t>(s.version);
+            std::vector<Bytes> blocks = {block_of(body, type, version)};
+            if (body.size() <= 5) // versions and types through every reader
+                blocks.insert(blocks.end(),
+                              {block_of(body, type, version - 1), block_of(body, type, version + 1),
+                               block_of(body, type + 1, version)});
+            for (const Bytes &block : blocks)
+                if (const std::string why = disagreement(r, block); !why.empty()) {
+                    ADD_FAILURE() << ::testing::PrintToString(block) << ": " << why;
+                    ++failures;
+                }
+            ++bodies;
+            return failures < 5;
+        });
         std::printf("%s: %zu bodies up to %zu items\n", s.name, bodies, longest);
     }
 }
+
+#ifdef VOK_MODEL_CASES
+using vok_model::json;
+using vok_model::Written;
+
+// A JSON value as the item its field takes.  Values of another type (past
+// a record's first fault: never written) give zero.
+vokxItem item_of(const vokxFieldSpec &f, const json &v, std::string &storage) {
+    vokxItem item{};
+    const bool text = f.kind == VOKX_CLASS_STRING || f.kind == VOKX_CLASS_UTF8;
+    const int64_t number =
+        v.is_number_integer() ? v.get<int64_t>() : v.is_boolean() && v.get<bool>();
+    item.value = static_cast<uint32_t>(number);
+    item.signed_value = static_cast<int32_t>(number);
+    storage = text && (v.is_string() || v.is_object()) ? vok_model::detail::text_of(v) : "";
+    item.text = reinterpret_cast<const uint8_t *>(storage.data());
+    item.length = static_cast<uint32_t>(storage.size());
+    return item;
+}
+
+// A field's or group's values as a list, whatever JSON holds them.
+json listed(const json &level, const char *name) {
+    const json v = level.is_object() ? level.value(name, json()) : json();
+    return v.is_array() ? v : v.is_null() ? json::array() : json::array({v});
+}
+
+// The writers below write after an item of the caller's (unsigned 42): on
+// success the record's block is what follows it; after a refusal the
+// stream must hold that item alone.
+Written outcome(const vokxSchema &s, vokStream &stream, uint16_t status, const vokxRecordError &e) {
+    Written w{{}, status, status != VOK_OK ? e.path : "", status != VOK_OK ? e.message : ""};
+    const auto type = static_cast<uint8_t>(s.type), version = static_cast<uint8_t>(s.version);
+    const Bytes block = vok_test::finish(stream);
+    if (status != VOK_OK && block != block_of(vok_test::hex("D2 2A"), type, version))
+        w.words += " (and the stream moved)";
+    if (status == VOK_OK)
+        w.bytes = block_of(Bytes(block.begin() + 10, block.end() - 1), type, version);
+    return w;
+}
+
+// Through vokxRecordBegin, Put, Group and End; one call more must give the
+// refusal again, or "the record is ended" once End was called.
+Written through_calls(const vokxSchema &s, const json &record) {
+    vokStream stream{};
+    vokCreateStream(&stream, static_cast<uint8_t>(s.type), s.version);
+    vokWriteUnsigned(&stream, 42);
+    vokxRecordWriter w;
+    vokxRecordError e{};
+    vokxRecordBegin(&w, &s, &stream, &e);
+    uint16_t status = VOK_OK;
+    std::string storage;
+    const auto level = [&](const vokxFieldSpec *fields, uint32_t count, const json &values) {
+        for (uint32_t i = 0; i < count; ++i)
+            for (const json &one : listed(values, fields[i].name)) {
+                const vokxItem item = item_of(fields[i], one, storage);
+                if ((status = vokxRecordPut(&w, i, &item, &e)) != VOK_OK) return;
+            }
+    };
+    level(s.fields, s.field_count, record);
+    for (uint32_t g = 0; g < s.group_count && status == VOK_OK; ++g)
+        for (const json &o : listed(record, s.groups[g].name))
+            if (status == VOK_OK && (status = vokxRecordGroup(&w, g, &e)) == VOK_OK)
+                level(s.groups[g].fields, s.groups[g].field_count, o);
+    const bool ends = status == VOK_OK;
+    if (ends) status = vokxRecordEnd(&w, &e);
+    const vokxItem none{};
+    const uint16_t later = vokxRecordPut(&w, 0, &none, nullptr);
+    Written out = outcome(s, stream, status, e);
+    if (later != (ends ? VOK_INVALID_STREAM : status)) out.words += " (and took another call)";
+    return out;
+}
+
+// Through vokxRecordEncode, with a layout as a person would write it for
+// any schema: per field a word for its flag or count, then its values.
+struct Layout {
+    std::vector<vokxPlace> top, groups;
+    std::vector<std::vector<vokxPlace>> inner;
+    std::vector<const vokxPlace *> inner_places;
+    vokxRecordLayout layout{};
+
+    static uint32_t element(uint32_t kind) {
+        return kind == VOKX_CLASS_FLAG                                ? sizeof(bool)
+               : kind == VOKX_CLASS_STRING || kind == VOKX_CLASS_UTF8 ? sizeof(vokxText)
+                                                                      : 4;
+    }
+    static std::vector<vokxPlace> places(const vokxFieldSpec *f, uint32_t n, uint32_t &size) {
+        std::vector<vokxPlace> out;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t slots = (f[i].flags & VOKX_REPEATED) != 0 ? f[i].max : 1;
+            out.push_back({size + 8, size, element(f[i].kind)});
+            size += 8 + (slots * element(f[i].kind) + 7) / 8 * 8;
+        }
+        return out;
+    }
+    explicit Layout(const vokxSchema &s) {
+        uint32_t size = 0;
+        top = places(s.fields, s.field_count, size);
+        for (uint32_t g = 0; g < s.group_count; ++g) {
+            uint32_t one = 8;
+            inner.push_back(places(s.groups[g].fields, s.groups[g].field_count, one));
+            groups.push_back({size + 8, size, one});
+            size += 8 + one * std::max(s.groups[g].max, 1u);
+        }
+        for (const auto &level : inner)
+            inner_places.push_back(level.data());
+        layout = {top.data(), groups.data(), inner_places.data(), size};
+    }
+};
+
+// Stores a level's values where its places say; counts may pass max, the
+// values stored stop there.
+void fill(uint8_t *at, const vokxPlace *places, const vokxFieldSpec *fields, uint32_t count,
+          const json &values, std::deque<std::string> &texts) {
+    for (uint32_t i = 0; i < count; ++i) {
+        const json list = listed(values, fields[i].name);
+        const auto n = static_cast<uint32_t>(list.size());
+        const bool repeated = (fields[i].flags & VOKX_REPEATED) != 0, present = n > 0;
+        std::memcpy(at + places[i].present, repeated ? static_cast<const void *>(&n) : &present,
+                    repeated ? 4 : 1);
+        for (uint32_t k = 0; k < std::min(n, repeated ? fields[i].max : 1u); ++k) {
+            const vokxItem item = item_of(fields[i], list[k], texts.emplace_back());
+            const vokxText text{item.text, item.length};
+            uint8_t *value = at + places[i].offset + k * places[i].stride;
+            if (fields[i].kind == VOKX_CLASS_FLAG)
+                *value = item.value != 0;
+            else if (fields[i].kind == VOKX_CLASS_SIGNED)
+                std::memcpy(value, &item.signed_value, 4);
+            else if (places[i].stride == sizeof text)
+                std::memcpy(value, &text, sizeof text);
+            else
+                std::memcpy(value, &item.value, 4);
+        }
+    }
+}
+
+Written through_encode(const vokxSchema &s, const json &record) {
+    const Layout l(s);
+    std::vector<uint64_t> memory(l.layout.size / 8 + 1);
+    auto *at = reinterpret_cast<uint8_t *>(memory.data());
+    std::deque<std::string> texts;
+    fill(at, l.top.data(), s.fields, s.field_count, record, texts);
+    for (uint32_t g = 0; g < s.group_count; ++g) {
+        const vokxGroupSpec &group = s.groups[g];
+        const json list = listed(record, group.name);
+        const auto n = static_cast<uint32_t>(list.size());
+        const bool repeated = (group.flags & VOKX_REPEATED) != 0, present = n > 0;
+        std::memcpy(at + l.groups[g].present, repeated ? static_cast<const void *>(&n) : &present,
+                    repeated ? 4 : 1);
+        for (uint32_t k = 0; k < std::min(n, std::max(group.max, 1u)); ++k)
+            fill(at + l.groups[g].offset + k * l.groups[g].stride, l.inner[g].data(), group.fields,
+                 group.field_count, list[k], texts);
+    }
+    vokStream stream{};
+    vokCreateStream(&stream, static_cast<uint8_t>(s.type), s.version);
+    vokWriteUnsigned(&stream, 42);
+    vokxRecordError e{};
+    const uint16_t status = vokxRecordEncode(&s, &l.layout, at, &stream, &e);
+    return outcome(s, stream, status, e);
+}
+
+std::string hex_of(const Bytes &b) {
+    std::string out;
+    for (const uint8_t byte : b)
+        out += "0123456789abcdef"[byte >> 4], out += "0123456789abcdef"[byte & 15];
+    return out;
+}
+
+std::string schema_file(const vokxSchema &s) {
+    std::string name = s.name;
+    name[0] = static_cast<char>(std::tolower(name[0]));
+    return "tests/model/" + name + ".schema.json";
+}
+
+// Random records through every writer of this program, each agreeing with
+// the model: the engine's calls, vokxRecordEncode, and for written records
+// the generated C and C++ (decoding and encoding again).  The records, and
+// a sample of the small blocks above, with the model's verdicts, are kept
+// in tests/model/cases.json, which the tool's and Python's tests answer too:
+// it must be what this program makes (VOK_MODEL_UPDATE=1 rewrites it).
+TEST(Model, EveryWriterAgreesOnRandomRecords) {
+    json writes = json::array(), reads = json::array();
+    const auto verdict = [](const Written &w) {
+        return std::tuple(hex_of(w.bytes), std::string(vokxStatusName(w.status)), w.path, w.words);
+    };
+    for (const Readers &r : kSchemas) {
+        const vokxSchema &s = *r.schema;
+        vok_model::RecordMaker maker(s, 30);
+        for (int i = 0; i < 150; ++i) {
+            const json record = maker.next();
+            const Written model = vok_model::write(s, record);
+            SCOPED_TRACE(record.dump() + " " + vokxStatusName(model.status));
+            json c = {{"schema", schema_file(s)}, {"record", record}};
+            if (model.status == VOK_OK)
+                c["bytes"] = hex_of(model.bytes);
+            else
+                c["refusal"] = {{"status", vokxStatusName(model.status)}, {"path", model.path}};
+            if (!model.words.empty()) c["refusal"]["words"] = model.words;
+            writes.push_back(c);
+            const bool counts =
+                model.status == VOKX_TOO_MANY || model.status == VOK_STRING_TOO_LONG;
+            if (model.status == VOK_OK || counts || model.status == VOKX_MISSING_FIELD) {
+                EXPECT_EQ(verdict(through_calls(s, record)), verdict(model)) << "calls";
+            }
+            if (model.status == VOK_OK || counts) {
+                EXPECT_EQ(verdict(through_encode(s, record)), verdict(model)) << "vokxRecordEncode";
+            }
+            if (model.status == VOK_OK) {
+                EXPECT_EQ(std::tuple(r.c_again(model.bytes), r.cpp_again(model.bytes)),
+                          std::tuple(model.bytes, model.bytes));
+            }
+        }
+        size_t n = 0, kept[2] = {0, 0}; // a few of the accepted, fewer of the refused
+        each_body(alphabet(s), 3, [&](const Bytes &body) {
+            const auto older = static_cast<uint8_t>(++n % 3 == 0); // now and then
+            const Bytes block = block_of(body, static_cast<uint8_t>(s.type),
+                                         static_cast<uint8_t>(s.version - older));
+            const vok_model::Verdict v = vok_model::read(s, block.data(), block.size());
+            const bool accepted = v.status == VOK_END_OF_STREAM;
+            if (kept[accepted]++ % (accepted ? 5 : 150) != 0) return true;
+            json c = {{"schema", schema_file(s)}, {"bytes", hex_of(block)}};
+            if (accepted)
+                c["record"] = vok_model::dumped(s, block, v);
+            else
+                c["refusal"] = {
+                    {"status", vokxStatusName(v.status)}, {"path", v.path}, {"offset", v.offset}};
+            if (v.version != VOK_OK) c["version"] = vokxStatusName(v.version);
+            reads.push_back(c);
+            return true;
+        });
+    }
+    std::string text = "{\n\"doc\": \"Made by tests/model_test.cpp from the model of records, in "
+                       "the form of tests/records_vectors.json.\",\n\"write\": [\n";
+    for (const json *list : {&writes, &reads}) {
+        for (size_t i = 0; i < list->size(); ++i)
+            text += (*list)[i].dump() + (i + 1 < list->size() ? ",\n" : "\n");
+        text += list == &writes ? "],\n\"read\": [\n" : "]\n}\n";
+    }
+    const std::string path = VOK_MODEL_CASES;
+    if (std::getenv("VOK_MODEL_UPDATE") != nullptr) std::ofstream(path) << text;
+    std::ifstream file(path);
+    const std::string committed{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_TRUE(committed == text) << path << " is not what the model makes: VOK_MODEL_UPDATE=1";
+}
+#endif
 
 } // namespace

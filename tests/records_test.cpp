@@ -168,46 +168,22 @@ TEST(Records, BytesThatAreNoItemAreRefusedWhereTheyStand) {
 }
 
 vokxItem number(uint32_t value) { return vokxItem{0, 0, 0, value, 0, nullptr, 0}; }
-vokxItem text(const char *s, uint32_t n) {
-    return vokxItem{0, 0, 0, 0, 0, reinterpret_cast<const uint8_t *>(s), n};
-}
-
-// What the writer puts, byte for byte: tests/records_vectors.json.
-TEST(Records, AWriterRefusalLeavesTheStreamAsItFoundIt) {
-    // Calls after the begin, the status of the last, its path, and what a
-    // later call gives: the same, but after an End "the record is ended".
+// What the writer puts, what it refuses and what a refusal leaves: the
+// model's random records (model_test.cpp).  Here, the misuse a record in
+// JSON cannot express: calls out of order, a field or group that does not
+// exist, a group begun before a required top-level field.
+TEST(Records, CallsOutOfOrderAreRefusedAndLeaveTheStream) {
     using Steps = std::function<uint16_t(vokxRecordWriter &, vokxRecordError &)>;
     const vokxItem one = number(1);
-    constexpr uint16_t kSame = 0, kEnded = VOK_INVALID_STREAM;
-    const std::tuple<Steps, uint16_t, const char *, uint16_t> kRefusals[] = {
-        {[&](auto &w, auto &e) { return vokxRecordEnd(&w, &e); }, VOKX_MISSING_FIELD, "id", kEnded},
+    const std::tuple<Steps, uint16_t, const char *> kRefusals[] = {
         {[&](auto &w, auto &e) {
              return vokxRecordPut(&w, 1, &one, &e) | vokxRecordPut(&w, 0, &one, &e);
          },
-         VOKX_BAD_FIELD, "", kSame},
-        {[&](auto &w, auto &e) { return vokxRecordPut(&w, 6, &one, &e); }, VOKX_BAD_FIELD, "",
-         kSame},
-        {[&](auto &w, auto &e) {
-             return vokxRecordPut(&w, 0, &one, &e) | vokxRecordPut(&w, 0, &one, &e);
-         },
-         VOKX_REPEATED_FIELD, "id", kSame},
-        {[&](auto &w, auto &e) {
-             uint16_t status = VOK_OK;
-             for (int i = 0; i < 9 && status == VOK_OK; ++i)
-                 status = vokxRecordPut(&w, 3, &one, &e);
-             return status;
-         },
-         VOKX_TOO_MANY, "tags", kSame},
-        {[&](auto &w, auto &e) {
-             const std::string long_tag(65536, 'x');
-             const vokxItem tag = text(long_tag.data(), 65536);
-             return vokxRecordPut(&w, 3, &tag, &e);
-         },
-         VOK_STRING_TOO_LONG, "tags", kSame},
-        {[&](auto &w, auto &e) { return vokxRecordGroup(&w, 0, &e); }, VOKX_MISSING_FIELD, "id",
-         kSame},
+         VOKX_BAD_FIELD, ""},
+        {[&](auto &w, auto &e) { return vokxRecordPut(&w, 6, &one, &e); }, VOKX_BAD_FIELD, ""},
+        {[&](auto &w, auto &e) { return vokxRecordGroup(&w, 0, &e); }, VOKX_MISSING_FIELD, "id"},
     };
-    for (const auto &[steps, status, path, later] : kRefusals) {
+    for (const auto &[steps, status, path] : kRefusals) {
         SCOPED_TRACE(path);
         vokStream s{};
         ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
@@ -217,30 +193,9 @@ TEST(Records, AWriterRefusalLeavesTheStreamAsItFoundIt) {
         ASSERT_EQ(vokxRecordBegin(&w, &kOrder, &s, &e), VOK_OK);
         EXPECT_EQ(steps(w, e), status);
         EXPECT_EQ(std::tuple(e.status, std::string(e.path)), std::tuple(status, std::string(path)));
-        EXPECT_EQ(vokxRecordPut(&w, 0, &one, nullptr), later == kSame ? status : later);
+        EXPECT_EQ(vokxRecordPut(&w, 0, &one, nullptr), status);
         EXPECT_EQ(vok_test::finish(s), block_of(hex("D2 2A")));
     }
-}
-
-// Once ended (refused: above), a writer touches the stream no more.
-TEST(Records, AnEndedRecordTakesNoMoreCalls) {
-    vokStream s{};
-    ASSERT_EQ(vokCreateStream(&s, 1, 0), VOK_OK);
-    vokxRecordWriter w;
-    vokxRecordError e;
-    const vokxItem one = number(1), none = text("", 0);
-    ASSERT_EQ(vokxRecordBegin(&w, &kOrder, &s, &e) | vokxRecordPut(&w, 0, &one, &e) |
-                  vokxRecordPut(&w, 1, &none, &e) | vokxRecordPut(&w, 5, &one, &e) |
-                  vokxRecordGroup(&w, 1, &e) | vokxRecordPut(&w, 0, &none, &e) |
-                  vokxRecordEnd(&w, &e),
-              VOK_OK);
-    const uint32_t position = s.position;
-    for (const uint16_t status :
-         {vokxRecordPut(&w, 5, &one, &e), vokxRecordGroup(&w, 0, &e), vokxRecordEnd(&w, &e)})
-        EXPECT_EQ(
-            std::tuple(status, std::string(e.message), s.position),
-            std::tuple(uint16_t{VOK_INVALID_STREAM}, std::string("the record is ended"), position));
-    EXPECT_EQ(read(vok_test::finish(s)).status, VOK_END_OF_STREAM);
 }
 
 // A count above max is refused before any element is read: the caller's

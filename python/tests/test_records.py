@@ -45,8 +45,11 @@ def test_records_round_trip_through_dicts_and_dataclasses():
 
 
 S = vok32.Status
-with open(os.path.join(HERE, "..", "..", "tests", "records_vectors.json"), encoding="utf-8") as file:
-    VECTORS = json.load(file)
+VECTORS = {"write": [], "read": []}  # the shared cases, and those the model of records made
+for name in ("records_vectors.json", os.path.join("model", "cases.json")):
+    with open(os.path.join(HERE, "..", "..", "tests", name), encoding="utf-8") as file:
+        for key, cases in json.load(file).items():
+            VECTORS.get(key, []).extend(cases)
 
 
 def python_values(fields, groups, record, fill):
@@ -54,7 +57,7 @@ def python_values(fields, groups, record, fill):
     Python values; fill adds what decode gives for absent fields.  Values of
     the wrong shape pass through, for the writers to refuse."""
     def value(field, v):
-        if field.kind not in (4, 5) or isinstance(v, list):
+        if field.kind not in (4, 5) or not isinstance(v, (str, dict)):
             return [value(field, x) for x in v] if isinstance(v, list) and field.repeated else v
         raw = bytes.fromhex(v["hex"]) if isinstance(v, dict) else v.encode()
         return raw if field.kind == 4 else raw.decode("utf-8", "surrogateescape")
@@ -84,8 +87,8 @@ def test_shared_vectors_written(case):
     with pytest.raises(vok32.RecordError) as raised:
         schema.encode(record)
     refusal = case["refusal"]
-    assert (raised.value.name, raised.value.path, raised.value.message) == (
-        refusal["status"], refusal["path"], refusal["words"])
+    assert (raised.value.name, raised.value.path) == (refusal["status"], refusal["path"])
+    assert raised.value.message == refusal.get("words", raised.value.message)
 
 
 @pytest.mark.parametrize("case", VECTORS["read"], ids=range(len(VECTORS["read"])))

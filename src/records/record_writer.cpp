@@ -295,18 +295,19 @@ uint16_t put_level(vokxRecordWriter &w, Carrier &carrier, const Level &level,
         const vokxFieldSpec &spec = level.fields[i];
         const vokxPlace &place = places[i];
         const uint32_t count = occurrences(at(base, place.present), spec.flags);
-        // A count above max is refused before any element is read: the
-        // caller's array holds only max of them.
-        if (count > spec.max && (spec.flags & VOKX_REPEATED) != 0)
-            return refuse(w, error, VOKX_TOO_MANY, w.group, occurrence_of(w),
-                          static_cast<int32_t>(i), occurrence_message(VOKX_TOO_MANY));
-        for (uint32_t k = 0; k < count; ++k) {
+        // The caller's array holds at most max elements: the one past them
+        // is refused, as vokxRecordPut would refuse it, without being read.
+        const bool past_max = count > spec.max && (spec.flags & VOKX_REPEATED) != 0;
+        for (uint32_t k = 0; k < (past_max ? spec.max : count); ++k) {
             const vokxItem value = value_at(at(base, place.offset + k * place.stride), spec.kind);
             if (const uint16_t status = admit_field(w, i, &value, error)) return status;
             if (const uint16_t status = carrier.put(spec, value))
                 return refuse(w, error, status, w.group, occurrence_of(w), static_cast<int32_t>(i),
                               vokxStatusText(status));
         }
+        if (past_max)
+            return refuse(w, error, VOKX_TOO_MANY, w.group, occurrence_of(w),
+                          static_cast<int32_t>(i), occurrence_message(VOKX_TOO_MANY));
     }
     return VOK_OK;
 }
@@ -321,12 +322,8 @@ uint16_t put_record(vokxRecordWriter &w, Carrier &carrier, const vokxRecordLayou
         const vokxGroupSpec &spec = s.groups[g];
         const vokxPlace &place = layout.groups[g];
         const uint32_t count = occurrences(at(record, place.present), spec.flags);
-        if (count > spec.max && (spec.flags & VOKX_REPEATED) != 0) {
-            if (const uint16_t status = close_level(w, error)) return status;
-            return refuse(w, error, VOKX_TOO_MANY, static_cast<int32_t>(g), spec.max, -1,
-                          occurrence_message(VOKX_TOO_MANY));
-        }
-        for (uint32_t k = 0; k < count; ++k) {
+        const bool past_max = count > spec.max && (spec.flags & VOKX_REPEATED) != 0;
+        for (uint32_t k = 0; k < (past_max ? spec.max : count); ++k) {
             if (const uint16_t status = admit_group(w, g, error)) return status;
             if (const uint16_t status = carrier.put_phrase(spec.phrase))
                 return refuse(w, error, status, static_cast<int32_t>(g), k, -1,
@@ -335,6 +332,11 @@ uint16_t put_record(vokxRecordWriter &w, Carrier &carrier, const vokxRecordLayou
             if (const uint16_t status = put_level(w, carrier, level_of(s, static_cast<int32_t>(g)),
                                                   layout.group_fields[g], occurrence, error))
                 return status;
+        }
+        if (past_max) {
+            if (const uint16_t status = close_level(w, error)) return status;
+            return refuse(w, error, VOKX_TOO_MANY, static_cast<int32_t>(g), spec.max, -1,
+                          occurrence_message(VOKX_TOO_MANY));
         }
     }
     if (const uint16_t status = admit_end(w, error)) return status;

@@ -211,10 +211,15 @@ TEST(Cli, RecordsBySchema) {
         expect_run(command, status, part);
 }
 
-// The cases every implementation of records answers alike, through pack,
-// dump and check by schema (a walk's refusal in the structural check's words).
-TEST(Cli, SharedVectors) {
-    std::ifstream file(VOK_SOURCE_DIR "/tests/records_vectors.json");
+// The cases every implementation of records answers alike, and those the
+// model made, through pack, dump and check by schema (a walk's refusal in
+// the structural check's words).
+class SharedVectors : public ::testing::TestWithParam<const char *> {};
+INSTANTIATE_TEST_SUITE_P(Cli, SharedVectors,
+                         ::testing::Values("records_vectors.json", "model/cases.json"));
+
+TEST_P(SharedVectors, Hold) {
+    std::ifstream file(VOK_SOURCE_DIR "/tests/" + std::string(GetParam()));
     const nlohmann::json vectors = nlohmann::json::parse(file);
     const std::string to_hex = " | od -An -v -tx1 | tr -d ' \\n'";
     const std::string from_hex = R"sh(printf "$(sed 's/../\\x&/g' <<< "$VOK_HEX")" | )sh";
@@ -225,9 +230,14 @@ TEST(Cli, SharedVectors) {
             run(R"(printf '%s\n' "$VOK_RECORD" | vok pack --json --schema )" + schema +
                 (c.contains("bytes") ? to_hex : ""));
         const nlohmann::json &refusal = c.contains("refusal") ? c["refusal"] : nlohmann::json();
-        EXPECT_EQ(out, c.contains("bytes") ? c["bytes"].get<std::string>()
-                                           : "<stdin>:1: " + refusal["path"].get<std::string>() +
-                                                 ": " + refusal["words"].get<std::string>() + "\n")
+        const std::string expected = c.contains("bytes")
+                                         ? c["bytes"].get<std::string>()
+                                         : "<stdin>:1: " + refusal["path"].get<std::string>() +
+                                               ": " + refusal.value("words", "") + "\n";
+        EXPECT_EQ(refusal.contains("words") || c.contains("bytes")
+                      ? out
+                      : out.substr(0, expected.size() - 1) + "\n",
+                  expected)
             << c;
     }
     for (const nlohmann::json &c : vectors["read"]) {

@@ -172,8 +172,14 @@ int run_check(const std::string &path, const CheckExpectations &expected, bool j
         const CheckReport result = check_stream(block, expected);
         good = result.problems.empty();
         if (!good) {
-            report(input.name(), result.problems.front());
-            printer.fail(result.problems.front());
+            // By schema, a record refused before the broken item is named as
+            // dump --schema and the library's reader name it.
+            Problem first = result.problems.front();
+            if (Problem refused; schema != nullptr && !check_record(block, *schema, refused) &&
+                                 refused.offset < first.offset)
+                first = refused;
+            report(input.name(), first);
+            printer.fail(first);
             return false;
         }
         // A block that breaks the schema is reported; the next is checked too.
