@@ -1,5 +1,7 @@
 """Records by schema through the engine, compared with the vok tool."""
+import copy
 import dataclasses
+import functools
 import json
 import os
 from typing import Optional
@@ -40,8 +42,26 @@ def test_records_round_trip_through_dicts_and_dataclasses():
     assert order.lines == [Line(b"X1", 2)] and schema.encode(order) == block
     assert list(schema.records(block + block)) == [ORDER, ORDER]  # the bytes: shared vectors
     with pytest.raises(vok32.SchemaError, match=r"^fields\[0\]\.name: .* is not an identifier"):
-        vok32.Schema.from_dict({"name": "X", "type": 1, "version": 0,  # vok32x's rules, tested there
+        vok32.Schema.from_dict({"name": "X", "type": 1, "version": 0,  # a lone surrogate
                                 "fields": [{"mark": 1, "name": "\udc80", "kind": "flag"}]})
+
+
+with open(os.path.join(HERE, "..", "..", "tests", "schema_vectors.json"), encoding="utf-8") as file:
+    SCHEMA_VECTORS = json.load(file)
+
+
+@pytest.mark.parametrize("case", SCHEMA_VECTORS["refusals"], ids=range(len(SCHEMA_VECTORS["refusals"])))
+def test_schema_files_are_refused_where_vok32x_refuses_them(case):
+    schema = copy.deepcopy(SCHEMA_VECTORS["base"])
+    for pointer, value in case.get("set", {}).items():
+        *parents, last = pointer.split("/")[1:]
+        node = functools.reduce(lambda n, key: n[int(key) if isinstance(n, list) else key], parents, schema)
+        node[int(last) if isinstance(node, list) else last] = value
+    text = (bytes.fromhex(case["hex"]) if "hex" in case
+            else case.get("text", json.dumps(schema)).encode("utf-8", "surrogatepass"))
+    with pytest.raises(vok32.SchemaError) as raised:
+        vok32.Schema(text + case.get("repeat", "").encode() * case.get("times", 0))
+    assert raised.value.path == case["path"] and case["words"] in raised.value.message
 
 
 S = vok32.Status

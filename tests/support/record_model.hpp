@@ -204,6 +204,7 @@ inline Verdict engine(const vokxSchema &s, const uint8_t *bytes, size_t size) {
         v.version = status;
         while ((status = vokxRecordNext(&reader, &f, &error)) == VOK_OK)
             v.events.push_back({f.group, f.occurrence, f.field, f.item.offset});
+        if (vokxRecordNext(&reader, &f, nullptr) != status) v.version = 0xFFFF; // it must stay
     }
     v.status = status;
     if (status != VOK_END_OF_STREAM) v.path = error.path, v.offset = error.offset;

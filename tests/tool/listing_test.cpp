@@ -3,7 +3,9 @@
 // notations); pack's errors; malformed blocks, named by check and dump alike.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <sys/mman.h>
 #include <tuple>
@@ -65,25 +67,16 @@ Bytes pack_or_fail(const std::string &text, PackError *error = nullptr, bool jso
     return pack_text(text, block, error != nullptr ? *error : ignored, json) ? block : Bytes{};
 }
 
-// The notation as dump prints it after the bar, and the item's bytes.
-// clang-format off
-const std::pair<const char *, const char *> kCases[] = {
-    {"mark 199", "C7"}, {"phrase 255", "E0 FF"}, {"flag false", "CA 00"}, {"flag 7", "CA 07"},
-    {"u 255", "D2 FF"}, {"u 256", "D4 01 00"}, {"u 65536", "D5 00 01 00 00"},
-    {"u:16 3", "D4 00 03"}, {"u:32 3", "D5 00 00 00 03"}, {"s -300", "D9 01 2C 01"},
-    {"s -2147483648", "DA 80 00 00 00 01"}, {"s 2147483647", "DA 7F FF FF FF 00"},
-    {"s:16 -5", "D9 00 05 01"}, {"s -0", "D8 00 01"}, {"s -5 sign=2", "D8 05 02"},
-    {"s 2147483648  # reads as -2147483648", "DA 80 00 00 00 00"}, {"str \"\"", "CC 00"},
-    {"s -3623879128 sign=5  # reads as 671088168", "DA D8 00 01 D8 05"},
-    {R"(str "\"\\\n\t\r\x00\xff")", "CC 07 22 5C 0A 09 0D 00 FF"}, {"str:16 \"x\"", "CD 00 01 78"},
-    {"utf8 \"\xC3\xA9\"", "D0 02 C3 A9"}, {R"(utf8 "\xc3(")", "D0 02 C3 28"}, {"safe 5", "E2 05"},
-    {R"(utf8 "\u{2028}\u{85}\u{1f}")", "D0 06 E2 80 A8 C2 85 1F"}, {"safe:16 5", "E3 00 05"},
-    {"utf8:16 \"\"", "D1 00 00"}, {"utf8:32 \"\"", "E8 00 00 00 00"},
-};
-// clang-format on
+// Cases of tool/notation_vectors.json.
+const nlohmann::json &vectors(const char *key) {
+    static const nlohmann::json all =
+        nlohmann::json::parse(std::ifstream(VOK_SOURCE_DIR "/tests/tool/notation_vectors.json"));
+    return all[key];
+}
 
 TEST(Notation, EveryKindAndWidthPacksAndDumps) {
-    for (const auto &[notation, body] : kCases) {
+    for (const nlohmann::json &c : vectors("items")) {
+        const std::string notation = c[0], body = c[1];
         SCOPED_TRACE(notation);
         const Bytes block = block_of(hex(body));
         EXPECT_EQ(pack_or_fail(std::string("stream type 1 version 0\n") + notation + "\nend\n"),
@@ -113,30 +106,10 @@ TEST(Notation, JsonLinesNameThePhraseAndTheProblems) {
               std::string::npos);
 }
 
-// Text, line, column, part of the message.
-const std::tuple<std::string, size_t, size_t, const char *> kPackErrors[] = {
-    {"", 1, 1, "no stream header"},
-    {"mark 1\n", 1, 1, "header must come first"},
-    {"stream type 1 version 0\nstream type 1 version 0\n", 2, 1, "before the end line"},
-    {"stream type 1 version:8 300\n", 1, 25, "does not fit in 8 bits"},
-    {"stream type 1 version 0\n  mark 200\n", 2, 8, "from 0 to 199"},
-    {"stream type 1 version 0\nu 4294967296\n", 2, 3, "from 0 to 4294967295"},
-    {"stream type 1 version 0\nstr:32 \"\"\n", 2, 4, "width must be :8 or :16"},
-    {"stream type 1 version 0\ns 5 sign=1\n", 2, 5, "needs a minus sign"},
-    {"stream type 1 version 0\nflag maybe\n", 2, 6, "expected true, false"},
-    {"stream type 1 version 0\nstr \"abc\n", 2, 5, "closing quote"},
-    {"stream type 1 version 0\nstr \"a\\q\"\n", 2, 7, "unknown escape: a backslash before 'q'"},
-    {std::string("stream type 1 version 0\nstr \"a\\\0\"\n", 34), 2, 7, "before '\\x00'"},
-    {"stream type 1 version 0\nstr \"a\\", 2, 5, "closing quote"},
-    {"stream type 1 version 0\nutf8 \"\\u{d800}\"\n", 2, 7, "scalar value"},
-    {"stream type 1 version 0\nstr \"x\"...\n", 2, 5, "dump with --full"},
-    {"stream type 1 version 0\nword 1\n", 2, 1, "unknown item 'word'"},
-    {"stream type 1 version 0\n  12  d2 01 u 1\n", 2, 3, "needs '|'"},
-    {"stream type 1 version 0\nend\nu 1\n", 3, 1, "only a new stream header"},
-};
-
 TEST(Notation, PackErrorsGiveLineAndColumn) {
-    for (const auto &[text, line, column, message_part] : kPackErrors) {
+    for (const nlohmann::json &c : vectors("pack_errors")) {
+        const std::string text = c[0], message_part = c[3];
+        const size_t line = c[1], column = c[2];
         SCOPED_TRACE(text);
         PackError error;
         EXPECT_TRUE(pack_or_fail(text, &error).empty());
@@ -145,35 +118,9 @@ TEST(Notation, PackErrorsGiveLineAndColumn) {
     }
 }
 
-// A JSON line after a header, and part of the message refusing it: every
-// number is held to its own key's range, whatever JSON allows.
-const std::pair<const char *, const char *> kJsonRefusals[] = {
-    {R"({"kind":"signed","value":18446744073709551615})",
-     R"("value" must be an integer from -2147483648 to 2147483647)"},
-    {R"({"kind":"signed","value":-2147483649})", "from -2147483648 to 2147483647"},
-    {R"({"kind":"signed","magnitude":4294967296,"sign":0})",
-     R"("magnitude" must be an integer from 0 to 4294967295)"},
-    {R"({"kind":"signed","magnitude":1,"sign":256})", R"("sign" must be an integer from 0 to 255)"},
-    {R"({"kind":"unsigned","value":1.5})", R"("value" must be an integer from 0 to 4294967295)"},
-    {R"({"kind":"unsigned","value":1e3})", "from 0 to 4294967295"},
-    {R"({"kind":"unsigned","value":-1})", "from 0 to 4294967295"},
-    {R"({"kind":"unsigned","value":"7"})", "from 0 to 4294967295"},
-    {R"({"kind":"unsigned","value":3,"width":3})", R"("width" must be 1, 2 or 4)"},
-    {R"({"kind":"stream","type":256,"version":0})", R"("type" must be an integer from 0 to 255)"},
-    {R"({"kind":"stream","type":1,"version":4294967296})",
-     R"("version" must be an integer from 0 to 4294967295)"},
-    {R"({"kind":"mark","value":200,"ignored":[1,[2,{"a":3}]]})",
-     R"("value" must be an integer from 0 to 199)"},
-    {R"({"kind":"phrase","value":256})", "from 0 to 255"},
-    {R"({"kind":"flag","value":true})", "from 0 to 255"},
-    {R"({"kind":"safe","length":65536})", R"("length" must be an integer from 0 to 65535)"},
-    {R"({"kind":"string","length":65536,"text":""})", "from 0 to 65535"},
-    {R"({"kind":"string","text":"","width":4})", R"("width" must be an integer from 1 to 2)"},
-    {R"({"kind":"utf8","length":4294967296,"text":""})", "from 0 to 4294967295"},
-};
-
 TEST(Notation, JsonNumbersAreHeldToTheirKeysRanges) {
-    for (const auto &[line, message_part] : kJsonRefusals) {
+    for (const nlohmann::json &c : vectors("json_refusals")) {
+        const std::string line = c[0], message_part = c[1];
         SCOPED_TRACE(line);
         PackError error;
         EXPECT_TRUE(
