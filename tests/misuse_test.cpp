@@ -1,7 +1,7 @@
 // Random programs of handle calls over read-only caller blocks, in every
-// build (tests/support/misuse_program.hpp; the fuzzer fuzz_misuse runs the same
-// programs from its own bytes).  A call that writes into a caller block
-// faults; one that grows or frees it aborts or is reported by the sanitizer.
+// build: the fuzzer fuzz_misuse's program (fuzz/misuse_program.hpp), run from
+// seeded random bytes.  A call that writes into a caller block faults; one
+// that grows or frees it aborts or is reported by the sanitizer.
 #include <gtest/gtest.h>
 
 #include <random>

@@ -71,9 +71,13 @@ std::vector<Bytes> alphabet(const vokxSchema &s) {
     }
     for (const uint32_t mark : marks)
         out.push_back({static_cast<uint8_t>(mark)});
-    out.insert(
-        out.end(),
-        {{0xE0, 99}, {0xCA, 1}, {0xD2, 5}, {0xD8, 5}, {0xCC, 1, 'a'}, {0xD0, 1, 'b'}, {0xE2, 1}});
+    out.insert(out.end(), {{0xE0, 99},
+                           {0xCA, 1},
+                           {0xD2, 5},
+                           {0xD8, 5, 1},
+                           {0xCC, 1, 'a'},
+                           {0xD0, 1, 'b'},
+                           {0xE2, 1}});
     return out;
 }
 
@@ -162,7 +166,7 @@ vokxItem item_of(const vokxFieldSpec &f, const json &v, std::string &storage) {
     item.value = static_cast<uint32_t>(number);
     item.signed_value = static_cast<int32_t>(number);
     storage = text && (v.is_string() || v.is_object()) ? vok_model::detail::text_of(v) : "";
-    item.text = reinterpret_cast<const uint8_t *>(storage.data());
+    item.text = text ? reinterpret_cast<const uint8_t *>(storage.data()) : nullptr;
     item.length = static_cast<uint32_t>(storage.size());
     return item;
 }
@@ -219,26 +223,19 @@ Written through_calls(const vokxSchema &s, const json &record) {
     return out;
 }
 
-// Through vokxRecordEncode, with a layout as a person would write it for
-// any schema: per field a word for its flag or count, then its values.
+// Through vokxRecordEncode, with a layout as a person could write it for any
+// schema: per field a word for its flag or count, then a slot of 16 bytes
+// (room for a vokxText) for each value it may hold.
 struct Layout {
     std::vector<vokxPlace> top, groups;
     std::vector<std::vector<vokxPlace>> inner;
     std::vector<const vokxPlace *> inner_places;
     vokxRecordLayout layout{};
 
-    static uint32_t element(uint32_t kind) {
-        return kind == VOKX_CLASS_FLAG                                ? sizeof(bool)
-               : kind == VOKX_CLASS_STRING || kind == VOKX_CLASS_UTF8 ? sizeof(vokxText)
-                                                                      : 4;
-    }
     static std::vector<vokxPlace> places(const vokxFieldSpec *f, uint32_t n, uint32_t &size) {
         std::vector<vokxPlace> out;
-        for (uint32_t i = 0; i < n; ++i) {
-            const uint32_t slots = (f[i].flags & VOKX_REPEATED) != 0 ? f[i].max : 1;
-            out.push_back({size + 8, size, element(f[i].kind)});
-            size += 8 + (slots * element(f[i].kind) + 7) / 8 * 8;
-        }
+        for (uint32_t i = 0; i < n; size += 8 + 16 * std::max(f[i].max, 1u), ++i)
+            out.push_back({size + 8, size, 16});
         return out;
     }
     explicit Layout(const vokxSchema &s) {
@@ -247,14 +244,22 @@ struct Layout {
         for (uint32_t g = 0; g < s.group_count; ++g) {
             uint32_t one = 8;
             inner.push_back(places(s.groups[g].fields, s.groups[g].field_count, one));
+            inner_places.push_back(inner.back().data());
             groups.push_back({size + 8, size, one});
             size += 8 + one * std::max(s.groups[g].max, 1u);
         }
-        for (const auto &level : inner)
-            inner_places.push_back(level.data());
         layout = {top.data(), groups.data(), inner_places.data(), size};
     }
 };
+
+// Its flag or count: a repeated field's or group's n, or whether it is there.
+void count_at(uint8_t *at, uint32_t flags, uint32_t n) {
+    const bool present = n > 0;
+    if ((flags & VOKX_REPEATED) != 0)
+        std::memcpy(at, &n, 4);
+    else
+        std::memcpy(at, &present, 1);
+}
 
 // Stores a level's values where its places say; counts may pass max, the
 // values stored stop there.
@@ -263,10 +268,8 @@ void fill(uint8_t *at, const vokxPlace *places, const vokxFieldSpec *fields, uin
     for (uint32_t i = 0; i < count; ++i) {
         const json list = listed(values, fields[i].name);
         const auto n = static_cast<uint32_t>(list.size());
-        const bool repeated = (fields[i].flags & VOKX_REPEATED) != 0, present = n > 0;
-        std::memcpy(at + places[i].present, repeated ? static_cast<const void *>(&n) : &present,
-                    repeated ? 4 : 1);
-        for (uint32_t k = 0; k < std::min(n, repeated ? fields[i].max : 1u); ++k) {
+        count_at(at + places[i].present, fields[i].flags, n);
+        for (uint32_t k = 0; k < std::min(n, std::max(fields[i].max, 1u)); ++k) {
             const vokxItem item = item_of(fields[i], list[k], texts.emplace_back());
             const vokxText text{item.text, item.length};
             uint8_t *value = at + places[i].offset + k * places[i].stride;
@@ -274,7 +277,7 @@ void fill(uint8_t *at, const vokxPlace *places, const vokxFieldSpec *fields, uin
                 *value = item.value != 0;
             else if (fields[i].kind == VOKX_CLASS_SIGNED)
                 std::memcpy(value, &item.signed_value, 4);
-            else if (places[i].stride == sizeof text)
+            else if (item.text != nullptr)
                 std::memcpy(value, &text, sizeof text);
             else
                 std::memcpy(value, &item.value, 4);
@@ -292,9 +295,7 @@ Written through_encode(const vokxSchema &s, const json &record) {
         const vokxGroupSpec &group = s.groups[g];
         const json list = listed(record, group.name);
         const auto n = static_cast<uint32_t>(list.size());
-        const bool repeated = (group.flags & VOKX_REPEATED) != 0, present = n > 0;
-        std::memcpy(at + l.groups[g].present, repeated ? static_cast<const void *>(&n) : &present,
-                    repeated ? 4 : 1);
+        count_at(at + l.groups[g].present, group.flags, n);
         for (uint32_t k = 0; k < std::min(n, std::max(group.max, 1u)); ++k)
             fill(at + l.groups[g].offset + k * l.groups[g].stride, l.inner[g].data(), group.fields,
                  group.field_count, list[k], texts);
