@@ -115,8 +115,9 @@ def test_shared_vectors_written(case):
 def test_shared_vectors_read(case):
     schema = vok32.Schema.load(os.path.join(HERE, "..", "..", case["schema"]))
     if "record" in case:
-        assert schema.decode(bytes.fromhex(case["bytes"])) == python_values(
-            schema.fields, schema.groups, case["record"], True)
+        record, version = schema.decode_with_version(bytes.fromhex(case["bytes"]))
+        assert record == python_values(schema.fields, schema.groups, case["record"], True)
+        assert "VOK_" + version.name == case.get("version", "VOK_OK")
         return
     with pytest.raises(vok32.RecordError) as raised:
         schema.decode(bytes.fromhex(case["bytes"]))

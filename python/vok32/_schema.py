@@ -175,7 +175,14 @@ class Schema:
 
     def decode(self, data: Bytes, cls: Optional[type] = None, *,
                allow_trailing: bool = False) -> Any:
-        """One record as a dict (field names to values, groups to lists of
+        """The record of decode_with_version, without its version's status."""
+        return self.decode_with_version(data, cls, allow_trailing=allow_trailing)[0]
+
+    def decode_with_version(self, data: Bytes, cls: Optional[type] = None, *,
+                            allow_trailing: bool = False) -> tuple[Any, Status]:
+        """One record, and what its block's version is to the schema's:
+        Status.OK, OLDER_VERSION or NEWER_VERSION (each is read).  The record
+        is a dict (field names to values, groups to lists of
         dicts), or, given a dataclass, an instance of it (groups as its
         nested dataclasses, found from the type hints).  Raises RecordError.
 
@@ -194,10 +201,9 @@ class Schema:
         error = _native.VokxRecordError()
         field = _native.VokxRecordField()
         refs = (ctypes.addressof(reader), ctypes.addressof(field), ctypes.addressof(error))
-        status = _native.vokxRecordOpen(refs[0], self._schema_ref, raw, len(raw),
-                                        refs[2])
-        if status not in (Status.OK, Status.OLDER_VERSION, Status.NEWER_VERSION):
-            _check(status, error)
+        opened = _native.vokxRecordOpen(refs[0], self._schema_ref, raw, len(raw), refs[2])
+        if opened not in (Status.OK, Status.OLDER_VERSION, Status.NEWER_VERSION):
+            _check(opened, error)
         top: dict[str, Any] = _empty_level(self.fields)
         groups: list[list[dict[str, Any]]] = [[] for _ in self.groups]
         while (status := _native.vokxRecordNext(*refs)) == Status.OK:
@@ -218,8 +224,8 @@ class Schema:
         for group, occurrences in zip(self.groups, groups):
             top[group.name] = occurrences if group.repeated else (occurrences[0] if occurrences else None)
         if cls is None:
-            return top
-        return self._dataclasses.build(cls, top, self.fields, self.groups, "")
+            return top, Status(opened)
+        return self._dataclasses.build(cls, top, self.fields, self.groups, ""), Status(opened)
 
     def records(self, source: Union[Bytes, BinaryIO], cls: Optional[type] = None) -> Iterator[Any]:
         """Each record of blocks stored back to back, in bytes or a binary file;

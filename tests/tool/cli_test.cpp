@@ -118,6 +118,14 @@ TEST_P(SharedVectors, Hold) {
             for (const char *key : {"$type", "$version", "$offset", "$unknown"})
                 read.erase(key);
             EXPECT_EQ(read, c["record"]);
+            // Another version is read, with a warning that names it.
+            const std::string version = c.value("version", "VOK_OK");
+            const std::string said = run(from_hex + "vok check --schema " + schema).second;
+            EXPECT_EQ(said.find(version == "VOK_OLDER_VERSION"   ? " is older than"
+                                : version == "VOK_NEWER_VERSION" ? " is newer than"
+                                                                 : "warning") != std::string::npos,
+                      version != "VOK_OK")
+                << said;
             continue;
         }
         const nlohmann::json &refusal = c["refusal"];
