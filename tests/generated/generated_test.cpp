@@ -8,6 +8,11 @@
 #include <tuple>
 #include <vector>
 
+#ifdef VOK_VECTORS
+#include <fstream>
+#include <nlohmann/json.hpp>
+#endif
+
 #include "kinds.vok.h"
 #include "kinds.vok.hpp"
 #include "order.vok.h"
@@ -90,5 +95,42 @@ TEST(Generated, EncodingRefusalsLeaveNothingBehind) {
     cpp.tags.assign(9, "t");
     EXPECT_TRUE(order::encode(cpp).empty());
 }
+
+#ifdef VOK_VECTORS
+// The shared cases of the README's orders: each block read by the generated
+// C (status, path, offset) and C++ (status); each written one read and
+// written again by both.
+TEST(Generated, SharedVectors) {
+    const nlohmann::json vectors = nlohmann::json::parse(std::ifstream(VOK_VECTORS));
+    for (const char *key : {"read", "write"})
+        for (const nlohmann::json &c : vectors[key]) {
+            if (c["schema"] != "examples/order.schema.json" || !c.contains("bytes")) continue;
+            SCOPED_TRACE(c.dump());
+            const std::string hex = c["bytes"];
+            Bytes block;
+            for (size_t i = 0; i + 1 < hex.size(); i += 2)
+                block.push_back(
+                    static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+            Order o;
+            vokxRecordError e;
+            const std::uint16_t status = Order_decode(block.data(), block.size(), &o, &e);
+            order::Order cpp;
+            EXPECT_EQ(static_cast<std::uint16_t>(order::decode(block.data(), block.size(), cpp)),
+                      status);
+            const nlohmann::json refusal = c.value("refusal", nlohmann::json::object());
+            EXPECT_EQ(
+                std::tuple(std::string(vokxStatusName(status)), std::string(e.path), e.offset),
+                std::tuple(refusal.value("status", c.value("version", "VOK_OK")),
+                           refusal.value("path", ""), refusal.value("offset", 0u)));
+            if (std::string(key) == "write") {
+                vokStream out;
+                ASSERT_EQ(Order_encode(&o, &out, nullptr), VOK_OK);
+                EXPECT_EQ(Bytes(vokGetData(&out), vokGetData(&out) + vokGetLength(&out)), block);
+                vokDestroyStream(vokGetData(&out));
+                EXPECT_EQ(order::encode(cpp), block);
+            }
+        }
+}
+#endif
 
 } // namespace
