@@ -321,9 +321,9 @@ uint16_t put_record(vokxRecordWriter &w, Carrier &carrier, const vokxRecordLayou
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const vokxGroupSpec &spec = s.groups[g];
         const vokxPlace &place = layout.groups[g];
+        // An occurrence past max is refused by admit_group before it is read.
         const uint32_t count = occurrences(at(record, place.present), spec.flags);
-        const bool past_max = count > spec.max && (spec.flags & VOKX_REPEATED) != 0;
-        for (uint32_t k = 0; k < (past_max ? spec.max : count); ++k) {
+        for (uint32_t k = 0; k < count; ++k) {
             if (const uint16_t status = admit_group(w, g, error)) return status;
             if (const uint16_t status = carrier.put_phrase(spec.phrase))
                 return refuse(w, error, status, static_cast<int32_t>(g), k, -1,
@@ -332,11 +332,6 @@ uint16_t put_record(vokxRecordWriter &w, Carrier &carrier, const vokxRecordLayou
             if (const uint16_t status = put_level(w, carrier, level_of(s, static_cast<int32_t>(g)),
                                                   layout.group_fields[g], occurrence, error))
                 return status;
-        }
-        if (past_max) {
-            if (const uint16_t status = close_level(w, error)) return status;
-            return refuse(w, error, VOKX_TOO_MANY, static_cast<int32_t>(g), spec.max, -1,
-                          occurrence_message(VOKX_TOO_MANY));
         }
     }
     if (const uint16_t status = admit_end(w, error)) return status;
