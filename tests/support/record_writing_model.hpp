@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "byte_helpers.hpp"
 #include "record_model.hpp"
 #include "vok32x.h"
 
@@ -40,12 +41,8 @@ inline bool repeated(uint32_t flags) { return (flags & VOKX_REPEATED) != 0; }
 
 // A string value's bytes: a JSON string or {"hex": "..."}.
 inline std::string text_of(const json &v) {
-    if (v.is_string()) return v.get<std::string>();
-    std::string out;
-    const std::string digits = v.at("hex");
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
-        out.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-    return out;
+    const std::vector<uint8_t> bytes = vok_test::hex(v.is_string() ? "" : v.at("hex"));
+    return v.is_string() ? v.get<std::string>() : std::string(bytes.begin(), bytes.end());
 }
 
 // One value: its JSON checked, then its count (one past max: refused), then

@@ -144,44 +144,12 @@ TEST(Notation, HeaderKeepsAWideVersionAndPackIgnoresColumnsAndComments) {
               wide);
 }
 
-const Bytes kGood = block_of(hex("01 D4 01 2C")); // 13 bytes
-
-// The block with bytes from at on replaced; cut short, or grown with zero
-// bytes, to size unless that is 0.
-Bytes changed(Bytes block, size_t at, const Bytes &bytes, size_t size = 0) {
-    if (size != 0) block.resize(size);
-    std::copy(bytes.begin(), bytes.end(), block.begin() + static_cast<long>(at));
-    return block;
-}
-
-// Case, input, offset and part of the first problem, entries dump lists
-// before it, problems found in all.  The problem's block is the second of
-// the input for the rows that start with a good one (13 bytes).
-const std::tuple<const char *, Bytes, uint64_t, const char *, size_t, size_t> kMalformed[] = {
-    {"empty file", {}, 0, "too short for the length field", 0, 1},
-    {"length below the minimum", changed(kGood, 3, {5}), 0, "below the smallest", 0, 1},
-    {"length one too big", changed(kGood, 3, {14}), 0, "input ends after 13 bytes", 3, 1},
-    {"length 0xffffffff", changed(kGood, 0, hex("FF FF FF FF")), 0, "says 4294967295 bytes", 3, 1},
-    {"a byte after the block", changed(kGood, 0, {}, 14), 13, "only 1 byte", 4, 1},
-    {"a second block cut short", concat(kGood, changed(kGood, 0, {}, 12)), 13,
-     "ends after 12 bytes", 7, 1},
-    {"missing end marker", changed(block_of(hex("01 02")), 10, {3}), 10, "no end marker", 3, 1},
-    {"second block, missing end marker", concat(kGood, changed(block_of(hex("01 02")), 10, {3})),
-     23, "no end marker", 7, 1},
-    {"file cut inside an item", changed(block_of(hex("01 CC 05 61 62 63 64 65")), 0, {}, 14), 0,
-     "input ends after 14 bytes", 2, 2},
-    {"no start marker", changed(kGood, 4, {0}), 4, "no start marker", 0, 1},
-    {"version not unsigned", changed(kGood, 6, {0xD8}), 6, "version is not an unsigned item", 0, 1},
-    {"truncated string", block_of(hex("01 CC 09 61")), 9, "string item runs past the end", 2, 1},
-    {"truncated signed", block_of(hex("D9 00 01")), 8, "signed item runs past", 1, 1},
-    {"byte 233", block_of(hex("01 E9 00")), 9, "0xe9 cannot start an item", 2, 1},
-    {"unassigned tag 225", block_of(hex("05 E1")), 9, "unassigned tag 0xe1", 2, 1},
-    {"end marker inside", block_of(hex("01 C9 02")), 9, "end marker before the end", 2, 1},
-    {"start marker inside", block_of(hex("C8 01")), 8, "start marker inside", 1, 1},
-};
-
 TEST(Malformed, CheckAndDumpNameTheProblemAndItsOffset) {
-    for (const auto &[name, block, offset, message_part, listed, count] : kMalformed) {
+    for (const nlohmann::json &c : vectors("malformed")) {
+        const std::string name = c[0], message_part = c[3];
+        const Bytes block = hex(c[1]);
+        const uint64_t offset = c[2];
+        const size_t listed = c[4], count = c[5];
         SCOPED_TRACE(name);
         const Outcome o = examine(block);
         ASSERT_FALSE(o.checked.empty());
