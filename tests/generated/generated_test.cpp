@@ -11,6 +11,8 @@
 #ifdef VOK_VECTORS
 #include <fstream>
 #include <nlohmann/json.hpp>
+
+#include "byte_helpers.hpp"
 #endif
 
 #include "kinds.vok.h"
@@ -106,11 +108,7 @@ TEST(Generated, SharedVectors) {
         for (const nlohmann::json &c : vectors[key]) {
             if (c["schema"] != "examples/order.schema.json" || !c.contains("bytes")) continue;
             SCOPED_TRACE(c.dump());
-            const std::string hex = c["bytes"];
-            Bytes block;
-            for (size_t i = 0; i + 1 < hex.size(); i += 2)
-                block.push_back(
-                    static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+            const Bytes block = vok_test::hex(c["bytes"]);
             Order o;
             vokxRecordError e;
             const std::uint16_t status = Order_decode(block.data(), block.size(), &o, &e);
