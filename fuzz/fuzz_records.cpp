@@ -51,7 +51,7 @@ struct RandomSchema {
                       shape == 0   ? 0u
                       : shape == 1 ? VOKX_OPTIONAL
                                    : VOKX_REPEATED,
-                      shape == 2 ? 1 + d.below(3) : 0};
+                      shape == 2 ? 1 + d.below(3) : 0, nullptr};
         }
         return count;
     }

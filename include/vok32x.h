@@ -283,14 +283,74 @@ typedef struct vokxRecordError {
 #define VOKX_OPTIONAL 1u /* may be absent (not with VOKX_REPEATED) */
 #define VOKX_REPEATED 2u /* occurs 0 to max times */
 
-/* A field: kind is the class of its value items, VOKX_CLASS_FLAG,
- * _UNSIGNED, _SIGNED, _STRING (bytes), _UTF8 or _SAFE (only a length). */
+/* A field's kind.  The first six are the item classes of the same numbers
+ * (a field of such a kind holds one item of that class); the others ride on
+ * items the format already has, so a reader without the schema still walks
+ * them:
+ *   unsigned64  an unsigned item for values below 2^32, else a plain string
+ *               of exactly 8 bytes holding the value big-endian;
+ *   signed64    a signed item for values in -2^31..2^31-1, else a plain
+ *               string of exactly 8 bytes, big-endian two's complement;
+ *   float32/64  a plain string of exactly 4 or 8 bytes: the IEEE 754 bits,
+ *               big-endian, NaN payloads and the sign of zero kept;
+ *   enum        an unsigned item; the schema names some numbers, and a
+ *               number it does not name is still read;
+ *   timestamp   as signed64, milliseconds since 1970-01-01T00:00:00Z.
+ * A reader takes either carrier of a 64-bit kind whatever the value (and a
+ * plain string of 8 bytes whatever the width of its length field). */
+#define VOKX_KIND_FLAG VOKX_CLASS_FLAG
+#define VOKX_KIND_UNSIGNED VOKX_CLASS_UNSIGNED
+#define VOKX_KIND_SIGNED VOKX_CLASS_SIGNED
+#define VOKX_KIND_STRING VOKX_CLASS_STRING
+#define VOKX_KIND_UTF8 VOKX_CLASS_UTF8
+#define VOKX_KIND_SAFE VOKX_CLASS_SAFE
+#define VOKX_KIND_UNSIGNED64 16
+#define VOKX_KIND_SIGNED64 17
+#define VOKX_KIND_FLOAT32 18
+#define VOKX_KIND_FLOAT64 19
+#define VOKX_KIND_ENUM 20
+#define VOKX_KIND_TIMESTAMP 21
+
+/* A value of any kind but the string kinds: the member the kind names
+ * (flag, unsigned, enum, safe's length and unsigned64 in unsigned64;
+ * signed, signed64 and timestamp in signed64). */
+typedef union vokxValue {
+    uint64_t unsigned64;
+    int64_t signed64;
+    float float32;
+    double float64;
+} vokxValue;
+
+/* One named number of an enum field. */
+typedef struct vokxEnumValue {
+    const char *name; /* an identifier, unique in the field */
+    uint32_t number;  /* 0 to 2^31 - 1, unique in the field */
+} vokxEnumValue;
+
+/* What a field may carry beyond its spec: the names of an enum's numbers
+ * and a default.  A field with a default is optional on the wire: the
+ * encoders (vokxRecordEncode, the tool, Python, generated code) leave it out
+ * when it holds the default (floats compared by their bits), and
+ * vokxRecordDecode and the front ends give the default when it is absent.
+ * vokxRecordPut and vokxRecordPutValue write what they are given. */
+typedef struct vokxFieldDetail {
+    const vokxEnumValue *values; /* enum: its named numbers; else null */
+    uint32_t value_count;
+    uint32_t has_default;   /* non-zero: the field has a default */
+    vokxValue default_value; /* the default of a kind with a vokxValue */
+    vokxText default_text;   /* the default of a string or utf8 field */
+} vokxFieldDetail;
+
+/* A field: kind is one of VOKX_KIND_*.  detail may be null (no names, no
+ * default); a default needs an optional field that is not repeated and a
+ * kind other than safe, and a default of an enum need not be named. */
 typedef struct vokxFieldSpec {
     const char *name; /* an identifier: [A-Za-z_][A-Za-z0-9_]* */
     uint32_t mark;    /* 0-199, unique in its level */
-    uint32_t kind;    /* VOKX_CLASS_FLAG ... VOKX_CLASS_SAFE */
+    uint32_t kind;    /* VOKX_KIND_* */
     uint32_t flags;   /* VOKX_OPTIONAL, VOKX_REPEATED or 0 (required) */
     uint32_t max;     /* repeated: most occurrences, at least 1; else 0 */
+    const vokxFieldDetail *detail; /* null, or enumeration names and a default */
 } vokxFieldSpec;
 
 /* A group of fields; each occurrence starts with its phrase mark and runs to
@@ -399,6 +459,37 @@ VOKX_API uint16_t vokxRecordOpen(vokxRecordReader *reader, const vokxSchema *sch
 VOKX_API uint16_t vokxRecordNext(vokxRecordReader *reader, vokxRecordField *field,
                                  vokxRecordError *error);
 
+/* The value of an item read for a field (as vokxRecordNext reports it):
+ * VOK_OK with *value set, or VOK_WRONG_TYPE, *value untouched, when the item
+ * carries no value of the field's kind or the kind is string or utf8. */
+VOKX_API uint16_t vokxFieldValue(const vokxFieldSpec *field, const vokxItem *item,
+                                 vokxValue *value);
+
+/* A value of a field as JSON text, the form the vok tool reads and writes:
+ * flag true/false; numbers exactly; an enum's name as a JSON string where
+ * the field names its number, else the number; a timestamp as RFC 3339 in
+ * UTC with three fraction digits ("2026-12-06T23:24:49.123Z") for the years
+ * 0001 to 9999, else its milliseconds; a float as the shortest number that
+ * reads back to the same bits, "NaN" for the quiet NaN with no payload and
+ * a clear sign bit, "Infinity" and "-Infinity", and any other NaN as
+ * {"bits": "7ff0000000000001"} (8 hex digits for float32).  Not for string,
+ * utf8 and safe fields.  Writes at most size bytes, terminated, and returns
+ * the length the whole text needs (as snprintf); 0 for a kind it does not
+ * write.  64 bytes hold any value but an enum's long name. */
+VOKX_API size_t vokxValueFormat(const vokxFieldSpec *field, const vokxValue *value, char *out,
+                                size_t size);
+
+/* The value a field's JSON text stands for, every form vokxValueFormat
+ * writes and also: an enum's number as a number, a timestamp's
+ * milliseconds as an integer and RFC 3339 with any offset (converted to
+ * UTC) and any fraction digits, those past the third zero; floats as any
+ * JSON number that their type can hold (rounded to nearest; too large for
+ * it is refused).  VOK_OK, or VOK_WRONG_TYPE with *message (may be null)
+ * pointing to a static sentence of what the field takes; *value is set only
+ * on success. */
+VOKX_API uint16_t vokxValueParse(const vokxFieldSpec *field, const char *json, size_t length,
+                                 vokxValue *value, const char **message);
+
 /* Writing.  The writer is the caller's; its fields are the engine's own. */
 typedef struct vokxRecordWriter {
     vokStream *stream;
@@ -430,6 +521,18 @@ VOKX_API uint16_t vokxRecordBegin(vokxRecordWriter *writer, const vokxSchema *sc
 VOKX_API uint16_t vokxRecordPut(vokxRecordWriter *writer, uint32_t field, const vokxItem *value,
                                 vokxRecordError *error);
 
+/* vokxRecordPut for a field of any kind but string and utf8, its value given
+ * as a vokxValue (the member its kind names): the mark, then the value's
+ * narrowest carrier.  A value outside the kind's range (an unsigned above
+ * 2^32 - 1, a signed outside -2^31..2^31 - 1, a flag other than 0 and 1, a
+ * safe length above 65,535) and a text kind are VOK_WRONG_TYPE; the other
+ * refusals are vokxRecordPut's.  For the kinds of an item class and enum,
+ * vokxRecordPut takes the value as before; for the 64-bit and float kinds
+ * it takes any of the kind's carriers, kind naming the item as vokxNextItem
+ * reports it, and writes the value in its narrowest carrier. */
+VOKX_API uint16_t vokxRecordPutValue(vokxRecordWriter *writer, uint32_t field,
+                                     const vokxValue *value, vokxRecordError *error);
+
 /* Ends the current level, checking that its required fields were written
  * (VOKX_MISSING_FIELD), and begins an occurrence of group number `group`:
  * its phrase mark.  Groups go in schema order (VOKX_BAD_FIELD otherwise);
@@ -448,8 +551,11 @@ VOKX_API uint16_t vokxRecordEnd(vokxRecordWriter *writer, vokxRecordError *error
 /* Whole records to and from a struct.  A layout says where a struct keeps
  * each field and group; the generated C of `vok gen c` fills it with
  * offsetof.  Values are stored as the field's kind asks: bool (flag),
- * uint32_t (unsigned; a safe string's length), int32_t (signed), vokxText
- * (string, utf8), or the group's own struct. */
+ * uint32_t (unsigned, enum; a safe string's length), int32_t (signed),
+ * uint64_t (unsigned64), int64_t (signed64, timestamp), float (float32),
+ * double (float64), vokxText (string, utf8), or the group's own struct.  A
+ * field with a default has no presence flag: its place's present is
+ * ignored, and the struct always holds its value. */
 typedef struct vokxPlace {
     uint32_t offset;  /* of the value, or of the first of a repeated one's array */
     uint32_t present; /* optional: of a bool, true when present; repeated: of
@@ -467,7 +573,8 @@ typedef struct vokxRecordLayout {
 
 /* Writes the record in *record as vokxRecordBegin, one vokxRecordPut per
  * value, vokxRecordGroup per occurrence and vokxRecordEnd would, with the
- * same checks and refusals (a count above max: VOKX_TOO_MANY), but appends
+ * same checks and refusals (a count above max: VOKX_TOO_MANY; a field with
+ * a default is left out when it holds the default), but appends
  * the items in as few vokAppendStream calls as it can.  The stream stays
  * open; after a refusal its position is where it was. */
 VOKX_API uint16_t vokxRecordEncode(const vokxSchema *schema, const vokxRecordLayout *layout,
@@ -477,6 +584,7 @@ VOKX_API uint16_t vokxRecordEncode(const vokxSchema *schema, const vokxRecordLay
  * first), as vokxRecordOpen and vokxRecordNext would, with their checks:
  * VOK_OK, VOK_OLDER_VERSION or VOK_NEWER_VERSION with *error cleared, or the
  * refusal, with *record cleared again and *error (may be null) filled.
+ * A field with a default that the record lacks holds the default.
  * Strings point into bytes.  Allocates nothing. */
 VOKX_API uint16_t vokxRecordDecode(const vokxSchema *schema, const vokxRecordLayout *layout,
                                    const uint8_t *bytes, size_t size, void *record,

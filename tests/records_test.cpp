@@ -25,15 +25,15 @@ using vok_test::hex;
 
 // The orders of the README, as stream type 1, version 0.
 const vokxFieldSpec kOrderFields[] = {
-    {"id", 1, VOKX_CLASS_UNSIGNED, 0, 0},
-    {"customer", 2, VOKX_CLASS_UTF8, 0, 0},
-    {"amount", 3, VOKX_CLASS_SIGNED, VOKX_OPTIONAL, 0},
-    {"tags", 4, VOKX_CLASS_STRING, VOKX_REPEATED, 8},
-    {"card", 5, VOKX_CLASS_SAFE, VOKX_OPTIONAL, 0},
-    {"paid", 6, VOKX_CLASS_FLAG, 0, 0},
+    {"id", 1, VOKX_CLASS_UNSIGNED, 0, 0, nullptr},
+    {"customer", 2, VOKX_CLASS_UTF8, 0, 0, nullptr},
+    {"amount", 3, VOKX_CLASS_SIGNED, VOKX_OPTIONAL, 0, nullptr},
+    {"tags", 4, VOKX_CLASS_STRING, VOKX_REPEATED, 8, nullptr},
+    {"card", 5, VOKX_CLASS_SAFE, VOKX_OPTIONAL, 0, nullptr},
+    {"paid", 6, VOKX_CLASS_FLAG, 0, 0, nullptr},
 };
-const vokxFieldSpec kLineFields[] = {{"sku", 20, VOKX_CLASS_STRING, 0, 0},
-                                     {"quantity", 21, VOKX_CLASS_UNSIGNED, 0, 0}};
+const vokxFieldSpec kLineFields[] = {{"sku", 20, VOKX_CLASS_STRING, 0, 0, nullptr},
+                                     {"quantity", 21, VOKX_CLASS_UNSIGNED, 0, 0, nullptr}};
 const vokxGroupSpec kOrderGroups[] = {{"lines", 3, VOKX_REPEATED, 2, kLineFields, 2},
                                       {"note", 4, 0, 0, kLineFields, 1}};
 const vokxSchema kOrder = {"Order", 1, 0, kOrderFields, 6, kOrderGroups, 2};
@@ -137,7 +137,7 @@ TEST(Records, WholeRecordCountsAreCheckedBeforeTheirArrays) {
         uint32_t count;
         uint32_t vals[2];
     };
-    const vokxFieldSpec fields[] = {{"vals", 1, VOKX_CLASS_UNSIGNED, VOKX_REPEATED, 2}};
+    const vokxFieldSpec fields[] = {{"vals", 1, VOKX_CLASS_UNSIGNED, VOKX_REPEATED, 2, nullptr}};
     const vokxGroupSpec groups[] = {{"g", 1, VOKX_REPEATED, 2, fields, 1}}; // the same array
     const vokxPlace places[] = {{offsetof(Vals, vals), offsetof(Vals, count), 4}}, inner[1] = {};
     const vokxPlace *const group_fields[] = {inner};

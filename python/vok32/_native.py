@@ -101,7 +101,7 @@ def library_names(platform: str = sys.platform) -> tuple[str, str]:
     """
     if platform.startswith("win"):
         return "vok32.dll", "vok32x.dll"
-    return "libvok32.so.1", "libvok32x.so.1"
+    return "libvok32.so.1", "libvok32x.so.2"
 
 
 def _load_pair(paths: tuple[str, str]) -> tuple[ctypes.CDLL, ctypes.CDLL]:

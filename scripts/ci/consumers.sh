@@ -31,7 +31,7 @@ libdir=$(dirname "$(find "$prefix" -name 'libvok32.so' | head -n1)")
 if ldd "$libdir/libvok32x.so" | grep 'not found'; then exit 1; fi
 expect() { [ -e "$prefix/$1" ] || [ -e "$libdir/$1" ] || { echo "missing: $1" >&2; exit 1; }; }
 for f in include/vok32.h include/vok32_version.h include/vok32.hpp include/vok32_detail.hpp include/vok32_statuses.h \
-  include/qvrcore.h include/vok32x.h include/vok32x.hpp libvok32x.so libvok32x.so.1 \
+  include/qvrcore.h include/vok32x.h include/vok32x.hpp libvok32x.so libvok32x.so.2 \
   pkgconfig/vok32x.pc libvok32.so libvok32.so.1 libQVRCore.so pkgconfig/vok32.pc pkgconfig/QVRCore.pc \
   cmake/vok32/vok32Config.cmake cmake/vok32/vok32ConfigVersion.cmake; do
   expect "$f"
@@ -125,7 +125,7 @@ tarball=$work/package/vok32-$project_version-Linux.tar.gz
 [ -f "$tarball" ] || { echo "cpack made no $(basename "$tarball")" >&2; exit 1; }
 contents=$(tar -tzf "$tarball" | grep -v '/$' | sed 's|^[^/]*/||' | sort)
 echo "$contents"
-for f in include/vok32.h include/vok32x.h include/qvrcore.h lib/libvok32.so.1 lib/libvok32x.so.1 \
+for f in include/vok32.h include/vok32x.h include/qvrcore.h lib/libvok32.so.1 lib/libvok32x.so.2 \
   lib/libQVRCore.so lib/cmake/vok32/vok32Config.cmake share/doc/vok32/README.md share/doc/vok32/LICENSE; do
   grep -qxF "$f" <<<"$contents" || { echo "missing from the tarball: $f" >&2; exit 1; }
 done

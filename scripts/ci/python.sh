@@ -15,7 +15,7 @@ prefix=$work/prefix
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOK_WERROR=ON -DVOK_BUILD_TESTS=OFF
 cmake --build "$build" -j2
 cmake --install "$build" --prefix "$prefix" >/dev/null
-libdir=$(dirname "$(find "$prefix" -name 'libvok32x.so.1' | head -n1)")
+libdir=$(dirname "$(find "$prefix" -name 'libvok32x.so.2' | head -n1)")
 export VOK32_LIBRARY_PATH=$libdir VOK_TOOL=$prefix/bin/vok
 
 # Debian's interpreter: the first python3 on PATH may be another one, without

@@ -22,6 +22,7 @@ template <typename T> inline T to_big_endian(T value) noexcept {
     if constexpr (std::endian::native == std::endian::little) {
         if constexpr (sizeof(T) == 2) return static_cast<T>(__builtin_bswap16(value));
         if constexpr (sizeof(T) == 4) return static_cast<T>(__builtin_bswap32(value));
+        if constexpr (sizeof(T) == 8) return static_cast<T>(__builtin_bswap64(value));
     }
     return value;
 }
@@ -31,6 +32,19 @@ inline uint32_t load_be32(const uint8_t *p) noexcept {
     uint32_t raw;
     std::memcpy(&raw, p, sizeof raw);
     return detail::to_big_endian(raw);
+}
+
+// The 8-byte numbers that 64-bit and floating record fields keep in a
+// plain string.
+inline uint64_t load_be64(const uint8_t *p) noexcept {
+    uint64_t raw;
+    std::memcpy(&raw, p, sizeof raw);
+    return detail::to_big_endian(raw);
+}
+
+inline void store_be64(uint8_t *p, uint64_t value) noexcept {
+    const uint64_t raw = detail::to_big_endian(value);
+    std::memcpy(p, &raw, sizeof raw);
 }
 
 inline void store_be16(uint8_t *p, uint16_t value) noexcept {

@@ -38,10 +38,4 @@ void field_path(char *out, unsigned out_size, const vokxSchema &schema, int32_t 
               field >= 0 ? "." : "", name);
 }
 
-const char *kind_name(uint32_t kind) {
-    static const char *const kNames[] = {"invalid", "flag", "unsigned", "signed",
-                                         "string",  "utf8", "safe"};
-    return kind < sizeof kNames / sizeof kNames[0] ? kNames[kind] : "invalid";
-}
-
 } // namespace vok::records

@@ -68,7 +68,4 @@ inline const char *occurrence_message(uint16_t status) {
     return status == VOKX_TOO_MANY ? "occurs more often than its max" : "occurs twice";
 }
 
-// A field's kind as the schema file names it: "unsigned", "utf8"...
-const char *kind_name(uint32_t kind);
-
 } // namespace vok::records

@@ -9,6 +9,7 @@
 #include "frame.hpp"
 #include "kind_class.hpp"
 #include "record_error.hpp"
+#include "field_kinds.hpp"
 #include "record_layout.hpp"
 #include "vok32x.h"
 #include "walk_step.hpp"
@@ -133,10 +134,14 @@ uint16_t at_phrase(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *e
     }
     const int32_t field = r.pending;
     const vokxFieldSpec &spec = level_of(*r.schema, r.group).fields[field];
-    if (kind != spec.kind) {
-        char message[64];
-        print_cut(message, sizeof message, "holds a %s item; the field is %s", kind_name(kind),
-                  kind_name(spec.kind));
+    if (!carries(spec.kind, static_cast<uint8_t>(kind), out.item.length)) {
+        char message[80];
+        if (kind == VOKX_CLASS_STRING && !is_text_kind(spec.kind))
+            print_cut(message, sizeof message, "holds a string item of %u bytes; the field is %s",
+                      out.item.length, kind_name(spec.kind));
+        else
+            print_cut(message, sizeof message, "holds a %s item; the field is %s",
+                      kind_name(kind), kind_name(spec.kind));
         return refuse(r, error, VOK_WRONG_TYPE, offset, field, "%s", message);
     }
     if (const uint16_t status = count_occurrence(r.field_counts[field], spec.flags, spec.max))
@@ -209,6 +214,20 @@ uint16_t open_reader(vokxRecordReader &r, const vokxSchema *schema, const uint8_
     }
 }
 
+// Gives every field of a level that has a default its default, in the
+// level's struct at base: what an absent field reads as.
+void store_defaults(const Level &level, const vokxPlace *places, void *base) {
+    for (uint32_t i = 0; i < level.count; ++i) {
+        const vokxFieldDetail *d = default_of(level.fields[i]);
+        if (d == nullptr) continue;
+        unsigned char *slot = at(base, places[i].offset);
+        if (is_text_kind(level.fields[i].kind))
+            std::memcpy(slot, &d->default_text, sizeof d->default_text);
+        else
+            store_value(level.fields[i].kind, d->default_value, slot);
+    }
+}
+
 // Stores where a layout says a reported field or group occurrence goes;
 // level is the struct of the level being read.
 [[gnu::always_inline]] inline void store(const vokxRecordReader &r, const vokxRecordField &f,
@@ -220,6 +239,7 @@ uint16_t open_reader(vokxRecordReader &r, const vokxSchema *schema, const uint8_
         const uint32_t flags = schema.groups[f.group].flags;
         level = at(record, place.offset + f.occurrence * place.stride);
         mark_present(at(record, place.present), flags, f.occurrence + 1);
+        store_defaults(level_of(schema, f.group), layout.group_fields[f.group], level);
         return;
     }
     if (f.field < 0) return; // passed over
@@ -228,24 +248,14 @@ uint16_t open_reader(vokxRecordReader &r, const vokxSchema *schema, const uint8_
         f.group < 0 ? layout.fields[f.field] : layout.group_fields[f.group][f.field];
     const uint32_t count = r.field_counts[f.field]; // this one included
     unsigned char *value = at(level, place.offset + (count - 1) * place.stride);
-    mark_present(at(level, place.present), spec.flags, count);
+    if (default_of(spec) == nullptr) mark_present(at(level, place.present), spec.flags, count);
     const vokxItem &v = f.item;
-    switch (spec.kind) {
-    case VOKX_CLASS_FLAG:
-        *value = v.value != 0;
-        break;
-    case VOKX_CLASS_SIGNED:
-        std::memcpy(value, &v.signed_value, sizeof v.signed_value);
-        break;
-    case VOKX_CLASS_STRING:
-    case VOKX_CLASS_UTF8: {
+    if (is_text_kind(spec.kind)) {
         const vokxText text{v.text, v.length};
         std::memcpy(value, &text, sizeof text);
-        break;
+        return;
     }
-    default: // unsigned, and a safe string's length
-        std::memcpy(value, &v.value, sizeof v.value);
-    }
+    store_value(spec.kind, value_of_item(spec.kind, vok::x::kind_class(v.kind), v), value);
 }
 
 } // namespace
@@ -263,6 +273,16 @@ VOKX_API uint16_t vokxRecordNext(vokxRecordReader *reader, vokxRecordField *fiel
     return next_field(*reader, *field, error);
 }
 
+VOKX_API uint16_t vokxFieldValue(const vokxFieldSpec *field, const vokxItem *item,
+                                 vokxValue *value) {
+    const uint8_t item_class = vokxKindClass(item->kind);
+    if (is_text_kind(field->kind) || !carries(field->kind, item_class, item->length) ||
+        (item_class == VOKX_CLASS_STRING && item->text == nullptr))
+        return VOK_WRONG_TYPE;
+    *value = value_of_item(field->kind, item_class, *item);
+    return VOK_OK;
+}
+
 VOKX_API uint16_t vokxRecordDecode(const vokxSchema *schema, const vokxRecordLayout *layout,
                                    const uint8_t *bytes, size_t size, void *record,
                                    vokxRecordError *error) {
@@ -273,6 +293,7 @@ VOKX_API uint16_t vokxRecordDecode(const vokxSchema *schema, const vokxRecordLay
     if (opened == VOK_OK || opened == VOK_OLDER_VERSION || opened == VOK_NEWER_VERSION) {
         vokxRecordField field;
         void *level = record;
+        store_defaults(level_of(*schema, -1), layout->fields, record);
         while ((status = next_field(r, field, error)) == VOK_OK)
             store(r, field, *layout, record, level);
     }

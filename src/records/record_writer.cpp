@@ -9,6 +9,7 @@
 #include "integer_item.hpp"
 #include "item_writer.hpp"
 #include "record_error.hpp"
+#include "field_kinds.hpp"
 #include "record_layout.hpp"
 #include "string_item.hpp"
 #include "vok32x.h"
@@ -41,23 +42,6 @@ uint32_t occurrence_of(const vokxRecordWriter &w) {
     return w.group < 0 ? 0 : w.group_counts[w.group] - 1;
 }
 
-// The tag that writes a string field's value in the narrowest width, or 0
-// when no tag can hold it.
-uint8_t narrowest_tag(uint32_t kind, const vokxItem &v) {
-    switch (kind) {
-    case VOKX_CLASS_STRING:
-        return v.length > VOK_MAX_SHORT_STRING
-                   ? 0
-                   : fmt::string_tag(fmt::StringKind::plain, fmt::field_width(v.length));
-    case VOKX_CLASS_UTF8:
-        return fmt::string_tag(fmt::StringKind::utf8, fmt::field_width(v.length));
-    default: // safe
-        return v.value > VOK_MAX_SHORT_STRING
-                   ? 0
-                   : fmt::string_tag(fmt::StringKind::safe, fmt::field_width(v.value));
-    }
-}
-
 uint16_t close_level(vokxRecordWriter &w, vokxRecordError *error) {
     const Level level = level_of(*w.schema, w.group);
     for (uint32_t i = 0; i < level.count; ++i)
@@ -67,24 +51,31 @@ uint16_t close_level(vokxRecordWriter &w, vokxRecordError *error) {
     return VOK_OK;
 }
 
+// The value item of a field as the writer puts it; VOK_OK, or the refusal.
+uint16_t carried_item(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxItem &given,
+                      Carried &out, vokxRecordError *error) {
+    const char *why = "";
+    const uint16_t status = carry_item(spec.kind, given, out, &why);
+    if (status == VOK_OK) return VOK_OK;
+    return refuse(w, error, status, w.group, occurrence_of(w), w.last_field,
+                  status == VOK_WRONG_TYPE ? why : vokxStatusText(status));
+}
+
 // Numbers and flags go through vok32's own writers, which choose the
 // narrowest width and grow the buffer in place; strings, whose content may
 // hold zero bytes, go as described items.  Each writer writes all or nothing.
-uint16_t put_value(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxItem &value) {
+uint16_t put_value(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxItem &item) {
     vokStream *s = w.stream;
     if (const uint16_t status = vokWriteUserMark(s, static_cast<uint8_t>(spec.mark))) return status;
-    switch (spec.kind) {
+    switch (vokxKindClass(item.kind)) {
     case VOKX_CLASS_FLAG:
-        return vokWriteFlag(s, value.value != 0);
+        return vokWriteFlag(s, item.value != 0);
     case VOKX_CLASS_UNSIGNED:
-        return vokWriteUnsigned(s, value.value);
+        return vokWriteUnsigned(s, item.value);
     case VOKX_CLASS_SIGNED:
-        return vokWriteSigned(s, value.signed_value);
-    default: {
-        vokxItem item = value;
-        item.kind = narrowest_tag(spec.kind, value);
-        return item.kind == 0 ? uint16_t{VOK_STRING_TOO_LONG} : vok::x::put_items(s, &item, 1);
-    }
+        return vokWriteSigned(s, item.signed_value);
+    default:
+        return vok::x::put_items(s, &item, 1);
     }
 }
 
@@ -104,8 +95,8 @@ uint16_t put_value(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxIte
     const vokxFieldSpec &spec = level.fields[field];
     if (const uint16_t status = count_occurrence(w.field_counts[field], spec.flags, spec.max))
         return refuse(w, error, status, w.group, occurrence, index, occurrence_message(status));
-    if (value == nullptr || (spec.kind >= VOKX_CLASS_STRING && spec.kind <= VOKX_CLASS_UTF8 &&
-                             value->text == nullptr && value->length != 0))
+    if (value == nullptr ||
+        (is_text_kind(spec.kind) && value->text == nullptr && value->length != 0))
         return refuse(w, error, VOK_INVALID_STREAM, w.group, occurrence, index, "has no value");
     w.last_field = index;
     return VOK_OK;
@@ -175,15 +166,13 @@ class Carrier {
   public:
     explicit Carrier(vokStream *stream) : stream_(stream) {}
 
-    uint16_t put(const vokxFieldSpec &spec, const vokxItem &value) {
-        const uint64_t value_bytes = value_size(spec.kind, value);
-        if (value_bytes == 0) return VOK_STRING_TOO_LONG;
-        const uint64_t size = fmt::kUserMarkSize + value_bytes;
+    // A field's mark and its value item, as carry_item made it.
+    uint16_t put(const vokxFieldSpec &spec, const vokxItem &item) {
+        const uint64_t size = fmt::kUserMarkSize + item_size(item);
         if (size > kBody - used_)
             if (const uint16_t status = flush()) return status;
-        if (size > kBody) return put_alone(spec, value);
-        put_value_bytes(fmt::put_user_mark(body() + used_, static_cast<uint8_t>(spec.mark)),
-                        spec.kind, value);
+        if (size > kBody) return put_alone(spec, item);
+        put_item_bytes(fmt::put_user_mark(body() + used_, static_cast<uint8_t>(spec.mark)), item);
         used_ += static_cast<uint32_t>(size);
         return VOK_OK;
     }
@@ -208,54 +197,49 @@ class Carrier {
 
     uint8_t *body() { return block_ + vok::x::kCarrierHeader; }
 
-    // Bytes of the value item in the narrowest width, or 0 when its kind
-    // cannot hold it.
-    static uint64_t value_size(uint32_t kind, const vokxItem &v) {
-        switch (kind) {
+    static uint64_t item_size(const vokxItem &item) {
+        switch (vokxKindClass(item.kind)) {
         case VOKX_CLASS_FLAG:
             return fmt::kFlagItemSize;
         case VOKX_CLASS_UNSIGNED:
-            return fmt::unsigned_item_size(v.value);
+            return fmt::unsigned_item_size(item.value);
         case VOKX_CLASS_SIGNED:
-            return fmt::signed_item_size(v.signed_value);
+            return fmt::signed_item_size(item.signed_value);
         case VOKX_CLASS_SAFE:
-            return narrowest_tag(kind, v) == 0 ? 0 : fmt::string_header_size(v.value);
+            return fmt::string_header_size(item.value);
         default:
-            return narrowest_tag(kind, v) == 0
-                       ? 0
-                       : fmt::string_header_size(v.length) + uint64_t{v.length};
+            return fmt::string_header_size(item.length) + uint64_t{item.length};
         }
     }
 
-    static void put_value_bytes(uint8_t *p, uint32_t kind, const vokxItem &v) {
-        switch (kind) {
+    static void put_item_bytes(uint8_t *p, const vokxItem &item) {
+        switch (const uint8_t item_class = vokxKindClass(item.kind)) {
         case VOKX_CLASS_FLAG:
-            fmt::put_flag(p, v.value != 0);
+            fmt::put_flag(p, item.value != 0);
             return;
         case VOKX_CLASS_UNSIGNED:
-            fmt::put_unsigned(p, v.value);
+            fmt::put_unsigned(p, item.value);
             return;
         case VOKX_CLASS_SIGNED:
-            fmt::put_signed(p, v.signed_value);
+            fmt::put_signed(p, item.signed_value);
             return;
         case VOKX_CLASS_SAFE:
-            fmt::put_string_header(p, fmt::StringKind::safe, v.value);
+            fmt::put_string_header(p, fmt::StringKind::safe, item.value);
             return;
         default: {
             const auto as =
-                kind == VOKX_CLASS_UTF8 ? fmt::StringKind::utf8 : fmt::StringKind::plain;
-            p = fmt::put_string_header(p, as, v.length);
-            if (v.length != 0) std::memcpy(p, v.text, v.length);
+                item_class == VOKX_CLASS_UTF8 ? fmt::StringKind::utf8 : fmt::StringKind::plain;
+            p = fmt::put_string_header(p, as, item.length);
+            if (item.length != 0) std::memcpy(p, item.text, item.length);
         }
         }
     }
 
-    uint16_t put_alone(const vokxFieldSpec &spec, const vokxItem &value) {
+    uint16_t put_alone(const vokxFieldSpec &spec, const vokxItem &item) {
         vokxItem items[2]{};
         items[0].kind = VOK_USER_MARK;
         items[0].value = spec.mark;
-        items[1] = value;
-        items[1].kind = narrowest_tag(spec.kind, value);
+        items[1] = item;
         return vok::x::put_items(stream_, items, 2);
     }
 
@@ -265,27 +249,31 @@ class Carrier {
 };
 
 // A field's value as the struct holds it, as the item vokxRecordPut takes.
-vokxItem value_at(const unsigned char *p, uint32_t kind) {
-    vokxItem v{};
-    switch (kind) {
-    case VOKX_CLASS_FLAG:
-        v.value = *p != 0;
-        break;
-    case VOKX_CLASS_SIGNED:
-        std::memcpy(&v.signed_value, p, sizeof v.signed_value);
-        break;
-    case VOKX_CLASS_STRING:
-    case VOKX_CLASS_UTF8: {
+vokxItem value_at(const unsigned char *p, uint32_t kind, Carried &scratch) {
+    if (is_text_kind(kind)) {
         vokxText text;
         std::memcpy(&text, p, sizeof text);
+        vokxItem v{};
         v.text = text.data;
         v.length = text.length;
-        break;
+        return v;
     }
-    default:
-        std::memcpy(&v.value, p, sizeof v.value);
-    }
-    return v;
+    const char *why = "";
+    carry_value(kind, load_value(kind, p), scratch, &why); // in range: the struct's type
+    return scratch.item;
+}
+
+// How many values of a field the struct holds: a field with a default is
+// written unless it holds the default.
+uint32_t values_held(const vokxFieldSpec &spec, const vokxPlace &place, const void *base) {
+    const vokxFieldDetail *d = default_of(spec);
+    if (d == nullptr) return occurrences(at(base, place.present), spec.flags);
+    const unsigned char *slot = at(base, place.offset);
+    if (!is_text_kind(spec.kind)) return !same_value(spec.kind, load_value(spec.kind, slot), d->default_value);
+    vokxText text;
+    std::memcpy(&text, slot, sizeof text);
+    return text.length != d->default_text.length ||
+           (text.length != 0 && std::memcmp(text.data, d->default_text.data, text.length) != 0);
 }
 
 // The fields of one level of the struct at base, in schema order.
@@ -294,14 +282,18 @@ uint16_t put_level(vokxRecordWriter &w, Carrier &carrier, const Level &level,
     for (uint32_t i = 0; i < level.count; ++i) {
         const vokxFieldSpec &spec = level.fields[i];
         const vokxPlace &place = places[i];
-        const uint32_t count = occurrences(at(base, place.present), spec.flags);
+        const uint32_t count = values_held(spec, place, base);
         // The caller's array holds at most max elements: the one past them
         // is refused, as vokxRecordPut would refuse it, without being read.
         const bool past_max = count > spec.max && (spec.flags & VOKX_REPEATED) != 0;
         for (uint32_t k = 0; k < (past_max ? spec.max : count); ++k) {
-            const vokxItem value = value_at(at(base, place.offset + k * place.stride), spec.kind);
+            Carried scratch;
+            const vokxItem value =
+                value_at(at(base, place.offset + k * place.stride), spec.kind, scratch);
             if (const uint16_t status = admit_field(w, i, &value, error)) return status;
-            if (const uint16_t status = carrier.put(spec, value))
+            Carried carried;
+            if (const uint16_t status = carried_item(w, spec, value, carried, error)) return status;
+            if (const uint16_t status = carrier.put(spec, carried.item))
                 return refuse(w, error, status, w.group, occurrence_of(w), static_cast<int32_t>(i),
                               vokxStatusText(status));
         }
@@ -355,7 +347,28 @@ VOKX_API uint16_t vokxRecordPut(vokxRecordWriter *writer, uint32_t field, const 
     vokxRecordWriter &w = *writer;
     if (const uint16_t status = admit_field(w, field, value, error)) return status;
     const vokxFieldSpec &spec = level_of(*w.schema, w.group).fields[field];
-    if (const uint16_t status = put_value(w, spec, *value))
+    Carried carried;
+    if (const uint16_t status = carried_item(w, spec, *value, carried, error)) return status;
+    if (const uint16_t status = put_value(w, spec, carried.item))
+        return refuse(w, error, status, w.group, occurrence_of(w), static_cast<int32_t>(field),
+                      vokxStatusText(status));
+    return VOK_OK;
+}
+
+VOKX_API uint16_t vokxRecordPutValue(vokxRecordWriter *writer, uint32_t field,
+                                     const vokxValue *value, vokxRecordError *error) {
+    vokxRecordWriter &w = *writer;
+    const vokxItem placeholder{};
+    if (const uint16_t status =
+            admit_field(w, field, value != nullptr ? &placeholder : nullptr, error))
+        return status;
+    const vokxFieldSpec &spec = level_of(*w.schema, w.group).fields[field];
+    Carried carried;
+    const char *why = "";
+    if (const uint16_t status = carry_value(spec.kind, *value, carried, &why))
+        return refuse(w, error, status, w.group, occurrence_of(w), static_cast<int32_t>(field),
+                      status == VOK_WRONG_TYPE ? why : vokxStatusText(status));
+    if (const uint16_t status = put_value(w, spec, carried.item))
         return refuse(w, error, status, w.group, occurrence_of(w), static_cast<int32_t>(field),
                       vokxStatusText(status));
     return VOK_OK;

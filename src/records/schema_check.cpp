@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "field_kinds.hpp"
 #include "record_error.hpp"
 #include "vok32x.h"
 
@@ -11,6 +12,7 @@ namespace {
 
 constexpr uint32_t kMaxMark = VOK_MAX_USER_MARK;
 constexpr uint32_t kMaxPhrase = 255;
+constexpr uint32_t kMaxEnumNumber = 0x7fffffff;
 
 bool is_identifier(const char *name) {
     if (name == nullptr) return false;
@@ -65,6 +67,46 @@ bool name_taken(const vokxFieldSpec *fields, uint32_t before, const char *name) 
     return false;
 }
 
+// An enumeration's names and numbers, each unique; a default where the
+// field can have one.
+uint16_t check_detail(vokxRecordError *error, const char *prefix, const vokxFieldSpec &f) {
+    const vokxFieldDetail *d = f.detail;
+    if (d == nullptr) return VOK_OK;
+    if (d->values == nullptr && d->value_count != 0)
+        return bad(error, prefix, "values", "%sare missing", "");
+    if (d->value_count != 0 && f.kind != VOKX_KIND_ENUM)
+        return bad(error, prefix, "values", "%sonly an enum field names values", "");
+    for (uint32_t i = 0; i < d->value_count; ++i) {
+        const vokxEnumValue &v = d->values[i];
+        char at[96];
+        print_cut(at, sizeof at, "%s.values", prefix);
+        if (!is_identifier(v.name))
+            return bad(error, at, v.name != nullptr ? v.name : "", "%sis not an identifier", "");
+        char number[16];
+        print_cut(number, sizeof number, "%u", v.number);
+        if (v.number > kMaxEnumNumber) return bad(error, at, v.name, "%s is above 2147483647", number);
+        for (uint32_t j = 0; j < i; ++j) {
+            if (std::strcmp(d->values[j].name, v.name) == 0)
+                return bad(error, at, v.name, "%sthe name is used twice", "");
+            if (d->values[j].number == v.number)
+                return bad(error, at, v.name, "%s is used twice", number);
+        }
+    }
+    if (d->has_default == 0) return VOK_OK;
+    if ((f.flags & VOKX_OPTIONAL) == 0)
+        return bad(error, prefix, "default", "%sonly an optional field that is not repeated "
+                                             "has a default", "");
+    if (f.kind == VOKX_KIND_SAFE)
+        return bad(error, prefix, "default", "%sa safe field has no default", "");
+    if (is_text_kind(f.kind) && d->default_text.data == nullptr && d->default_text.length != 0)
+        return bad(error, prefix, "default", "%sthe text is missing", "");
+    const char *why = "";
+    Carried carried;
+    if (!is_text_kind(f.kind) && carry_value(f.kind, d->default_value, carried, &why) != VOK_OK)
+        return bad(error, prefix, "default", "%s", why);
+    return VOK_OK;
+}
+
 uint16_t check_field(vokxRecordError *error, const char *prefix, const vokxFieldSpec *fields,
                      uint32_t i) {
     const vokxFieldSpec &f = fields[i];
@@ -77,9 +119,9 @@ uint16_t check_field(vokxRecordError *error, const char *prefix, const vokxField
     if (name_taken(fields, i, f.name))
         return bad(error, prefix, "name", "\"%s\" is used twice", f.name);
     print_cut(number, sizeof number, "%u", f.kind);
-    if (f.kind < VOKX_CLASS_FLAG || f.kind > VOKX_CLASS_SAFE)
-        return bad(error, prefix, "kind", "unknown kind %s", number);
-    return check_occurrence(error, prefix, f.flags, f.max);
+    if (!is_kind(f.kind)) return bad(error, prefix, "kind", "unknown kind %s", number);
+    if (const uint16_t status = check_occurrence(error, prefix, f.flags, f.max)) return status;
+    return check_detail(error, prefix, f);
 }
 
 uint16_t check_fields(vokxRecordError *error, const char *prefix, const vokxFieldSpec *fields,

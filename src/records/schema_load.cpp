@@ -8,24 +8,27 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "field_kinds.hpp"
 #include "json_tree.hpp"
 #include "record_error.hpp"
+#include "value_json.hpp"
 
 struct vokxSchemaDocument {
     vokxSchema schema;
     // In the same block: the field tables (the top level's, then each
-    // group's), the group table and the names, each terminated.
+    // group's), the group table, the fields' details and enumeration
+    // values, and the names and default texts, each terminated.
 };
 
 namespace vok::records {
 namespace {
 
-constexpr const char *kKinds[] = {"flag", "unsigned", "signed", "string", "utf8", "safe"};
-
 // Where a document's parts go in the fill pass; null in the counting pass.
 struct Room {
     vokxFieldSpec *fields;
     vokxGroupSpec *groups;
+    vokxFieldDetail *details;
+    vokxEnumValue *values;
     char *names;
 };
 
@@ -33,13 +36,13 @@ class Loader {
   public:
     Loader(const JsonTree &tree, vokxRecordError *error) : tree_(tree), error_(error) {}
 
-    uint32_t field_count = 0, group_count = 0;
+    uint32_t field_count = 0, group_count = 0, detail_count = 0, value_count = 0;
     size_t name_bytes = 0;
 
     // Checks everything, counting; with room, fills it and *schema too.
     uint16_t load(Room *room, vokxSchema *schema) {
         room_ = room;
-        field_count = group_count = 0;
+        field_count = group_count = detail_count = value_count = 0;
         name_bytes = 0;
         const JsonValue &top = tree_.root();
         static const char *const kKeys[] = {"name", "type", "version", "fields", "groups"};
@@ -111,13 +114,7 @@ class Loader {
         if (value->type != JsonValue::string)
             return refuse(prefix, "name", *value, "must be a string");
         const char *text = tree_.decoded(value->text);
-        bool identifier = value->length != 0 && !(text[0] >= '0' && text[0] <= '9');
-        for (uint32_t i = 0; i < value->length && identifier; ++i) {
-            const char c = text[i];
-            identifier = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                         (c >= '0' && c <= '9') || c == '_';
-        }
-        if (!identifier) {
+        if (!is_identifier(text, value->length)) {
             char shown[64]; // bytes outside printable ASCII as \xNN
             size_t used = 0;
             for (uint32_t i = 0; i < value->length && used + 5 < sizeof shown; ++i) {
@@ -130,14 +127,33 @@ class Loader {
             shown[used] = '\0';
             return refuse(prefix, "name", *value, "\"%s\" is not an identifier", shown);
         }
-        name_bytes += value->length + 1;
-        if (room_ != nullptr) {
-            std::memcpy(room_->names, text, value->length);
-            room_->names[value->length] = '\0';
-            out = room_->names;
-            room_->names += value->length + 1;
-        }
+        const char *kept = keep(text, value->length);
+        if (room_ != nullptr) out = kept;
         return VOK_OK;
+    }
+
+    static bool is_identifier(const char *text, uint32_t length) {
+        bool identifier = length != 0 && !(text[0] >= '0' && text[0] <= '9');
+        for (uint32_t i = 0; i < length && identifier; ++i) {
+            const char c = text[i];
+            identifier = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                         (c >= '0' && c <= '9') || c == '_';
+        }
+        return identifier;
+    }
+
+    // A number written as digits only (no sign, fraction or exponent) that
+    // fits 32 bits.
+    bool digits_only(const JsonValue &value, uint32_t &out) const {
+        const char *digits = tree_.source() + value.text;
+        uint64_t n = 0;
+        bool ok = value.type == JsonValue::number && value.length <= 10;
+        for (uint32_t i = 0; ok && i < value.length; ++i) {
+            ok = digits[i] >= '0' && digits[i] <= '9';
+            n = n * 10 + static_cast<uint64_t>(digits[i] - '0');
+        }
+        out = static_cast<uint32_t>(n);
+        return ok && n <= UINT32_MAX;
     }
 
     // An integer written as digits only (no sign, fraction or exponent).
@@ -146,16 +162,8 @@ class Loader {
         const JsonValue *value = member(object, key);
         if (value == nullptr)
             return needed ? refuse(prefix, key, object, "is required") : uint16_t{VOK_OK};
-        const char *digits = tree_.source() + value->text;
-        uint64_t n = 0;
-        bool ok = value->type == JsonValue::number && value->length <= 10;
-        for (uint32_t i = 0; ok && i < value->length; ++i) {
-            ok = digits[i] >= '0' && digits[i] <= '9';
-            n = n * 10 + static_cast<uint64_t>(digits[i] - '0');
-        }
-        if (!ok || n > UINT32_MAX)
+        if (!digits_only(*value, out))
             return refuse(prefix, key, *value, "must be an integer from 0 to 4294967295");
-        out = static_cast<uint32_t>(n);
         return VOK_OK;
     }
 
@@ -188,27 +196,118 @@ class Loader {
     uint16_t kind_of(const JsonValue &object, const char *prefix, uint32_t &kind) {
         const JsonValue *value = member(object, "kind");
         if (value == nullptr) return refuse(prefix, "kind", object, "is required");
-        for (uint32_t k = 0; value->type == JsonValue::string && k < 6; ++k)
-            if (text_is(value->text, value->length, kKinds[k])) {
-                kind = VOKX_CLASS_FLAG + k;
-                return VOK_OK;
-            }
         if (value->type != JsonValue::string)
             return refuse(prefix, "kind", *value,
-                          "must be a string: flag, unsigned, signed, string, utf8 or safe");
+                          "must be a string: flag, unsigned, signed, string, utf8, safe, "
+                          "unsigned64, signed64, float32, float64, enum or timestamp");
+        kind = kind_named(tree_.decoded(value->text), value->length);
+        if (kind != 0) return VOK_OK;
         char shown[48];
         print_cut(shown, sizeof shown, "%.*s", static_cast<int>(value->length),
                   tree_.decoded(value->text));
         return refuse(prefix, "kind", *value, "unknown kind \"%s\"", shown);
     }
 
+    // Text kept in the document: a name or a default's bytes, terminated.
+    const char *keep(const char *text, uint32_t length) {
+        name_bytes += length + 1;
+        if (room_ == nullptr) return nullptr;
+        char *kept = room_->names;
+        std::memcpy(kept, text, length);
+        kept[length] = '\0';
+        room_->names += length + 1;
+        return kept;
+    }
+
+    // An enum's "values": names to numbers.  vokxSchemaCheck refuses names
+    // or numbers given twice.
+    uint16_t values_of(const JsonValue &object, const char *prefix, const vokxFieldSpec &f,
+                       vokxFieldDetail &d) {
+        const JsonValue *list = member(object, "values");
+        if (list == nullptr)
+            return f.kind == VOKX_KIND_ENUM ? refuse(prefix, "values", object, "is required for an enum")
+                                            : uint16_t{VOK_OK};
+        if (f.kind != VOKX_KIND_ENUM)
+            return refuse(prefix, "values", *list, "only an enum field names values");
+        if (list->type != JsonValue::object)
+            return refuse(prefix, "values", *list, "must be an object of names and numbers");
+        vokxEnumValue *table = room_ != nullptr ? room_->values : nullptr;
+        char at[96];
+        print_cut(at, sizeof at, "%s.values", prefix);
+        for (uint32_t i = list->first; i != 0; i = tree_.at(i).next, ++d.value_count) {
+            const JsonValue &m = tree_.at(i);
+            char key[64];
+            print_cut(key, sizeof key, "%.*s", static_cast<int>(m.key_length), tree_.decoded(m.key));
+            if (!is_identifier(tree_.decoded(m.key), m.key_length))
+                return refuse(at, key, m, "is not an identifier");
+            uint32_t number = 0;
+            if (!digits_only(m, number) || number > 0x7fffffff)
+                return refuse(at, key, m, "must be an integer from 0 to 2147483647");
+            const char *name = keep(tree_.decoded(m.key), m.key_length);
+            if (table != nullptr) table[d.value_count] = {name, number};
+        }
+        value_count += d.value_count;
+        if (table != nullptr) {
+            d.values = table;
+            room_->values += d.value_count;
+        }
+        return VOK_OK;
+    }
+
+    // A "default" in the JSON form of the field's kind; an enum's may be
+    // one of the names its "values" give.
+    uint16_t default_of(const JsonValue &object, const char *prefix, const vokxFieldSpec &f,
+                        vokxFieldDetail &d) {
+        const JsonValue *given = member(object, "default");
+        if (given == nullptr) return VOK_OK;
+        d.has_default = 1;
+        if (is_text_kind(f.kind)) {
+            if (given->type != JsonValue::string)
+                return refuse(prefix, "default", *given, "must be a string");
+            const char *text = keep(tree_.decoded(given->text), given->length);
+            d.default_text = {reinterpret_cast<const uint8_t *>(text), given->length};
+            return VOK_OK;
+        }
+        const JsonValue *names = member(object, "values");
+        if (f.kind == VOKX_KIND_ENUM && given->type == JsonValue::string && names != nullptr &&
+            names->type == JsonValue::object) {
+            for (uint32_t i = names->first; i != 0; i = tree_.at(i).next)
+                if (tree_.at(i).key_length == given->length &&
+                    std::memcmp(tree_.decoded(tree_.at(i).key), tree_.decoded(given->text),
+                                given->length) == 0) {
+                    uint32_t number = 0;
+                    digits_only(tree_.at(i), number);
+                    d.default_value.unsigned64 = number;
+                    return VOK_OK;
+                }
+            return refuse(prefix, "default", *given, "is not a name of the enumeration");
+        }
+        const char *why = "";
+        if (parse_value(f, tree_, *given, d.default_value, &why) != VOK_OK)
+            return refuse(prefix, "default", *given, "%s", why);
+        return VOK_OK;
+    }
+
     uint16_t field(const JsonValue &object, const char *prefix, vokxFieldSpec &f) {
-        static const char *const kKeys[] = {"mark", "name", "kind", "optional", "repeated", "max"};
+        static const char *const kKeys[] = {"mark",     "name", "kind",   "optional",
+                                            "repeated", "max",  "values", "default"};
         if (const uint16_t status = only_keys(object, prefix, kKeys)) return status;
         if (const uint16_t status = name_of(object, prefix, f.name)) return status;
         if (const uint16_t status = number_at(object, prefix, "mark", true, f.mark)) return status;
         if (const uint16_t status = kind_of(object, prefix, f.kind)) return status;
-        return occurrence(object, prefix, f.flags, f.max);
+        if (const uint16_t status = occurrence(object, prefix, f.flags, f.max)) return status;
+        if (member(object, "values") == nullptr && member(object, "default") == nullptr &&
+            f.kind != VOKX_KIND_ENUM)
+            return VOK_OK;
+        vokxFieldDetail d{};
+        if (const uint16_t status = values_of(object, prefix, f, d)) return status;
+        if (const uint16_t status = default_of(object, prefix, f, d)) return status;
+        ++detail_count;
+        if (room_ != nullptr) {
+            *room_->details = d;
+            f.detail = room_->details++;
+        }
+        return VOK_OK;
     }
 
     uint16_t fields_of(const JsonValue &object, const char *prefix, const vokxFieldSpec *&out,
@@ -293,14 +392,18 @@ VOKX_API uint16_t vokxSchemaParse(const char *json, size_t length, vokxSchemaDoc
     if (const uint16_t status = loader.load(nullptr, nullptr)) return status;
     const size_t size = sizeof(vokxSchemaDocument) +
                         (size_t{loader.field_count} * sizeof(vokxFieldSpec)) +
-                        (size_t{loader.group_count} * sizeof(vokxGroupSpec)) + loader.name_bytes;
+                        (size_t{loader.group_count} * sizeof(vokxGroupSpec)) +
+                        (size_t{loader.detail_count} * sizeof(vokxFieldDetail)) +
+                        (size_t{loader.value_count} * sizeof(vokxEnumValue)) + loader.name_bytes;
     auto *document = static_cast<vokxSchemaDocument *>(std::malloc(size));
     if (document == nullptr)
         return fail(error, VOK_NO_MEMORY, 0, "", "not enough memory for the schema");
     auto *bytes = reinterpret_cast<unsigned char *>(document + 1);
-    Room room{reinterpret_cast<vokxFieldSpec *>(bytes), nullptr, nullptr};
+    Room room{reinterpret_cast<vokxFieldSpec *>(bytes), nullptr, nullptr, nullptr, nullptr};
     room.groups = reinterpret_cast<vokxGroupSpec *>(room.fields + loader.field_count);
-    room.names = reinterpret_cast<char *>(room.groups + loader.group_count);
+    room.details = reinterpret_cast<vokxFieldDetail *>(room.groups + loader.group_count);
+    room.values = reinterpret_cast<vokxEnumValue *>(room.details + loader.detail_count);
+    room.names = reinterpret_cast<char *>(room.values + loader.value_count);
     loader.load(&room, &document->schema); // the same checks pass again
     if (const uint16_t status = vokxSchemaCheck(&document->schema, error)) {
         std::free(document);

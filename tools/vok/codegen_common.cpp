@@ -31,7 +31,7 @@ std::string field_rows(const vokxFieldSpec *fields, uint32_t count, const std::s
         const vokxFieldSpec &f = fields[i];
         out += indent + "{\"" + std::string(f.name) + "\", " + std::to_string(f.mark) + ", " +
                std::to_string(f.kind) + ", " + std::to_string(f.flags) + ", " +
-               std::to_string(f.max) + "},\n";
+               std::to_string(f.max) + ", 0},\n";
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #include "record_json.hpp"
 
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -25,21 +26,54 @@ std::string hex_of(const uint8_t *bytes, uint32_t length) {
     return out;
 }
 
-ordered_json value_of(const vokxItem &item, uint32_t kind) {
-    switch (kind) {
-    case VOKX_CLASS_FLAG:
+ordered_json text_value(const uint8_t *bytes, uint32_t length) {
+    const std::string_view text(reinterpret_cast<const char *>(bytes), length);
+    if (is_valid_utf8(text)) return std::string(text);
+    return ordered_json{{"hex", hex_of(bytes, length)}};
+}
+
+// A value as JSON, in the form vokxValueFormat writes for the kinds that
+// ride on other items.
+ordered_json formatted(const vokxFieldSpec &field, const vokxValue &value) {
+    char text[128];
+    const size_t length = vokxValueFormat(&field, &value, text, sizeof text);
+    if (length < sizeof text) return ordered_json::parse(std::string_view(text, length));
+    std::string longer(length + 1, '\0');
+    vokxValueFormat(&field, &value, longer.data(), longer.size());
+    longer.resize(length);
+    return ordered_json::parse(longer);
+}
+
+ordered_json value_of(const vokxItem &item, const vokxFieldSpec &field) {
+    switch (field.kind) {
+    case VOKX_KIND_FLAG:
         return item.value != 0;
-    case VOKX_CLASS_SIGNED:
+    case VOKX_KIND_SIGNED:
         return item.signed_value;
-    case VOKX_CLASS_STRING:
-    case VOKX_CLASS_UTF8: {
-        const std::string_view text(reinterpret_cast<const char *>(item.text), item.length);
-        if (is_valid_utf8(text)) return std::string(text);
-        return ordered_json{{"hex", hex_of(item.text, item.length)}};
-    }
-    default: // unsigned, safe (its length)
+    case VOKX_KIND_STRING:
+    case VOKX_KIND_UTF8:
+        return text_value(item.text, item.length);
+    case VOKX_KIND_UNSIGNED:
+    case VOKX_KIND_SAFE: // its length
         return item.value;
+    default: {
+        vokxValue value{};
+        vokxFieldValue(&field, &item, &value); // the reader checked the carrier
+        return formatted(field, value);
     }
+    }
+}
+
+// What an absent field reads as: its default, or nothing.
+const vokxFieldDetail *default_of(const vokxFieldSpec &field) {
+    return field.detail != nullptr && field.detail->has_default != 0 ? field.detail : nullptr;
+}
+
+ordered_json default_value(const vokxFieldSpec &field) {
+    const vokxFieldDetail &d = *field.detail;
+    if (field.kind == VOKX_KIND_STRING || field.kind == VOKX_KIND_UTF8)
+        return text_value(d.default_text.data, d.default_text.length);
+    return formatted(field, d.default_value);
 }
 
 // The values read for one level: the top, or one group occurrence.
@@ -65,6 +99,8 @@ ordered_json level_object(const LevelValues &values, const vokxFieldSpec *fields
             object[fields[i].name] = ordered_json(seen);
         else if (!seen.empty())
             object[fields[i].name] = seen.front();
+        else if (default_of(fields[i]) != nullptr)
+            object[fields[i].name] = default_value(fields[i]);
     }
     if (!values.unknown.empty()) object["$unknown"] = values.unknown;
     return object;
@@ -102,7 +138,7 @@ bool read_record(const Block &block, const vokxSchema &s, RecordValues &values, 
                 level_for(values, f).unknown.push_back(unknown_entry(block, f.item));
             else
                 level_for(values, f).fields[static_cast<size_t>(f.field)].push_back(value_of(
-                    f.item, (f.group < 0 ? s.fields : s.groups[f.group].fields)[f.field].kind));
+                    f.item, (f.group < 0 ? s.fields : s.groups[f.group].fields)[f.field]));
         }
     if (status == VOK_END_OF_STREAM) return true;
     const std::string path = error.path;
@@ -151,6 +187,7 @@ namespace {
 // A JSON value as the item a field of `kind` takes; text points into
 // storage.  Throws the message for a value of the wrong shape.
 vokxItem item_for(const json &value, uint32_t kind, std::string &storage) {
+    // (the kinds of the item classes; the others go by put_value_json)
     vokxItem item{};
     const auto integer = [&](int64_t low, int64_t high, const char *what) {
         if (!value.is_number_integer() ||
@@ -208,6 +245,49 @@ struct Packing {
     std::string path;
 };
 
+bool is_item_class_kind(uint32_t kind) { return kind >= VOKX_KIND_FLAG && kind <= VOKX_KIND_SAFE; }
+
+// Whether an item-class value (as item_for made it) is the field's default.
+bool holds_default(const vokxFieldSpec &field, const vokxItem &item) {
+    const vokxFieldDetail *d = default_of(field);
+    if (d == nullptr) return false;
+    if (field.kind == VOKX_KIND_STRING || field.kind == VOKX_KIND_UTF8)
+        return item.length == d->default_text.length &&
+               (item.length == 0 || std::memcmp(item.text, d->default_text.data, item.length) == 0);
+    if (field.kind == VOKX_KIND_SIGNED) return item.signed_value == d->default_value.signed64;
+    if (field.kind == VOKX_KIND_FLAG) return (item.value != 0) == (d->default_value.unsigned64 != 0);
+    return item.value == d->default_value.unsigned64;
+}
+
+// Writes the JSON value of field number `index` of the current level, or
+// leaves it out when it is the field's default.  Throws "path: message".
+void put_value_json(Packing &p, const vokxFieldSpec &field, uint32_t index, const json &value,
+                    const std::string &path) {
+    uint16_t status = VOK_OK;
+    if (is_item_class_kind(field.kind)) {
+        std::string storage;
+        vokxItem item;
+        try {
+            item = item_for(value, field.kind, storage);
+        } catch (const std::string &message) {
+            throw path + ": " + message;
+        }
+        if (holds_default(field, item)) return;
+        status = vokxRecordPut(&p.writer, index, &item, &p.error);
+    } else {
+        const std::string text = value.dump();
+        vokxValue parsed{};
+        const char *why = "";
+        if (vokxValueParse(&field, text.data(), text.size(), &parsed, &why) != VOK_OK)
+            throw path + ": " + why;
+        const vokxFieldDetail *d = default_of(field);
+        const size_t bytes = field.kind == VOKX_KIND_FLOAT32 ? 4 : 8; // floats by their bits
+        if (d != nullptr && std::memcmp(&parsed, &d->default_value, bytes) == 0) return;
+        status = vokxRecordPutValue(&p.writer, index, &parsed, &p.error);
+    }
+    if (status != VOK_OK) throw std::string(p.error.path) + ": " + p.error.message;
+}
+
 std::string field_path(const char *group, size_t occurrence, const char *field) {
     return group == nullptr ? std::string(field)
                             : std::string(group) + "[" + std::to_string(occurrence) + "]." + field;
@@ -239,17 +319,8 @@ void put_fields(Packing &p, const json &object, const vokxFieldSpec *fields, uin
         if (repeated(fields[i].flags) && !found->is_array()) throw path + ": must be an array";
         const json single = json::array({*found});
         const json &values = repeated(fields[i].flags) ? *found : single;
-        for (const json &value : values) {
-            std::string storage;
-            vokxItem item;
-            try {
-                item = item_for(value, fields[i].kind, storage);
-            } catch (const std::string &message) {
-                throw path + ": " + message;
-            }
-            if (vokxRecordPut(&p.writer, i, &item, &p.error) != VOK_OK)
-                throw std::string(p.error.path) + ": " + p.error.message;
-        }
+        for (const json &value : values)
+            put_value_json(p, fields[i], i, value, path);
     }
 }
 
