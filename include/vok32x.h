@@ -484,9 +484,11 @@ VOKX_API size_t vokxValueFormat(const vokxFieldSpec *field, const vokxValue *val
  * milliseconds as an integer and RFC 3339 with any offset (converted to
  * UTC) and any fraction digits, those past the third zero; floats as any
  * JSON number that their type can hold (rounded to nearest; too large for
- * it is refused).  VOK_OK, or VOK_WRONG_TYPE with *message (may be null)
- * pointing to a static sentence of what the field takes; *value is set only
- * on success. */
+ * it is refused).  VOK_OK; VOKX_BAD_FIELD for a value of the kind's form
+ * that it cannot hold (an integer out of range, a float too large or too
+ * small for its type but not zero, digits below the millisecond); else
+ * VOK_WRONG_TYPE.  On a refusal *message (may be null) points to a static
+ * sentence of what the field takes; *value is set only on success. */
 VOKX_API uint16_t vokxValueParse(const vokxFieldSpec *field, const char *json, size_t length,
                                  vokxValue *value, const char **message);
 

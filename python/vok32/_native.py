@@ -50,9 +50,24 @@ class VokxItem(Structure):
     ]
 
 
+class VokxValue(ctypes.Union):
+    _fields_ = [("unsigned64", ctypes.c_uint64), ("signed64", ctypes.c_int64),
+                ("float32", ctypes.c_float), ("float64", ctypes.c_double)]
+
+
+class VokxEnumValue(Structure):
+    _fields_ = [("name", c_char_p), ("number", c_uint32)]
+
+
+class VokxFieldDetail(Structure):
+    _fields_ = [("values", ctypes.POINTER(VokxEnumValue)), ("value_count", c_uint32),
+                ("has_default", c_uint32), ("default_value", VokxValue),
+                ("default_text", c_void_p), ("default_length", c_uint32)]
+
+
 class VokxFieldSpec(Structure):
     _fields_ = [("name", c_char_p), ("mark", c_uint32), ("kind", c_uint32), ("flags", c_uint32),
-                ("max", c_uint32)]
+                ("max", c_uint32), ("detail", ctypes.POINTER(VokxFieldDetail))]
 
 
 class VokxGroupSpec(Structure):
@@ -95,7 +110,7 @@ class VokxRecordWriter(Structure):
 
 
 def library_names(platform: str = sys.platform) -> tuple[str, str]:
-    """File names of vok32 and vok32x; on Linux the sonames of major version 1.
+    """File names of vok32 and vok32x; on Linux their sonames.
 
     The Windows names follow the project's build but are not tested here.
     """
@@ -229,6 +244,9 @@ vokxRecordNext = _function(vok32x, "vokxRecordNext", c_uint16, [c_void_p, c_void
 vokxRecordBegin = _function(vok32x, "vokxRecordBegin", c_uint16,
                             [c_void_p, c_void_p, c_void_p, c_void_p])
 vokxRecordPut = _function(vok32x, "vokxRecordPut", c_uint16, [c_void_p, c_uint32, c_void_p, c_void_p])
+vokxRecordPutValue = _function(vok32x, "vokxRecordPutValue", c_uint16,
+                               [c_void_p, c_uint32, c_void_p, c_void_p])
+vokxFieldValue = _function(vok32x, "vokxFieldValue", c_uint16, [c_void_p, c_void_p, c_void_p])
 vokxRecordGroup = _function(vok32x, "vokxRecordGroup", c_uint16, [c_void_p, c_uint32, c_void_p])
 vokxRecordEnd = _function(vok32x, "vokxRecordEnd", c_uint16, [c_void_p, c_void_p])
 vokxStatusName = _function(vok32x, "vokxStatusName", c_char_p, [c_uint16])

@@ -10,7 +10,9 @@ from __future__ import annotations
 
 import ctypes
 import dataclasses
+import datetime
 import json
+import struct
 import sys
 import typing
 from typing import Any, BinaryIO, Iterator, Mapping, Optional, Union
@@ -21,6 +23,7 @@ from ._codes import Status, VokError
 from ._writer import Writer, as_bytes
 
 _FLAG, _UNSIGNED, _SIGNED, _STRING, _UTF8, _SAFE = range(1, 7)
+_UNSIGNED64, _SIGNED64, _FLOAT32, _FLOAT64, _ENUM, _TIMESTAMP = range(16, 22)
 _OPTIONAL, _REPEATED = 1, 2
 _GROUP_BEGINS, _PASSED_OVER = -1, -2
 
@@ -52,16 +55,34 @@ class RecordError(VokError):
         return f"{where}{self.message} ({self.name})"
 
 
+_NO_DEFAULT: Any = object()
+
+
 class _Field(typing.NamedTuple):
     name: str
     mark: int
     kind: int
     flags: int
     max: int
+    spec: Any = None  # the engine's vokxFieldSpec, for vokxFieldValue
+    names: dict[int, str] = {}  # an enum's numbers to names
+    default: Any = _NO_DEFAULT  # as decode gives it
 
     @property
     def repeated(self) -> bool:
         return bool(self.flags & _REPEATED)
+
+    def holds_default(self, value: Any) -> bool:
+        if self.default is _NO_DEFAULT:
+            return False
+        if self.kind in (_FLOAT32, _FLOAT64):
+            fmt = ">f" if self.kind == _FLOAT32 else ">d"
+            return isinstance(value, (int, float)) and not isinstance(value, bool) and \
+                _float_bits(fmt, value) == _float_bits(fmt, self.default)
+        if self.kind == _ENUM:
+            numbers = {name: number for number, name in self.names.items()}
+            return numbers.get(value, value) == numbers.get(self.default, self.default)
+        return type(value) is type(self.default) and value == self.default
 
 
 class _Group(typing.NamedTuple):
@@ -77,8 +98,24 @@ class _Group(typing.NamedTuple):
 
 
 def _fields_of(array: Any, count: int) -> list[_Field]:
-    return [_Field(array[i].name.decode("ascii"), array[i].mark, array[i].kind, array[i].flags,
-                   array[i].max) for i in range(count)]
+    fields = []
+    for i in range(count):
+        f = array[i]
+        names: dict[int, str] = {}
+        default = _NO_DEFAULT
+        if f.detail:
+            d = f.detail.contents
+            names = {d.values[k].number: d.values[k].name.decode("ascii")
+                     for k in range(d.value_count)}
+            if d.has_default:
+                if f.kind in (_STRING, _UTF8):
+                    raw = ctypes.string_at(d.default_text, d.default_length) if d.default_length else b""
+                    default = raw if f.kind == _STRING else raw.decode("utf-8", "surrogateescape")
+                else:
+                    default = _python_value(f.kind, d.default_value, names)
+        fields.append(_Field(f.name.decode("ascii"), f.mark, f.kind, f.flags, f.max,
+                             ctypes.pointer(f), names, default))
+    return fields
 
 
 class Schema:
@@ -167,7 +204,14 @@ class Schema:
                 continue
             if field.repeated and not isinstance(value, (list, tuple)):
                 raise RecordError(Status.WRONG_TYPE, prefix + field.name, "must be an array")
+            if field.holds_default(value):
+                continue
             for one in (value if field.repeated else [value]):
+                if field.kind >= _UNSIGNED64:
+                    number = _engine_value(field, one, prefix + field.name)
+                    _check(_native.vokxRecordPutValue(refs[0], i, ctypes.addressof(number), refs[1]),
+                           error)
+                    continue
                 keep = _set_item(item, field, one, prefix + field.name)  # noqa: F841 (alive for the call)
                 _check(_native.vokxRecordPut(refs[0], i, ctypes.addressof(item), refs[1]), error)
 
@@ -214,7 +258,7 @@ class Schema:
                 continue
             level = top if field.group < 0 else groups[field.group][field.occurrence]
             spec = (self.fields if field.group < 0 else self.groups[field.group].fields)[field.field]
-            value = _value_of(field.item, spec.kind)
+            value = _value_of(field.item, spec)
             if spec.repeated:
                 level[spec.name].append(value)
             else:
@@ -247,7 +291,8 @@ def _check(status: int, error: Any) -> None:
 
 
 def _empty_level(fields: list[_Field]) -> dict[str, Any]:
-    return {f.name: [] if f.repeated else None for f in fields}
+    return {f.name: [] if f.repeated else None if f.default is _NO_DEFAULT else f.default
+            for f in fields}
 
 
 def _as_mapping(obj: Any, path: str, refusal: str, known: Any) -> Mapping[str, Any]:
@@ -279,7 +324,12 @@ def _refuse_unknown(values: Mapping[str, Any], fields: list[_Field], groups: lis
         raise RecordError(Status.BAD_FIELD, prefix + sorted(unknown)[0], "not a field of the schema")
 
 
-def _value_of(item: Any, kind: int) -> Any:
+def _value_of(item: Any, field: _Field) -> Any:
+    kind = field.kind
+    if kind >= _UNSIGNED64:
+        value = _native.VokxValue()
+        _native.vokxFieldValue(field.spec, ctypes.addressof(item), ctypes.addressof(value))
+        return _python_value(kind, value, field.names)
     if kind == _FLAG:
         return item.value != 0
     if kind == _SIGNED:
@@ -288,6 +338,93 @@ def _value_of(item: Any, kind: int) -> Any:
         content = ctypes.string_at(item.text, item.length) if item.length else b""
         return content if kind == _STRING else content.decode("utf-8", "surrogateescape")
     return item.value  # unsigned, or a safe string's length
+
+
+_EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
+_MILLISECOND = datetime.timedelta(milliseconds=1)
+# The instants a datetime holds: years 1 to 9999, as JSON writes as text.
+_FIRST_DATETIME, _LAST_DATETIME = -62135596800000, 253402300799999
+
+
+def _float_bits(fmt: str, value: float) -> bytes:
+    return struct.pack(fmt, value)
+
+
+def _python_value(kind: int, value: Any, names: dict[int, str]) -> Any:
+    """A value of the engine (vokxValue) as Python gives it."""
+    if kind == _FLAG:
+        return value.unsigned64 != 0
+    if kind in (_SIGNED, _SIGNED64):
+        return value.signed64
+    if kind == _FLOAT32:
+        return value.float32
+    if kind == _FLOAT64:
+        return value.float64
+    if kind == _ENUM:
+        return names.get(value.unsigned64, value.unsigned64)
+    if kind == _TIMESTAMP:
+        ms = value.signed64
+        if _FIRST_DATETIME <= ms <= _LAST_DATETIME:
+            return _EPOCH + ms * _MILLISECOND
+        return ms  # outside datetime's years: the milliseconds, as JSON writes them
+    return value.unsigned64  # unsigned, unsigned64, safe
+
+
+_WORDS = {
+    _UNSIGNED64: (0, 2**64 - 1, "must be an integer from 0 to 18446744073709551615"),
+    _SIGNED64: (-2**63, 2**63 - 1,
+                "must be an integer from -9223372036854775808 to 9223372036854775807"),
+    _TIMESTAMP: (-2**63, 2**63 - 1, "must be RFC 3339 text such as \"2026-12-06T23:24:49.123Z\" "
+                                    "or an integer of milliseconds"),
+    _ENUM: (0, 2**32 - 1, "must be a name of the enumeration or an integer from 0 to 4294967295"),
+}
+
+
+def _engine_value(field: _Field, value: Any, path: str) -> Any:
+    """A Python value as the engine's vokxValue for a field of a 64-bit,
+    float, enum or timestamp kind; the tool's words where it refuses."""
+    out = _native.VokxValue()
+    kind = field.kind
+    if kind in (_FLOAT32, _FLOAT64):
+        bits = ">f" if kind == _FLOAT32 else ">d"
+        words = ("must be a number, \"NaN\", \"Infinity\", \"-Infinity\" or {\"bits\": \"<"
+                 + ("8" if kind == _FLOAT32 else "16") + " hex digits>\"}")
+        if isinstance(value, bool) or not isinstance(value, (int, float)):
+            raise RecordError(Status.WRONG_TYPE, path, words)
+        try:
+            packed = struct.pack(bits, value)
+        except OverflowError:
+            packed = b""
+        if not packed or (value != 0 and struct.unpack(bits, packed)[0] == 0):
+            raise RecordError(Status.BAD_FIELD, path,
+                              f"is out of float{32 if kind == _FLOAT32 else 64}'s range")
+        # The bits, stored where the union's member of the kind lies.
+        (ctypes.c_uint32 if kind == _FLOAT32 else ctypes.c_uint64).from_buffer(out).value = \
+            int.from_bytes(packed, "big")
+        return out
+    low, high, words = _WORDS[kind]
+    if kind == _TIMESTAMP and isinstance(value, datetime.datetime):
+        if value.tzinfo is None or value.utcoffset() is None:
+            raise RecordError(Status.WRONG_TYPE, path, "must be a timezone-aware datetime "
+                              "or an integer of milliseconds; a naive datetime names no instant")
+        delta = value - _EPOCH
+        if delta % _MILLISECOND:
+            raise RecordError(Status.BAD_FIELD, path, "has digits below the millisecond")
+        value = delta // _MILLISECOND
+    elif kind == _ENUM and isinstance(value, str):
+        numbers = {name: number for number, name in field.names.items()}
+        if value not in numbers:
+            raise RecordError(Status.WRONG_TYPE, path, words)
+        value = numbers[value]
+    if isinstance(value, bool) or not isinstance(value, int):
+        raise RecordError(Status.WRONG_TYPE, path, words)
+    if not low <= value <= high:
+        raise RecordError(Status.BAD_FIELD, path, words)
+    if kind in (_SIGNED64, _TIMESTAMP):
+        out.signed64 = value
+    else:
+        out.unsigned64 = value
+    return out
 
 
 _RANGES = {_UNSIGNED: (0, 0xFFFFFFFF), _SAFE: (0, 0xFFFFFFFF), _SIGNED: (-2**31, 2**31 - 1)}

@@ -1,5 +1,6 @@
 #include "value_json.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -153,12 +154,24 @@ const char *parse_float(const JsonTree &tree, const JsonValue &json, Bits quiet_
     return nullptr;
 }
 
-// An integer written as digits, with a minus sign where T is signed.
-template <typename T> bool parse_integer(const JsonTree &tree, const JsonValue &json, T &out) {
-    if (json.type != JsonValue::number) return false;
+// An integer written as digits, with a minus sign where T is signed:
+// kRead, kOutOfRange (an integer T cannot hold) or kNotInteger.
+enum Integer { kRead, kOutOfRange, kNotInteger };
+template <typename T> Integer parse_integer(const JsonTree &tree, const JsonValue &json, T &out) {
+    if (json.type != JsonValue::number) return kNotInteger;
     const char *digits = tree.source() + json.text;
-    const auto read = std::from_chars(digits, digits + json.length, out);
-    return read.ec == std::errc{} && read.ptr == digits + json.length;
+    const char *end = digits + json.length;
+    const auto read = std::from_chars(digits, end, out);
+    if (read.ec == std::errc{} && read.ptr == end) return kRead;
+    // Out of range, or a minus sign that an unsigned T does not read.
+    int64_t wide = 0;
+    const auto signed_read = std::from_chars(digits, end, wide);
+    const bool integer = std::all_of(digits + (*digits == '-'), end, [](char c) {
+        return c >= '0' && c <= '9';
+    });
+    return integer && (signed_read.ptr == end || read.ec == std::errc::result_out_of_range)
+               ? kOutOfRange
+               : kNotInteger;
 }
 
 const char *parse_enum(const vokxFieldSpec &field, const JsonTree &tree, const JsonValue &json,
@@ -166,9 +179,14 @@ const char *parse_enum(const vokxFieldSpec &field, const JsonTree &tree, const J
     static const char *const kWrong =
         "must be a name of the enumeration or an integer from 0 to 4294967295";
     uint32_t number = 0;
-    if (parse_integer(tree, json, number)) {
+    switch (parse_integer(tree, json, number)) {
+    case kRead:
         out.unsigned64 = number;
         return nullptr;
+    case kOutOfRange:
+        return kWrong;
+    case kNotInteger:
+        break;
     }
     if (json.type != JsonValue::string || field.detail == nullptr) return kWrong;
     const std::string_view name(tree.decoded(json.text), json.length);
@@ -186,6 +204,14 @@ uint16_t parse_value(const vokxFieldSpec &field, const JsonTree &tree, const Jso
                      vokxValue &out, const char **why) {
     vokxValue v{};
     const char *refusal = nullptr;
+    // A value of the kind's form that the kind cannot hold is a bad field;
+    // a value of another form, of the wrong type.
+    bool out_of_range = false;
+    const auto integer = [&](auto &n, const char *range) {
+        const Integer read = parse_integer(tree, json, n);
+        out_of_range = read == kOutOfRange;
+        refusal = read == kRead ? nullptr : range;
+    };
     switch (field.kind) {
     case VOKX_KIND_FLAG:
         refusal = json.type == JsonValue::boolean ? nullptr : "must be true or false";
@@ -194,57 +220,59 @@ uint16_t parse_value(const vokxFieldSpec &field, const JsonTree &tree, const Jso
     case VOKX_KIND_UNSIGNED:
     case VOKX_KIND_SAFE: {
         uint32_t n = 0;
-        refusal = parse_integer(tree, json, n) ? nullptr : "must be an integer from 0 to 4294967295";
+        integer(n, "must be an integer from 0 to 4294967295");
         v.unsigned64 = n;
         break;
     }
     case VOKX_KIND_SIGNED: {
         int32_t n = 0;
-        refusal = parse_integer(tree, json, n)
-                      ? nullptr
-                      : "must be an integer from -2147483648 to 2147483647";
+        integer(n, "must be an integer from -2147483648 to 2147483647");
         v.signed64 = n;
         break;
     }
     case VOKX_KIND_UNSIGNED64:
-        refusal = parse_integer(tree, json, v.unsigned64)
-                      ? nullptr
-                      : "must be an integer from 0 to 18446744073709551615";
+        integer(v.unsigned64, "must be an integer from 0 to 18446744073709551615");
         break;
     case VOKX_KIND_SIGNED64:
-        refusal = parse_integer(tree, json, v.signed64)
-                      ? nullptr
-                      : "must be an integer from -9223372036854775808 to 9223372036854775807";
+        integer(v.signed64,
+                "must be an integer from -9223372036854775808 to 9223372036854775807");
         break;
     case VOKX_KIND_TIMESTAMP:
-        if (json.type == JsonValue::string)
+        if (json.type == JsonValue::string) {
             refusal = parse_rfc3339(std::string_view(tree.decoded(json.text), json.length),
                                     v.signed64);
-        else if (!parse_integer(tree, json, v.signed64))
-            refusal = "must be RFC 3339 text such as \"2026-12-06T23:24:49.123Z\" or an integer "
-                      "of milliseconds";
+            out_of_range = refusal != nullptr && refusal[0] == 'h'; // "has digits below..."
+        } else {
+            integer(v.signed64, "must be RFC 3339 text such as \"2026-12-06T23:24:49.123Z\" or an "
+                                "integer of milliseconds");
+        }
         break;
     case VOKX_KIND_FLOAT32:
         refusal = parse_float(tree, json, kQuietNaN32, v.float32,
                               "must be a number, \"NaN\", \"Infinity\", \"-Infinity\" or "
                               "{\"bits\": \"<8 hex digits>\"}",
                               "is out of float32's range");
+        out_of_range = refusal != nullptr && refusal[0] == 'i';
         break;
     case VOKX_KIND_FLOAT64:
         refusal = parse_float(tree, json, kQuietNaN64, v.float64,
                               "must be a number, \"NaN\", \"Infinity\", \"-Infinity\" or "
                               "{\"bits\": \"<16 hex digits>\"}",
                               "is out of float64's range");
+        out_of_range = refusal != nullptr && refusal[0] == 'i';
         break;
-    case VOKX_KIND_ENUM:
+    case VOKX_KIND_ENUM: {
+        uint32_t n = 0;
+        out_of_range = parse_integer(tree, json, n) == kOutOfRange;
         refusal = parse_enum(field, tree, json, v);
         break;
+    }
     default:
         refusal = "is text, not a value of this form";
     }
     if (refusal != nullptr) {
         *why = refusal;
-        return VOK_WRONG_TYPE;
+        return out_of_range ? VOKX_BAD_FIELD : VOK_WRONG_TYPE;
     }
     out = v;
     return VOK_OK;
@@ -292,8 +320,10 @@ VOKX_API uint16_t vokxValueParse(const vokxFieldSpec *field, const char *json, s
     JsonTree tree;
     vokxRecordError error;
     uint16_t status = tree.parse(json != nullptr ? json : "", json != nullptr ? length : 0, &error);
-    if (status == VOK_OK) status = parse_value(*field, tree, tree.root(), *value, &why);
-    else status = VOK_WRONG_TYPE;
+    if (status == VOK_OK)
+        status = parse_value(*field, tree, tree.root(), *value, &why);
+    else
+        status = VOK_WRONG_TYPE;
     if (status != VOK_OK && message != nullptr) *message = why;
     return status;
 }
