@@ -321,6 +321,16 @@ typedef union vokxValue {
     double float64;
 } vokxValue;
 
+/* A vokxValue initialiser's first member (unsigned64) holding a float32's
+ * bits where the float32 member lies, for static tables:
+ * {VOKX_FLOAT32_BITS(0x3fc00000u)} is 1.5f. */
+#if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) &&                                   \
+    __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+#define VOKX_FLOAT32_BITS(bits) ((uint64_t)(bits) << 32)
+#else
+#define VOKX_FLOAT32_BITS(bits) ((uint64_t)(bits))
+#endif
+
 /* One named number of an enum field. */
 typedef struct vokxEnumValue {
     const char *name; /* an identifier, unique in the field */

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,22 @@ std::string banner(const CodegenOptions &options, const char *comment_start,
                    const char *comment_end);
 bool repeated(uint32_t flags);
 bool optional(uint32_t flags);
-// The rows of a field table, each line begun with indent.
-std::string field_rows(const vokxFieldSpec *fields, uint32_t count, const std::string &indent);
+// A field's default, or null; whether its struct keeps a has_X flag (an
+// optional field without a default); whether its kind is text.
+const vokxFieldDetail *default_of(const vokxFieldSpec &field);
+bool has_flag(const vokxFieldSpec &field);
+bool is_text(uint32_t kind);
+// "0x2au"; bytes as "{0x43, 0x00}".
+std::string hex_literal(uint64_t value);
+std::string byte_list(const uint8_t *bytes, uint32_t length);
+// A field's detail (it must have one) as an initialiser, its enumeration
+// values and default text given as expressions.
+std::string detail_initializer(const vokxFieldSpec &field, const std::string &values,
+                               const std::string &text);
+// The rows of a field table, each line begun with indent; detail(i) is the
+// expression for the detail of field i, which has one.
+std::string field_rows(const vokxFieldSpec *fields, uint32_t count, const std::string &indent,
+                       const std::function<std::string(uint32_t)> &detail);
 // A group's row up to its fields: {"lines", 3, 2, 100,
 std::string group_head(const vokxGroupSpec &group);
 // The tables of the schema as C++ definitions: the field and group arrays

@@ -16,14 +16,23 @@ struct CType {
 
 CType c_type(uint32_t kind) {
     switch (kind) {
-    case VOKX_CLASS_FLAG:
+    case VOKX_KIND_FLAG:
         return {"bool", 1, 1};
-    case VOKX_CLASS_SIGNED:
+    case VOKX_KIND_SIGNED:
         return {"int32_t", 4, 4};
-    case VOKX_CLASS_STRING:
-    case VOKX_CLASS_UTF8:
+    case VOKX_KIND_STRING:
+    case VOKX_KIND_UTF8:
         return {"vokxText", 16, 8};
-    default: // unsigned, safe (its length)
+    case VOKX_KIND_UNSIGNED64:
+        return {"uint64_t", 8, 8};
+    case VOKX_KIND_SIGNED64:
+    case VOKX_KIND_TIMESTAMP:
+        return {"int64_t", 8, 8};
+    case VOKX_KIND_FLOAT32:
+        return {"float", 4, 4};
+    case VOKX_KIND_FLOAT64:
+        return {"double", 8, 8};
+    default: // unsigned, enum, safe (its length)
         return {"uint32_t", 4, 4};
     }
 }
@@ -47,7 +56,7 @@ void add_field(Layout &layout, const vokxFieldSpec &f) {
         layout.add(t.size, t.align, f.max);
         return;
     }
-    if (optional(f.flags)) layout.add(1, 1);
+    if (has_flag(f)) layout.add(1, 1);
     layout.add(t.size, t.align);
 }
 
@@ -113,10 +122,12 @@ std::string field_members(const vokxFieldSpec &f) {
     if (repeated(f.flags))
         return "    uint32_t " + name + "_count;\n    " + t.name + " " + name + "[" +
                std::to_string(f.max) + "];\n";
-    const std::string has = optional(f.flags) ? "    bool has_" + name + ";\n" : "";
-    const char *note = f.kind == VOKX_CLASS_SAFE ? " /* a safe string: its length */"
-                       : t.size == 16            ? " /* a view into the block */"
-                                                 : "";
+    const std::string has = has_flag(f) ? "    bool has_" + name + ";\n" : "";
+    const char *note = f.kind == VOKX_KIND_SAFE        ? " /* a safe string: its length */"
+                       : t.size == 16                  ? " /* a view into the block */"
+                       : f.kind == VOKX_KIND_TIMESTAMP ? " /* milliseconds since 1970, UTC */"
+                       : default_of(f) != nullptr      ? " /* left out when the default */"
+                                                       : "";
     return has + "    " + t.name + " " + name + ";" + note + "\n";
 }
 
@@ -165,6 +176,22 @@ std::string record_struct(const Names &n, const vokxSchema &s, const std::vector
     return struct_text(n.type, layout, body);
 }
 
+// The named numbers of each enum field of a level, as prefix_field_NAME.
+std::string enum_constants(const std::string &prefix, const vokxFieldSpec *fields,
+                           uint32_t count) {
+    std::string out;
+    for (uint32_t i = 0; i < count; ++i) {
+        const vokxFieldDetail *d = fields[i].detail;
+        if (d == nullptr || d->value_count == 0) continue;
+        out += "/* The values of " + prefix + fields[i].name + ". */\nenum {\n";
+        for (uint32_t k = 0; k < d->value_count; ++k)
+            out += "    " + prefix + fields[i].name + "_" + d->values[k].name + " = " +
+                   std::to_string(d->values[k].number) + (k + 1 < d->value_count ? ",\n" : "\n");
+        out += "};\n\n";
+    }
+    return out;
+}
+
 std::string header(const Names &n, const vokxSchema &s, const CodegenOptions &options) {
     const std::string guard = n.macro + "_VOK_H";
     std::string out = banner(options, "/*", "*/") + "#ifndef " + guard + "\n#define " + guard +
@@ -176,6 +203,10 @@ std::string header(const Names &n, const vokxSchema &s, const CodegenOptions &op
     out += "/* Strings (vokxText) are views: decoding points them into the block, which\n"
            " * must outlive the struct; encoding reads them the same way, zero bytes\n"
            " * included. */\n";
+    out += enum_constants(n.type + "_", s.fields, s.field_count);
+    for (uint32_t g = 0; g < s.group_count; ++g)
+        out += enum_constants(n.type + "_" + s.groups[g].name + "_", s.groups[g].fields,
+                              s.groups[g].field_count);
     const std::vector<Layout> layouts = group_layouts(s);
     for (uint32_t g = 0; g < s.group_count; ++g)
         out += group_struct(n, s.groups[g], layouts[g]);
@@ -205,13 +236,33 @@ std::string header(const Names &n, const vokxSchema &s, const CodegenOptions &op
     return out + "#ifdef __cplusplus\n} /* extern \"C\" */\n#endif\n\n#endif /* " + guard + " */\n";
 }
 
+// A field's detail as a compound literal, which has static storage at file
+// scope as the tables do.
+std::string detail_literal(const vokxFieldSpec &f) {
+    const vokxFieldDetail &d = *f.detail;
+    std::string values = "NULL", text = "NULL";
+    if (d.value_count != 0) {
+        values = "(const vokxEnumValue[]){";
+        for (uint32_t k = 0; k < d.value_count; ++k)
+            values += std::string(k == 0 ? "" : ", ") + "{\"" + d.values[k].name + "\", " +
+                      std::to_string(d.values[k].number) + "u}";
+        values += "}";
+    }
+    if (default_of(f) != nullptr && is_text(f.kind) && d.default_text.length != 0)
+        text = "(const uint8_t[])" + byte_list(d.default_text.data, d.default_text.length);
+    return "&(const vokxFieldDetail)" + detail_initializer(f, values, text);
+}
+
 // The schema as one definition: its field and group tables are compound
 // literals, so that no name is generated for them.
 std::string schema_definition(const Names &n, const vokxSchema &s) {
     const auto fields = [](const vokxFieldSpec *list, uint32_t count, const std::string &indent) {
         return count == 0 ? std::string("NULL")
                           : "(const vokxFieldSpec[]){\n" +
-                                field_rows(list, count, indent + "    ") + indent + "}";
+                                field_rows(list, count, indent + "    ", [list](uint32_t i) {
+                                    return detail_literal(list[i]);
+                                }) +
+                                indent + "}";
     };
     std::string groups = "NULL";
     if (s.group_count != 0) {
@@ -242,7 +293,7 @@ std::string places(const std::string &type, const vokxFieldSpec *fields, uint32_
         if (repeated(f.flags)) {
             present = "offsetof(" + type + ", " + f.name + "_count)";
             stride = std::string("sizeof(") + c_type(f.kind).name + ")";
-        } else if (optional(f.flags)) {
+        } else if (has_flag(f)) {
             present = "offsetof(" + type + ", has_" + f.name + ")";
         }
         out += indent + "    {offsetof(" + type + ", " + f.name + "), " + present + ", " + stride +

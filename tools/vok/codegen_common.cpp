@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 
 #include "codegen.hpp"
 
@@ -25,13 +27,57 @@ std::string banner(const CodegenOptions &options, const char *start, const char 
            options.schema_file + ": do not edit; run vok gen again instead. " + end + "\n";
 }
 
-std::string field_rows(const vokxFieldSpec *fields, uint32_t count, const std::string &indent) {
+const vokxFieldDetail *default_of(const vokxFieldSpec &f) {
+    return f.detail != nullptr && f.detail->has_default != 0 ? f.detail : nullptr;
+}
+
+bool has_flag(const vokxFieldSpec &f) {
+    return optional(f.flags) && default_of(f) == nullptr;
+}
+
+bool is_text(uint32_t kind) { return kind == VOKX_KIND_STRING || kind == VOKX_KIND_UTF8; }
+
+std::string hex_literal(uint64_t value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%llxu", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string byte_list(const uint8_t *bytes, uint32_t length) {
+    std::string out = "{";
+    for (uint32_t i = 0; i < length; ++i) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%s0x%02x", i == 0 ? "" : ", ", bytes[i]);
+        out += text;
+    }
+    return out + "}";
+}
+
+std::string detail_initializer(const vokxFieldSpec &f, const std::string &values,
+                               const std::string &text) {
+    const vokxFieldDetail &d = *f.detail;
+    // The default's bits in the union's first member, unsigned64: a float32's
+    // through VOKX_FLOAT32_BITS, which puts them where its member lies.
+    std::string bits = hex_literal(d.default_value.unsigned64);
+    if (f.kind == VOKX_KIND_FLOAT32) {
+        uint32_t narrow;
+        std::memcpy(&narrow, &d.default_value.float32, sizeof narrow);
+        bits = "VOKX_FLOAT32_BITS(" + hex_literal(narrow) + ")";
+    }
+    if (d.has_default == 0 || is_text(f.kind)) bits = "0";
+    return "{" + values + ", " + std::to_string(d.value_count) + ", " +
+           std::to_string(d.has_default) + ", {" + bits + "}, {" + text + ", " +
+           std::to_string(is_text(f.kind) ? d.default_text.length : 0) + "}}";
+}
+
+std::string field_rows(const vokxFieldSpec *fields, uint32_t count, const std::string &indent,
+                       const std::function<std::string(uint32_t)> &detail) {
     std::string out;
     for (uint32_t i = 0; i < count; ++i) {
         const vokxFieldSpec &f = fields[i];
         out += indent + "{\"" + std::string(f.name) + "\", " + std::to_string(f.mark) + ", " +
                std::to_string(f.kind) + ", " + std::to_string(f.flags) + ", " +
-               std::to_string(f.max) + ", 0},\n";
+               std::to_string(f.max) + ", " + (f.detail != nullptr ? detail(i) : "0") + "},\n";
     }
     return out;
 }
@@ -43,10 +89,37 @@ std::string group_head(const vokxGroupSpec &g) {
 
 namespace {
 
+// The named tables of each field's detail, then the field table, which
+// points at them.
 std::string field_table(const vokxFieldSpec *fields, uint32_t count, const std::string &name,
                         const std::string &qualifier) {
     if (count == 0) return {};
-    return qualifier + "vokxFieldSpec " + name + "[] = {\n" + field_rows(fields, count, "    ") +
+    std::string details;
+    for (uint32_t i = 0; i < count; ++i) {
+        const vokxFieldSpec &f = fields[i];
+        if (f.detail == nullptr) continue;
+        const std::string base = name + "_" + std::to_string(i);
+        std::string values = "nullptr", text = "nullptr";
+        if (f.detail->value_count != 0) {
+            values = base + "_values";
+            details += qualifier + "vokxEnumValue " + values + "[] = {";
+            for (uint32_t k = 0; k < f.detail->value_count; ++k)
+                details += std::string(k == 0 ? "" : ", ") + "{\"" + f.detail->values[k].name +
+                           "\", " + std::to_string(f.detail->values[k].number) + "u}";
+            details += "};\n";
+        }
+        if (default_of(f) != nullptr && is_text(f.kind) && f.detail->default_text.length != 0) {
+            text = base + "_default";
+            details += qualifier + "std::uint8_t " + text + "[] = " +
+                       byte_list(f.detail->default_text.data, f.detail->default_text.length) +
+                       ";\n";
+        }
+        details += qualifier + "vokxFieldDetail " + base + "_detail = " +
+                   detail_initializer(f, values, text) + ";\n";
+    }
+    return details + qualifier + "vokxFieldSpec " + name + "[] = {\n" +
+           field_rows(fields, count, "    ",
+                      [&](uint32_t i) { return "&" + name + "_" + std::to_string(i) + "_detail"; }) +
            "};\n";
 }
 

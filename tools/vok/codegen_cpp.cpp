@@ -2,6 +2,7 @@
 // std::vector) and encode/decode on the records engine.  Nothing throws
 // unless the caller asks a failed result for its value().
 #include <cctype>
+#include <cstdio>
 
 #include "codegen.hpp"
 
@@ -22,18 +23,94 @@ struct Types {
     std::string group(const vokxGroupSpec &g) const { return prefix + group_name(g); }
 };
 
-std::string value_type(uint32_t kind) {
-    switch (kind) {
-    case VOKX_CLASS_FLAG:
+constexpr const char *kTimestamp =
+    "std::chrono::time_point<std::chrono::system_clock, std::chrono::milliseconds>";
+
+// The enum class of an enum field: Schema_field, or Schema_group_field.
+std::string enum_type(const Types &t, const vokxGroupSpec *g, const vokxFieldSpec &f) {
+    return t.prefix + (g == nullptr ? t.record.substr(t.prefix.size()) : t.group_name(*g)) + "_" +
+           f.name;
+}
+
+std::string value_type(const vokxFieldSpec &f, const std::string &enumeration) {
+    switch (f.kind) {
+    case VOKX_KIND_FLAG:
         return "bool";
-    case VOKX_CLASS_SIGNED:
+    case VOKX_KIND_SIGNED:
         return "std::int32_t";
-    case VOKX_CLASS_STRING:
-    case VOKX_CLASS_UTF8:
+    case VOKX_KIND_STRING:
+    case VOKX_KIND_UTF8:
         return "std::string";
+    case VOKX_KIND_UNSIGNED64:
+        return "std::uint64_t";
+    case VOKX_KIND_SIGNED64:
+        return "std::int64_t";
+    case VOKX_KIND_FLOAT32:
+        return "float";
+    case VOKX_KIND_FLOAT64:
+        return "double";
+    case VOKX_KIND_ENUM:
+        return enumeration;
+    case VOKX_KIND_TIMESTAMP:
+        return kTimestamp;
     default:
         return "std::uint32_t";
     }
+}
+
+std::string float_literal(double value, bool narrow) {
+    if (value != value) return narrow ? "std::numeric_limits<float>::quiet_NaN()"
+                                      : "std::numeric_limits<double>::quiet_NaN()";
+    if (value - value != 0)
+        return std::string(value < 0 ? "-" : "") + "std::numeric_limits<" +
+               (narrow ? "float" : "double") + ">::infinity()";
+    char text[48];
+    std::snprintf(text, sizeof text, "%a%s", value, narrow ? "f" : ""); // exact
+    return text;
+}
+
+// The field's default as a C++ expression of its type.
+std::string value_literal(const vokxFieldSpec &f, const std::string &type) {
+    const vokxFieldDetail &d = *f.detail;
+    const vokxValue &v = d.default_value;
+    switch (f.kind) {
+    case VOKX_KIND_FLAG:
+        return v.unsigned64 != 0 ? "true" : "false";
+    case VOKX_KIND_STRING:
+    case VOKX_KIND_UTF8: {
+        std::string bytes;
+        for (uint32_t i = 0; i < d.default_text.length; ++i) {
+            char text[8];
+            std::snprintf(text, sizeof text, "\\x%02x", d.default_text.data[i]);
+            bytes += text;
+        }
+        return "std::string(\"" + bytes + "\", " + std::to_string(d.default_text.length) + ")";
+    }
+    case VOKX_KIND_FLOAT32:
+        return float_literal(double{v.float32}, true);
+    case VOKX_KIND_FLOAT64:
+        return float_literal(v.float64, false);
+    case VOKX_KIND_SIGNED:
+    case VOKX_KIND_SIGNED64: // the lowest value has no literal of its own
+        return "static_cast<" + type + ">(static_cast<std::int64_t>(" +
+               hex_literal(v.unsigned64) + "ll))";
+    case VOKX_KIND_TIMESTAMP:
+        return type + "{std::chrono::milliseconds{static_cast<std::int64_t>(" +
+               hex_literal(v.unsigned64) + "ll)}}";
+    case VOKX_KIND_ENUM:
+        return "static_cast<" + type + ">(" + std::to_string(v.unsigned64) + "u)";
+    default:
+        return hex_literal(v.unsigned64);
+    }
+}
+
+std::string member(const std::string &type, const vokxFieldSpec &f, const std::string &initial) {
+    const std::string name = f.name;
+    if (repeated(f.flags)) return "    std::vector<" + type + "> " + name + ";\n";
+    if (default_of(f) != nullptr)
+        return "    " + type + " " + name + " = " + value_literal(f, type) + ";\n";
+    if (optional(f.flags)) return "    std::optional<" + type + "> " + name + ";\n";
+    return "    " + type + " " + name + initial + ";\n";
 }
 
 std::string member(const std::string &type, const std::string &name, uint32_t flags,
@@ -44,9 +121,28 @@ std::string member(const std::string &type, const std::string &name, uint32_t fl
 }
 
 std::string initial_value(uint32_t kind) {
-    if (kind == VOKX_CLASS_FLAG) return " = false";
-    if (kind == VOKX_CLASS_STRING || kind == VOKX_CLASS_UTF8) return "";
+    if (kind == VOKX_KIND_FLAG) return " = false";
+    if (is_text(kind)) return "";
+    if (kind == VOKX_KIND_ENUM || kind == VOKX_KIND_TIMESTAMP) return "{}";
     return " = 0";
+}
+
+// The enum classes of a level's enum fields.
+std::string enum_classes(const Types &t, const vokxGroupSpec *g, const vokxFieldSpec *fields,
+                         uint32_t count) {
+    std::string out;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (fields[i].kind != VOKX_KIND_ENUM) continue;
+        const std::string type = enum_type(t, g, fields[i]);
+        out += "// Numbers the schema does not name are kept by value.\nenum class " +
+               type.substr(t.prefix.size()) + " : std::uint32_t {";
+        const vokxFieldDetail *d = fields[i].detail;
+        for (uint32_t k = 0; d != nullptr && k < d->value_count; ++k)
+            out += std::string(k == 0 ? "\n" : ",\n") + "    " + d->values[k].name + " = " +
+                   std::to_string(d->values[k].number) + "u";
+        out += "\n};\n\n";
+    }
+    return out;
 }
 
 // The struct `name`, which the rest of the code calls by its qualified name
@@ -73,7 +169,7 @@ std::string group_struct(const Types &t, const vokxGroupSpec &g) {
     std::vector<std::string> names;
     for (uint32_t i = 0; i < g.field_count; ++i) {
         const vokxFieldSpec &f = g.fields[i];
-        members += member(value_type(f.kind), f.name, f.flags, initial_value(f.kind));
+        members += member(value_type(f, enum_type(t, &g, f)), f, initial_value(f.kind));
         names.push_back(f.name);
     }
     return structure(t.group_name(g), t.group(g), members, names);
@@ -84,7 +180,7 @@ std::string record_struct(const Types &t, const vokxSchema &s) {
     std::vector<std::string> names;
     for (uint32_t i = 0; i < s.field_count; ++i) {
         const vokxFieldSpec &f = s.fields[i];
-        members += member(value_type(f.kind), f.name, f.flags, initial_value(f.kind));
+        members += member(value_type(f, enum_type(t, nullptr, f)), f, initial_value(f.kind));
         names.push_back(f.name);
     }
     for (uint32_t g = 0; g < s.group_count; ++g) {
@@ -94,27 +190,57 @@ std::string record_struct(const Types &t, const vokxSchema &s) {
     return structure(s.name, t.record, members, names);
 }
 
-std::string take_value(const vokxFieldSpec &f, const std::string &target) {
-    const std::string value = f.kind == VOKX_CLASS_FLAG     ? "v.value != 0"
-                              : f.kind == VOKX_CLASS_SIGNED ? "v.signed_value"
-                              : f.kind == VOKX_CLASS_STRING || f.kind == VOKX_CLASS_UTF8
-                                  ? "text_of(v)"
-                                  : "v.value";
+// The value of item v for field f as its member's type; table names the
+// field's spec, which vokxFieldValue reads.
+std::string value_from_item(const vokxFieldSpec &f, const std::string &type,
+                            const std::string &table) {
+    const std::string value = "detail::field_value(" + table + ", v)";
+    switch (f.kind) {
+    case VOKX_KIND_FLAG:
+        return "v.value != 0";
+    case VOKX_KIND_SIGNED:
+        return "v.signed_value";
+    case VOKX_KIND_STRING:
+    case VOKX_KIND_UTF8:
+        return "text_of(v)";
+    case VOKX_KIND_ENUM:
+        return "static_cast<" + type + ">(v.value)";
+    case VOKX_KIND_UNSIGNED64:
+        return value + ".unsigned64";
+    case VOKX_KIND_SIGNED64:
+        return value + ".signed64";
+    case VOKX_KIND_FLOAT32:
+        return value + ".float32";
+    case VOKX_KIND_FLOAT64:
+        return value + ".float64";
+    case VOKX_KIND_TIMESTAMP:
+        return type + "{std::chrono::milliseconds{" + value + ".signed64}}";
+    default:
+        return "v.value";
+    }
+}
+
+std::string take_value(const vokxFieldSpec &f, const std::string &target, const std::string &type,
+                       const std::string &table) {
+    const std::string value = value_from_item(f, type, table);
     if (repeated(f.flags)) return target + f.name + ".push_back(" + value + ");";
-    if (value == "text_of(v)" && !optional(f.flags))
-        return "assign_text(" + target + f.name + ", v);";
+    if (value == "text_of(v)" && !has_flag(f)) return "assign_text(" + target + f.name + ", v);";
     return target + f.name + " = " + value + ";";
 }
 
-std::string take_level(const vokxFieldSpec *fields, uint32_t count, const std::string &target) {
+std::string take_level(const Types &t, const vokxGroupSpec *g, const vokxFieldSpec *fields,
+                       uint32_t count, const std::string &target, const std::string &table) {
     std::string out = "        switch (f.field) {\n";
     for (uint32_t i = 0; i < count; ++i)
         out += "        case " + std::to_string(i) + ":\n            " +
-               take_value(fields[i], target) + "\n            break;\n";
+               take_value(fields[i], target, value_type(fields[i], enum_type(t, g, fields[i])),
+                          table + "[" + std::to_string(i) + "]") +
+               "\n            break;\n";
     return out + "        }\n";
 }
 
-std::string take_function(const std::string &type, const vokxSchema &s) { // type: qualified
+std::string take_function(const Types &t, const vokxSchema &s, const std::string &file) {
+    const std::string type = t.record;
     std::string out = "inline void take(" + type +
                       " &r, const vokxRecordField &f) {\n    const vokxItem &v = f.item;\n"
                       "    (void)v, (void)r; // unused in a record of no fields\n    if (f.field "
@@ -129,7 +255,8 @@ std::string take_function(const std::string &type, const vokxSchema &s) { // typ
     }
     out += "        }\n        return;\n    }\n    if (f.field < 0) return; // passed over\n"
            "    switch (f.group) {\n    case -1:\n" +
-           take_level(s.fields, s.field_count, "r.") + "        break;\n";
+           take_level(t, nullptr, s.fields, s.field_count, "r.", file + "_fields") +
+           "        break;\n";
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const vokxGroupSpec &group = s.groups[g];
         if (group.field_count == 0) continue;
@@ -138,24 +265,31 @@ std::string take_function(const std::string &type, const vokxSchema &s) { // typ
                                : optional(group.flags) ? "r." + name + "->"
                                                        : "r." + name + ".";
         out += "    case " + std::to_string(g) + ":\n" +
-               take_level(group.fields, group.field_count, at) + "        break;\n";
+               take_level(t, &group, group.fields, group.field_count, at,
+                          file + "_" + name + "_fields") +
+               "        break;\n";
     }
     return out + "    }\n}\n\n";
 }
 
-// Empties a level's members but keeps the memory of its strings and vectors.
-std::string clear_level(const vokxFieldSpec *fields, uint32_t count) {
+// Empties a level's members but keeps the memory of its strings and vectors;
+// a field with a default takes it.
+std::string clear_level(const Types &t, const vokxGroupSpec *g, const vokxFieldSpec *fields,
+                        uint32_t count) {
     std::string out;
     for (uint32_t i = 0; i < count; ++i) {
         const vokxFieldSpec &f = fields[i];
-        const bool text = f.kind == VOKX_CLASS_STRING || f.kind == VOKX_CLASS_UTF8;
         const std::string name = std::string("r.") + f.name;
-        if (repeated(f.flags) || (text && !optional(f.flags)))
+        const std::string type = value_type(f, enum_type(t, g, f));
+        if (default_of(f) != nullptr)
+            out += "    " + name + " = " + value_literal(f, type) + ";\n";
+        else if (repeated(f.flags) || (is_text(f.kind) && !optional(f.flags)))
             out += "    " + name + ".clear();\n";
         else if (optional(f.flags))
             out += "    " + name + ".reset();\n";
         else
-            out += "    " + name + " = " + (f.kind == VOKX_CLASS_FLAG ? "false" : "0") + ";\n";
+            out += "    " + name + " = " + (f.kind == VOKX_KIND_FLAG ? "false" : type + "{}") +
+                   ";\n";
     }
     return out.empty() ? "    (void)r;\n" : out;
 }
@@ -165,57 +299,80 @@ std::string clear_functions(const Types &t, const vokxSchema &s) {
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const vokxGroupSpec &group = s.groups[g];
         out += "inline void clear(" + t.group(group) + " &r) {\n" +
-               clear_level(group.fields, group.field_count) + "}\n\n";
+               clear_level(t, &group, group.fields, group.field_count) + "}\n\n";
         const std::string name = std::string("r.") + group.name;
         groups += repeated(group.flags)   ? "    " + name + ".clear();\n"
                   : optional(group.flags) ? "    " + name + ".reset();\n"
                                           : "    clear(" + name + ");\n";
     }
-    std::string top = clear_level(s.fields, s.field_count);
+    std::string top = clear_level(t, nullptr, s.fields, s.field_count);
     if (!groups.empty() && top == "    (void)r;\n") top.clear();
     return out + "inline void clear(" + t.record + " &r) {\n" + top + groups + "}\n\n";
 }
 
-std::string put_level(const vokxFieldSpec *fields, uint32_t count, const std::string &source,
-                      const std::string &indent) {
+// The call that writes one value of field i, named value.
+std::string put_call(const vokxFieldSpec &f, uint32_t i, const std::string &value) {
+    const std::string field = std::to_string(i) + ", ";
+    switch (f.kind) {
+    case VOKX_KIND_ENUM:
+        return "w.put(" + field + "static_cast<std::uint32_t>(" + value + "));";
+    case VOKX_KIND_UNSIGNED64:
+    case VOKX_KIND_SIGNED64:
+    case VOKX_KIND_FLOAT32:
+    case VOKX_KIND_FLOAT64:
+        return "w.put_value(" + field + "detail::value_of(" + value + "));";
+    case VOKX_KIND_TIMESTAMP:
+        return "w.put_value(" + field + "detail::value_of(" + value +
+               ".time_since_epoch().count()));";
+    default:
+        return "w.put(" + field + value + ");";
+    }
+}
+
+std::string put_level(const Types &t, const vokxGroupSpec *g, const vokxFieldSpec *fields,
+                      uint32_t count, const std::string &source, const std::string &indent) {
     std::string out;
     for (uint32_t i = 0; i < count; ++i) {
         const vokxFieldSpec &f = fields[i];
         const std::string name = source + f.name;
-        const std::string call = "w.put(" + std::to_string(i) + ", ";
         if (repeated(f.flags))
-            out += indent + "for (const auto &value : " + name + ")\n" + indent + "    " + call +
-                   "value);\n";
+            out += indent + "for (const auto &value : " + name + ")\n" + indent + "    " +
+                   put_call(f, i, "value") + "\n";
+        else if (default_of(f) != nullptr) // left out when it holds the default
+            out += indent + "if (!detail::same_bits(" + name + ", " +
+                   value_literal(f, value_type(f, enum_type(t, g, f))) + ")) " +
+                   put_call(f, i, name) + "\n";
         else if (optional(f.flags))
-            out += indent + "if (" + name + ") " + call + "*" + name + ");\n";
+            out += indent + "if (" + name + ") " + put_call(f, i, "*" + name) + "\n";
         else
-            out += indent + call + name + ");\n";
+            out += indent + put_call(f, i, name) + "\n";
     }
     return out;
 }
 
-std::string encode_function(const std::string &type, const vokxSchema &s) {
+std::string encode_function(const Types &t, const vokxSchema &s) {
+    const std::string type = t.record;
     std::string out = "/* The record's block; empty when the engine refuses it (a vector over its\n"
                       " * max, a plain string over 65,535 bytes) or memory runs out. */\n"
                       "[[nodiscard]] inline std::vector<std::uint8_t> encode(const " +
                       type + " &record) {\n    detail::Writer w;\n";
     if (s.field_count == 0 && s.group_count == 0) out += "    (void)record;\n";
-    out += put_level(s.fields, s.field_count, "record.", "    ");
+    out += put_level(t, nullptr, s.fields, s.field_count, "record.", "    ");
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const vokxGroupSpec &group = s.groups[g];
         const std::string name = group.name, gi = std::to_string(g);
         if (repeated(group.flags))
             out += "    for (const auto &g : record." + name + ") {\n        w.group(" + gi +
-                   ");\n" + put_level(group.fields, group.field_count, "g.", "        ") +
+                   ");\n" + put_level(t, &group, group.fields, group.field_count, "g.", "        ") +
                    "        (void)g;\n    }\n";
         else if (optional(group.flags))
             out += "    if (record." + name + ") {\n        const auto &g = *record." + name +
                    ";\n        w.group(" + gi + ");\n" +
-                   put_level(group.fields, group.field_count, "g.", "        ") +
+                   put_level(t, &group, group.fields, group.field_count, "g.", "        ") +
                    "        (void)g;\n    }\n";
         else
             out += "    {\n        const auto &g = record." + name + ";\n        w.group(" + gi +
-                   ");\n" + put_level(group.fields, group.field_count, "g.", "        ") +
+                   ");\n" + put_level(t, &group, group.fields, group.field_count, "g.", "        ") +
                    "        (void)g;\n    }\n";
     }
     return out + "    return w.finish();\n}\n\n";
@@ -248,6 +405,9 @@ std::string writer_class(const std::string &upper_name) {
            "std::uint8_t *>(text.data());\n"
            "        item.length = static_cast<std::uint32_t>(text.size());\n        "
            "put_item(field, item);\n    }\n"
+           "    void put_value(std::uint32_t field, const vokxValue &value) noexcept {\n"
+           "        if (status_ == VOK_OK) status_ = vokxRecordPutValue(&writer_, field, &value, "
+           "&error_);\n    }\n"
            "    void group(std::uint32_t index) noexcept {\n"
            "        if (status_ == VOK_OK) status_ = vokxRecordGroup(&writer_, index, &error_);\n  "
            "  }\n"
@@ -268,7 +428,24 @@ std::string writer_class(const std::string &upper_name) {
            "    return v.length == 0 ? std::string() : std::string(reinterpret_cast<const char "
            "*>(v.text), v.length);\n}\n\n"
            "inline void assign_text(std::string &s, const vokxItem &v) {\n"
-           "    s.assign(reinterpret_cast<const char *>(v.text), v.length);\n}\n\n";
+           "    s.assign(reinterpret_cast<const char *>(v.text), v.length);\n}\n\n"
+           "inline vokxValue field_value(const vokxFieldSpec &spec, const vokxItem &v) {\n"
+           "    vokxValue value{};\n    vokxFieldValue(&spec, &v, &value); // the reader "
+           "checked the carrier\n    return value;\n}\n\n"
+           "inline vokxValue value_of(std::uint64_t n) {\n    vokxValue v{};\n"
+           "    v.unsigned64 = n;\n    return v;\n}\n"
+           "inline vokxValue value_of(std::int64_t n) {\n    vokxValue v{};\n"
+           "    v.signed64 = n;\n    return v;\n}\n"
+           "inline vokxValue value_of(float f) {\n    vokxValue v{};\n"
+           "    v.float32 = f;\n    return v;\n}\n"
+           "inline vokxValue value_of(double f) {\n    vokxValue v{};\n"
+           "    v.float64 = f;\n    return v;\n}\n\n"
+           "// Values compared as the block would hold them: floats by their bits.\n"
+           "template <typename T> bool same_bits(const T &a, const T &b) { return a == b; }\n"
+           "inline bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == "
+           "0; }\n"
+           "inline bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == "
+           "0; }\n\n";
 }
 
 std::string decode_functions(const std::string &type) {
@@ -329,22 +506,26 @@ bool generate_cpp(const vokxSchema &s, const CodegenOptions &options,
     const std::string file = lower(s.name), macro = upper(s.name);
     const std::string ns = namespace_of(s, options.name_space);
     const Types t{"::" + ns + "::", "::" + ns + "::" + s.name};
-    std::string out = "#pragma once\n\n#include <cstddef>\n#include <cstdint>\n"
+    std::string out = "#pragma once\n\n#include <chrono>\n#include <cstddef>\n#include <cstdint>\n"
+                      "#include <cstring>\n#include <limits>\n"
                       "#include <optional>\n#include <string>\n#include <vector>\n"
                       "#if __cplusplus >= 202002L\n#include <span>\n#endif\n\n"
                       "#include \"vok32.hpp\"\n#include \"vok32x.h\"\n\n";
     out += "#ifndef " + macro + "_TYPE\n#define " + macro + "_TYPE " + std::to_string(s.type) +
            "\n#define " + macro + "_VERSION " + std::to_string(s.version) +
            "u\n#endif\n\nnamespace " + ns + " {\n\n";
+    out += enum_classes(t, nullptr, s.fields, s.field_count);
+    for (uint32_t g = 0; g < s.group_count; ++g)
+        out += enum_classes(t, &s.groups[g], s.groups[g].fields, s.groups[g].field_count);
     for (uint32_t g = 0; g < s.group_count; ++g)
         out += group_struct(t, s.groups[g]);
     out += record_struct(t, s);
     out += "namespace detail {\n\n" +
            schema_tables(s, file + "_", "inline constexpr ", "inline constexpr ", "schema") + "\n" +
-           writer_class(macro) + clear_functions(t, s) + take_function(t.record, s) +
+           writer_class(macro) + clear_functions(t, s) + take_function(t, s, file) +
            "} // namespace detail\n\n";
     out +=
-        encode_function(t.record, s) + decode_functions(t.record) + "\n} // namespace " + ns + "\n";
+        encode_function(t, s) + decode_functions(t.record) + "\n} // namespace " + ns + "\n";
     files = {{file + ".vok.hpp", banner(options, "//", "") + qualify_library_names(out)}};
     return true;
 }
