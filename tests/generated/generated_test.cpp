@@ -17,6 +17,8 @@
 
 #include "kinds.vok.h"
 #include "kinds.vok.hpp"
+#include "readings.vok.h"
+#include "readings.vok.hpp"
 #include "order.vok.h"
 #include "order.vok.hpp"
 
@@ -99,34 +101,40 @@ TEST(Generated, EncodingRefusalsLeaveNothingBehind) {
 }
 
 #ifdef VOK_VECTORS
-// The shared cases of the README's orders: each block read by the generated
-// C (status, path, offset) and C++ (status); each written one read and
-// written again by both.
+// Reads a block with one schema's generated C (status, path, offset) and
+// C++ (status); a written block is written again by both, byte for byte.
+template <typename C, typename Cpp, typename DecodeC, typename EncodeC>
+void hold(const nlohmann::json &c, bool written, DecodeC decode_c, EncodeC encode_c) {
+    const Bytes block = vok_test::hex(c["bytes"]);
+    C record;
+    vokxRecordError e;
+    const std::uint16_t status = decode_c(block.data(), block.size(), &record, &e);
+    Cpp cpp;
+    EXPECT_EQ(static_cast<std::uint16_t>(decode(block.data(), block.size(), cpp)), status);
+    const nlohmann::json refusal = c.value("refusal", nlohmann::json::object());
+    EXPECT_EQ(std::tuple(std::string(vokxStatusName(status)), std::string(e.path), e.offset),
+              std::tuple(refusal.value("status", c.value("version", "VOK_OK")),
+                         refusal.value("path", ""), refusal.value("offset", 0u)));
+    if (!written) return;
+    vokStream out;
+    ASSERT_EQ(encode_c(&record, &out, nullptr), VOK_OK);
+    EXPECT_EQ(Bytes(vokGetData(&out), vokGetData(&out) + vokGetLength(&out)), block);
+    vokDestroyStream(vokGetData(&out));
+    EXPECT_EQ(encode(cpp), block);
+}
+
+// The shared cases of the README's orders and of the readings.
 TEST(Generated, SharedVectors) {
     const nlohmann::json vectors = nlohmann::json::parse(std::ifstream(VOK_VECTORS));
     for (const char *key : {"read", "write"})
         for (const nlohmann::json &c : vectors[key]) {
-            if (c["schema"] != "examples/order.schema.json" || !c.contains("bytes")) continue;
+            if (!c.contains("bytes")) continue;
             SCOPED_TRACE(c.dump());
-            const Bytes block = vok_test::hex(c["bytes"]);
-            Order o;
-            vokxRecordError e;
-            const std::uint16_t status = Order_decode(block.data(), block.size(), &o, &e);
-            order::Order cpp;
-            EXPECT_EQ(static_cast<std::uint16_t>(order::decode(block.data(), block.size(), cpp)),
-                      status);
-            const nlohmann::json refusal = c.value("refusal", nlohmann::json::object());
-            EXPECT_EQ(
-                std::tuple(std::string(vokxStatusName(status)), std::string(e.path), e.offset),
-                std::tuple(refusal.value("status", c.value("version", "VOK_OK")),
-                           refusal.value("path", ""), refusal.value("offset", 0u)));
-            if (std::string(key) == "write") {
-                vokStream out;
-                ASSERT_EQ(Order_encode(&o, &out, nullptr), VOK_OK);
-                EXPECT_EQ(Bytes(vokGetData(&out), vokGetData(&out) + vokGetLength(&out)), block);
-                vokDestroyStream(vokGetData(&out));
-                EXPECT_EQ(order::encode(cpp), block);
-            }
+            const bool written = std::string(key) == "write";
+            if (c["schema"] == "examples/order.schema.json")
+                hold<Order, order::Order>(c, written, Order_decode, Order_encode);
+            if (c["schema"] == "tests/generated/readings.schema.json")
+                hold<Readings, readings::Readings>(c, written, Readings_decode, Readings_encode);
         }
 }
 #endif

@@ -322,8 +322,8 @@ std::string put_call(const vokxFieldSpec &f, uint32_t i, const std::string &valu
     case VOKX_KIND_FLOAT64:
         return "w.put_value(" + field + "detail::value_of(" + value + "));";
     case VOKX_KIND_TIMESTAMP:
-        return "w.put_value(" + field + "detail::value_of(" + value +
-               ".time_since_epoch().count()));";
+        return "w.put_value(" + field + "detail::value_of((" + value +
+               ").time_since_epoch().count()));";
     default:
         return "w.put(" + field + value + ");";
     }
