@@ -28,6 +28,8 @@
 #include "grouped.vok.h"
 #include "grouped.vok.hpp"
 #include "record_model.hpp"
+#include "wide.vok.h"
+#include "wide.vok.hpp"
 
 namespace {
 
@@ -55,10 +57,12 @@ struct Readers {
     [](const Bytes &b) { space::Type r; return space::decode(b.data(), b.size(), r) == vok::status::ok ? space::encode(r) : Bytes(); }}
 // clang-format on
 const Readers kSchemas[] = {VOK_READERS(Flat, flat, 6), VOK_READERS(Grouped, grouped, 5),
-                            VOK_READERS(Deep, deep, 7)};
+                            VOK_READERS(Deep, deep, 7), VOK_READERS(Wide, wide, 5)};
 
 // Known marks of every level, an unknown one, known phrases, an unknown one,
-// and a value of each class (flag, unsigned, signed, string, utf8, safe).
+// and a value of each class (flag, unsigned, signed, string, utf8, safe);
+// for the wide kinds, plain strings of 4 and 8 bytes (one with a wide
+// length field).
 std::vector<Bytes> alphabet(const vokxSchema &s) {
     std::set<uint32_t> marks = {99};
     for (uint32_t i = 0; i < s.field_count; ++i)
@@ -78,6 +82,13 @@ std::vector<Bytes> alphabet(const vokxSchema &s) {
                            {0xCC, 1, 'a'},
                            {0xD0, 1, 'b'},
                            {0xE2, 1}});
+    for (uint32_t i = 0; i < s.field_count; ++i) // the carriers of 64-bit and float kinds
+        if (s.fields[i].kind >= VOKX_KIND_UNSIGNED64) {
+            out.insert(out.end(), {{0xCC, 4, 0x3F, 0x80, 0, 0},
+                                   {0xCC, 8, 0x80, 0, 0, 0, 0, 0, 0, 1},
+                                   {0xCD, 0, 8, 0, 0, 0, 1, 0, 0, 0, 0}});
+            break;
+        }
     return out;
 }
 
@@ -171,6 +182,28 @@ vokxItem item_of(const vokxFieldSpec &f, const json &v, std::string &storage) {
     return item;
 }
 
+// A wide field's JSON value as the engine's value (the model reads it);
+// past a record's first fault, zero.
+vokxValue wide_of(const vokxFieldSpec &f, const json &v) {
+    vokxValue value{};
+    uint64_t bits = 0;
+    try {
+        bits = vok_model::detail::wide_value(f, v, "");
+    } catch (const vok_model::detail::Refusal &) {
+    }
+    const auto low = static_cast<uint32_t>(bits);
+    if (f.kind == VOKX_KIND_FLOAT32)
+        std::memcpy(&value.float32, &low, 4);
+    else
+        value.unsigned64 = bits;
+    return value;
+}
+
+bool holds_default(const vokxFieldSpec &f, const vokxValue &value) {
+    return f.detail != nullptr && f.detail->has_default != 0 &&
+           std::memcmp(&value, &f.detail->default_value, f.kind == VOKX_KIND_FLOAT32 ? 4 : 8) == 0;
+}
+
 // A field's or group's values as a list, whatever JSON holds them.
 json listed(const json &level, const char *name) {
     const json v = level.is_object() ? level.value(name, json()) : json();
@@ -205,6 +238,12 @@ Written through_calls(const vokxSchema &s, const json &record) {
     const auto level = [&](const vokxFieldSpec *fields, uint32_t count, const json &values) {
         for (uint32_t i = 0; i < count; ++i)
             for (const json &one : listed(values, fields[i].name)) {
+                if (vok_model::detail::wide(fields[i].kind)) {
+                    const vokxValue value = wide_of(fields[i], one);
+                    if (holds_default(fields[i], value)) continue;
+                    if ((status = vokxRecordPutValue(&w, i, &value, &e)) != VOK_OK) return;
+                    continue;
+                }
                 const vokxItem item = item_of(fields[i], one, storage);
                 if ((status = vokxRecordPut(&w, i, &item, &e)) != VOK_OK) return;
             }
@@ -269,6 +308,21 @@ void fill(uint8_t *at, const vokxPlace *places, const vokxFieldSpec *fields, uin
         const json list = listed(values, fields[i].name);
         const auto n = static_cast<uint32_t>(list.size());
         count_at(at + places[i].present, fields[i].flags, n);
+        if (vok_model::detail::wide(fields[i].kind)) { // a default stands for absence
+            const bool absent =
+                n == 0 && fields[i].detail != nullptr && fields[i].detail->has_default != 0;
+            for (uint32_t k = 0;
+                 k < std::min(std::max(n, uint32_t{absent}), std::max(fields[i].max, 1u)); ++k) {
+                const vokxValue v =
+                    absent ? fields[i].detail->default_value : wide_of(fields[i], list[k]);
+                const auto number = static_cast<uint32_t>(v.unsigned64); // an enum's storage
+                std::memcpy(at + places[i].offset + k * places[i].stride,
+                            fields[i].kind == VOKX_KIND_ENUM ? static_cast<const void *>(&number)
+                                                             : &v,
+                            fields[i].kind == VOKX_KIND_ENUM ? 4 : sizeof v);
+            }
+            continue;
+        }
         for (uint32_t k = 0; k < std::min(n, std::max(fields[i].max, 1u)); ++k) {
             const vokxItem item = item_of(fields[i], list[k], texts.emplace_back());
             const vokxText text{item.text, item.length};

@@ -85,7 +85,7 @@ def python_values(fields, groups, record, fill):
         if field.kind in (18, 19):  # floats: their JSON words, or their bits
             width = ">f" if field.kind == 18 else ">d"
             words = {"NaN": math.nan, "Infinity": math.inf, "-Infinity": -math.inf}
-            if isinstance(v, dict) and "bits" in v:
+            if isinstance(v, dict) and len(v.get("bits", "")) == struct.calcsize(width) * 2:
                 return struct.unpack(width, bytes.fromhex(v["bits"]))[0]
             if isinstance(v, (int, float)) and not isinstance(v, bool):  # as the type holds it
                 return struct.unpack(width, struct.pack(width, v))[0] if abs(v) < 1e38 else v

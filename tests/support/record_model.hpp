@@ -37,7 +37,31 @@ struct Item {
     uint32_t kind_class;
     uint32_t value;
     uint32_t offset;
+    uint32_t length; // of a string's content
 };
+
+// Whether a value item may stand for a field of this kind: the six kinds of
+// an item class take their class; the 64-bit ones a number of their sign or
+// a plain string of 8 bytes; floats only a plain string of 4 or 8; an enum
+// an unsigned number.
+inline bool carries(uint32_t kind, const Item &item) {
+    const bool string = item.kind_class == VOKX_CLASS_STRING;
+    switch (kind) {
+    case VOKX_KIND_UNSIGNED64:
+        return item.kind_class == VOKX_CLASS_UNSIGNED || (string && item.length == 8);
+    case VOKX_KIND_SIGNED64:
+    case VOKX_KIND_TIMESTAMP:
+        return item.kind_class == VOKX_CLASS_SIGNED || (string && item.length == 8);
+    case VOKX_KIND_FLOAT32:
+        return string && item.length == 4;
+    case VOKX_KIND_FLOAT64:
+        return string && item.length == 8;
+    case VOKX_KIND_ENUM:
+        return item.kind_class == VOKX_CLASS_UNSIGNED;
+    default:
+        return item.kind_class == kind;
+    }
+}
 
 inline std::string path_of(const vokxSchema &s, int32_t group, uint32_t occurrence,
                            const char *field) {
@@ -70,10 +94,10 @@ inline Verdict read(const vokxSchema &s, const uint8_t *bytes, size_t size) {
     for (vokxItem item;;) {
         walked = vokxNextItem(&stream, &item);
         if (walked != VOK_OK) {
-            items.push_back({0, 0, walked == VOK_END_OF_STREAM ? item.offset : stream.position});
+            items.push_back({0, 0, walked == VOK_END_OF_STREAM ? item.offset : stream.position, 0});
             break;
         }
-        items.push_back({vokxKindClass(item.kind), item.value, item.offset});
+        items.push_back({vokxKindClass(item.kind), item.value, item.offset, item.length});
     }
 
     // The state of reading.
@@ -180,7 +204,7 @@ inline Verdict read(const vokxSchema &s, const uint8_t *bytes, size_t size) {
                           just_read != kNone ? field_path(just_read)
                                              : detail::path_of(s, group, occurrence, ""));
         const vokxFieldSpec &f = fields[static_cast<size_t>(awaiting)];
-        if (item.kind_class != f.kind)
+        if (!detail::carries(f.kind, item))
             return refuse(VOK_WRONG_TYPE, item.offset, field_path(awaiting));
         if (const uint16_t status =
                 too_often(++seen[static_cast<size_t>(awaiting)], f.flags, f.max))

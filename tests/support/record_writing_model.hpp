@@ -8,6 +8,12 @@
 // prints it, and random records with faults for every writer to answer.
 #pragma once
 
+#include <cfloat>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -45,10 +51,118 @@ inline std::string text_of(const json &v) {
     return v.is_string() ? v.get<std::string>() : std::string(bytes.begin(), bytes.end());
 }
 
+inline bool wide(uint32_t kind) { return kind >= VOKX_KIND_UNSIGNED64; }
+
+// A timestamp's RFC 3339 text in UTC ("2026-12-06T23:24:49.123Z"), as
+// milliseconds; the words of a refusal otherwise.
+inline std::string milliseconds_of(const std::string &text, int64_t &ms) {
+    int y, mo, d, h, mi, sec, used = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%n", &y, &mo, &d, &h, &mi, &sec,
+                    &used) != 6 ||
+        used != 20)
+        return "must be RFC 3339 text such as \"2026-12-06T23:24:49.123Z\" or an integer of "
+               "milliseconds";
+    const std::string fraction = text.substr(20, text.size() - 21);
+    if (fraction.find_first_not_of('0', 3) != std::string::npos)
+        return "has digits below the millisecond";
+    using namespace std::chrono;
+    const sys_days day{year{y} / mo / d};
+    ms = (day.time_since_epoch().count() * 86400 + h * 3600 + mi * 60 + sec) * 1000 +
+         std::stoi(fraction.substr(0, 3));
+    return {};
+}
+
+// The value of a JSON value in a field of a wide kind, as 64 bits (two's
+// complement, or an IEEE 754 value's bits); throws the refusal.
+inline uint64_t wide_value(const vokxFieldSpec &f, const json &v, const std::string &path) {
+    static const std::map<uint32_t, std::string> kWords = {
+        {VOKX_KIND_UNSIGNED64, "must be an integer from 0 to 18446744073709551615"},
+        {VOKX_KIND_SIGNED64, "must be an integer from -9223372036854775808 to 9223372036854775807"},
+        {VOKX_KIND_TIMESTAMP, "must be RFC 3339 text such as \"2026-12-06T23:24:49.123Z\" or an "
+                              "integer of milliseconds"},
+        {VOKX_KIND_ENUM, "must be a name of the enumeration or an integer from 0 to 4294967295"},
+        {VOKX_KIND_FLOAT32, "must be a number, \"NaN\", \"Infinity\", \"-Infinity\" or "
+                            "{\"bits\": \"<8 hex digits>\"}"},
+        {VOKX_KIND_FLOAT64, "must be a number, \"NaN\", \"Infinity\", \"-Infinity\" or "
+                            "{\"bits\": \"<16 hex digits>\"}"}};
+    const std::string &words = kWords.at(f.kind);
+    const bool narrow = f.kind == VOKX_KIND_FLOAT32;
+    if (f.kind == VOKX_KIND_FLOAT32 || f.kind == VOKX_KIND_FLOAT64) {
+        double d = 0;
+        if (v.is_number()) {
+            d = v.get<double>();
+            if (narrow && (std::fabs(d) > FLT_MAX || (d != 0 && static_cast<float>(d) == 0)))
+                throw Refusal{VOKX_BAD_FIELD, path, "is out of float32's range"};
+        } else if (v == "NaN" || v == "Infinity" || v == "-Infinity") {
+            d = v == "NaN" ? NAN : v == "Infinity" ? INFINITY : -INFINITY;
+        } else if (v.is_object() && v.size() == 1 && v.contains("bits") && v["bits"].is_string() &&
+                   v["bits"].get<std::string>().size() == (narrow ? 8 : 16)) {
+            return std::stoull(v["bits"].get<std::string>(), nullptr, 16);
+        } else {
+            throw Refusal{VOK_WRONG_TYPE, path, words};
+        }
+        const float single = static_cast<float>(d);
+        uint64_t bits = 0;
+        std::memcpy(&bits, narrow ? static_cast<const void *>(&single) : &d, narrow ? 4 : 8);
+        return bits;
+    }
+    const uint64_t high = f.kind == VOKX_KIND_UNSIGNED64 ? UINT64_MAX
+                          : f.kind == VOKX_KIND_ENUM     ? UINT32_MAX
+                                                         : INT64_MAX;
+    if (v.is_number_unsigned() && v.get<uint64_t>() <= high) return v.get<uint64_t>();
+    if (v.is_number_integer() && !v.is_number_unsigned() && high == INT64_MAX)
+        return static_cast<uint64_t>(v.get<int64_t>());
+    if (v.is_number_integer()) throw Refusal{VOKX_BAD_FIELD, path, words};
+    if (f.kind == VOKX_KIND_ENUM && v.is_string())
+        for (uint32_t k = 0; k < f.detail->value_count; ++k)
+            if (v == f.detail->values[k].name) return f.detail->values[k].number;
+    int64_t ms = 0;
+    if (f.kind == VOKX_KIND_TIMESTAMP && v.is_string()) {
+        const std::string why = milliseconds_of(v.get<std::string>(), ms);
+        if (why.empty()) return static_cast<uint64_t>(ms);
+        throw Refusal{why[0] == 'h' ? uint16_t{VOKX_BAD_FIELD} : uint16_t{VOK_WRONG_TYPE}, path,
+                      why};
+    }
+    throw Refusal{VOK_WRONG_TYPE, path, words};
+}
+
+// A wide field's default as wide_value gives a value.
+inline uint64_t default_bits(const vokxFieldSpec &f) {
+    if (f.kind != VOKX_KIND_FLOAT32) return f.detail->default_value.unsigned64;
+    uint32_t bits;
+    std::memcpy(&bits, &f.detail->default_value.float32, sizeof bits);
+    return bits;
+}
+
+// A wide value written with vok32's writers: a number item where its sign
+// class holds it, else the 8 (or a float32's 4) bytes big-endian.
+inline uint16_t write_wide(vokStream &s, uint32_t kind, uint64_t bits) {
+    const bool is_signed = kind == VOKX_KIND_SIGNED64 || kind == VOKX_KIND_TIMESTAMP;
+    const auto n = static_cast<int64_t>(bits);
+    if (kind == VOKX_KIND_ENUM || (kind == VOKX_KIND_UNSIGNED64 && bits <= UINT32_MAX))
+        return vokWriteUnsigned(&s, static_cast<uint32_t>(bits));
+    if (is_signed && n >= INT32_MIN && n <= INT32_MAX)
+        return vokWriteSigned(&s, static_cast<int32_t>(n));
+    const uint32_t length = kind == VOKX_KIND_FLOAT32 ? 4 : 8;
+    uint8_t bytes[8];
+    for (uint32_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<uint8_t>(bits >> (8 * (length - 1 - i)));
+    return vokxWriteString(&s, bytes, length);
+}
+
 // One value: its JSON checked, then its count (one past max: refused), then
-// its mark and item written.
+// its mark and item written; a wide field holding its default is left out.
 inline void put_value(vokStream &s, const vokxFieldSpec &f, const json &v, const std::string &path,
                       bool past_max) {
+    if (wide(f.kind)) {
+        const uint64_t bits = wide_value(f, v, path);
+        if (past_max) throw Refusal{VOKX_TOO_MANY, path, "occurs more often than its max"};
+        if (f.detail != nullptr && f.detail->has_default != 0 && bits == default_bits(f)) return;
+        uint16_t status = vokWriteUserMark(&s, static_cast<uint8_t>(f.mark));
+        status |= write_wide(s, f.kind, bits);
+        if (status != VOK_OK) throw Refusal{status, path, vokxStatusText(status)};
+        return;
+    }
     const bool text = f.kind == VOKX_CLASS_STRING || f.kind == VOKX_CLASS_UTF8;
     const int64_t low = f.kind == VOKX_CLASS_SIGNED ? INT32_MIN : 0,
                   high = f.kind == VOKX_CLASS_SIGNED ? INT32_MAX : UINT32_MAX;
@@ -170,6 +284,68 @@ inline Written write(const vokxSchema &s, const json &record) {
     return w;
 }
 
+namespace detail {
+
+// A wide value as dump prints it.
+inline json wide_json(const vokxFieldSpec &f, uint64_t bits) {
+    const auto n = static_cast<int64_t>(bits);
+    char text[64];
+    switch (f.kind) {
+    case VOKX_KIND_UNSIGNED64:
+        return bits;
+    case VOKX_KIND_ENUM:
+        for (uint32_t k = 0; f.detail != nullptr && k < f.detail->value_count; ++k)
+            if (f.detail->values[k].number == bits) return f.detail->values[k].name;
+        return bits;
+    case VOKX_KIND_TIMESTAMP: {
+        if (n < -62135596800000 || n > 253402300799999) return n; // outside years 1 to 9999
+        using namespace std::chrono;
+        const sys_time<milliseconds> at{milliseconds{n}};
+        const sys_days day = floor<days>(at);
+        const year_month_day date{day};
+        const hh_mm_ss<milliseconds> time{at - day};
+        std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(date.year()),
+                      unsigned(date.month()), unsigned(date.day()), int(time.hours().count()),
+                      int(time.minutes().count()), int(time.seconds().count()),
+                      int(time.subseconds().count()));
+        return text;
+    }
+    case VOKX_KIND_SIGNED64:
+        return n;
+    default: { // floats: words for the infinities and the quiet NaN, else the bits
+        const bool narrow = f.kind == VOKX_KIND_FLOAT32;
+        float single;
+        double d;
+        const auto low = static_cast<uint32_t>(bits);
+        std::memcpy(&single, &low, 4);
+        std::memcpy(&d, &bits, 8);
+        const double value = narrow ? single : d;
+        if (bits == (narrow ? 0x7fc00000u : 0x7ff8000000000000u)) return "NaN";
+        if (std::isnan(value)) {
+            std::snprintf(text, sizeof text, "%0*llx", narrow ? 8 : 16, (unsigned long long)bits);
+            return json{{"bits", text}};
+        }
+        if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+        const auto end = narrow ? std::to_chars(text, text + 63, single).ptr
+                                : std::to_chars(text, text + 63, d).ptr;
+        return json::parse(std::string(text, end));
+    }
+    }
+}
+
+// The 64 bits of a wide field's item: a number, or a string's bytes.
+inline uint64_t item_bits(const vokxItem &item) {
+    if (vokxKindClass(item.kind) == VOKX_CLASS_SIGNED)
+        return static_cast<uint64_t>(int64_t{item.signed_value});
+    if (vokxKindClass(item.kind) != VOKX_CLASS_STRING) return item.value;
+    uint64_t bits = 0;
+    for (uint32_t i = 0; i < item.length; ++i)
+        bits = bits << 8 | item.text[i];
+    return bits;
+}
+
+} // namespace detail
+
 // A block the model accepted, as `vok dump --schema --json` prints it
 // (without its $ keys).
 json dumped(const vokxSchema &s, const std::vector<uint8_t> &block, const vok_model::Verdict &v) {
@@ -181,7 +357,10 @@ json dumped(const vokxSchema &s, const std::vector<uint8_t> &block, const vok_mo
     const auto empty = [](const vokxFieldSpec *f, uint32_t n) {
         json o = json::object();
         for (uint32_t i = 0; i < n; ++i)
-            if ((f[i].flags & VOKX_REPEATED) != 0) o[f[i].name] = json::array();
+            if ((f[i].flags & VOKX_REPEATED) != 0)
+                o[f[i].name] = json::array();
+            else if (f[i].detail != nullptr && f[i].detail->has_default != 0)
+                o[f[i].name] = detail::wide_json(f[i], detail::default_bits(f[i]));
         return o;
     };
     json top = empty(s.fields, s.field_count);
@@ -204,7 +383,8 @@ json dumped(const vokxSchema &s, const std::vector<uint8_t> &block, const vok_mo
         const vokxFieldSpec &f = (g != nullptr ? g->fields : s.fields)[e.field];
         const vokxItem &item = items[e.offset];
         const bool text = f.kind == VOKX_CLASS_STRING || f.kind == VOKX_CLASS_UTF8;
-        const json value = f.kind == VOKX_CLASS_FLAG     ? json(item.value != 0)
+        const json value = detail::wide(f.kind) ? detail::wide_json(f, detail::item_bits(item))
+                           : f.kind == VOKX_CLASS_FLAG   ? json(item.value != 0)
                            : f.kind == VOKX_CLASS_SIGNED ? json(item.signed_value)
                            : text ? json(std::string(item.text, item.text + item.length))
                                   : json(item.value);
@@ -267,12 +447,24 @@ class RecordMaker {
             [["", "ab", {"hex": "00ff"}, "a string of more than two hundred and fifty-five bytes, so that its length takes two bytes: a string of more than two hundred and fifty-five bytes, so that its length takes two bytes: a string of more than two hundred and fifty-five bytes, so that its length takes two bytes"], [5, true]],
             [["", "\u00e9", "wide: \u4e16\u754c"], [5, false]],
             [[0, 5, 255, 256, 65535], ["1", -1, 65536, 4294967296]]])");
+        static const json kWide = json::parse(R"({
+            "16": [[0, 4294967295, 4294967296, 18446744073709551615], ["1", -1, 1.5]],
+            "17": [[0, -2147483648, -2147483649, 9223372036854775807, -9223372036854775808],
+                   ["1", 1.5, 9223372036854775808]],
+            "18": [[0.5, -0.0, "NaN", "Infinity", 1e-45, {"bits": "7fc00001"}], ["x", true, 1e39]],
+            "19": [[0.25, 1.5, "-Infinity", 5e-324, {"bits": "7ff0000000000001"}],
+                   ["x", {"bits": "7f"}]],
+            "20": [["A", "B", 1, 7], ["Z", -1, 4294967296]],
+            "21": [[0, -1, "1969-12-31T23:59:59.999Z", "2026-12-06T23:24:49.123Z", 253402300800000],
+                   ["soon", "2026-12-06T23:24:49.1234Z", 1.5]]})");
         json out = json::object();
         if (fault()) out["zz"] = 1;
         for (uint32_t i = 0; i < n; ++i) {
             json list = json::array();
             for (uint32_t k = count(fields[i].flags, fields[i].max); k > 0; --k) {
-                const json &pool = kValues[fields[i].kind][fault() ? 1 : 0];
+                const json &pool = detail::wide(fields[i].kind)
+                                       ? kWide[std::to_string(fields[i].kind)][fault() ? 1 : 0]
+                                       : kValues[fields[i].kind][fault() ? 1 : 0];
                 list.push_back(pool[below(pool.size())]);
             }
             place(out, fields[i].name, fields[i].flags, list);
