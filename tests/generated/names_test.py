@@ -28,7 +28,11 @@ NAMES = ["int", "class", "new", "template", "_Bool", "and", "UINT32_MAX", "SIZE_
          "clear", "take", "record", "r", "has_amount", "amount_count", "Order", "order", "ORDER"]
 
 
-ROLES = ["name", "groups[1].name", "fields[2].name", "groups[0].fields[1].name"]
+ROLES = ["name", "groups[1].name", "fields[2].name", "groups[0].fields[1].name",
+         "fields[2].values"]
+# Names that compile but are not the schema's to take: each must be refused.
+REFUSED = [("fields[2].name", "lines_count"), ("fields[2].name", "a__b"),
+           ("fields[2].values", "a__b")]
 
 
 def schema(role, names):
@@ -44,6 +48,10 @@ def schema(role, names):
             groups.append({"phrase": 4 + n, "name": name, "optional": True, "fields": []})
         elif role == "fields[2].name":
             fields.append({"mark": 3 + n, "name": name, "kind": "utf8", "repeated": True, "max": 2})
+        elif role == "fields[2].values":  # Order_status_NAME in C, Order_status::NAME in C++
+            if len(fields) == 2:
+                fields.append({"mark": 3, "name": "status", "kind": "enum", "values": {}})
+            fields[2]["values"][name] = n
         else:
             group_fields.append({"mark": 21 + n, "name": name, "kind": "flag", "optional": True})
     return {"name": "Order", "type": 7, "version": 2, "fields": fields, "groups": groups}
@@ -127,6 +135,10 @@ def main():
                 accepted[role, language].append(name)
             elif f': {role}: "{name}" ' not in message:
                 failures.append(f"{role} {name!r} ({language}): refused without its place: {message}")
+        for role, name in REFUSED:
+            for language in ("c", "cpp"):
+                if generate(work, schema(role, [name]), language)[0]:
+                    failures.append(f"{role} {name!r} ({language}): accepted")
         for (role, language), names in accepted.items():  # all of a role's names at once
             made, message = generate(work, schema(role, names), language)
             files += made or []
@@ -137,7 +149,8 @@ def main():
             if (made is None) == (name == "a::b"):
                 failures.append(f"--namespace {name!r}: {message or 'accepted'}")
         for example in ("examples/order.schema.json", "tests/generated/names.schema.json",
-                        "tests/generated/empty.schema.json", "tests/generated/kinds.schema.json"):
+                        "tests/generated/empty.schema.json", "tests/generated/kinds.schema.json",
+                        "tests/generated/readings.schema.json"):
             with open(os.path.join(SOURCE, example)) as file:
                 doc = json.load(file)
             for language in ("c", "cpp"):

@@ -177,8 +177,7 @@ std::string record_struct(const Names &n, const vokxSchema &s, const std::vector
 }
 
 // The named numbers of each enum field of a level, as prefix_field_NAME.
-std::string enum_constants(const std::string &prefix, const vokxFieldSpec *fields,
-                           uint32_t count) {
+std::string enum_constants(const std::string &prefix, const vokxFieldSpec *fields, uint32_t count) {
     std::string out;
     for (uint32_t i = 0; i < count; ++i) {
         const vokxFieldDetail *d = fields[i].detail;
@@ -259,9 +258,8 @@ std::string schema_definition(const Names &n, const vokxSchema &s) {
     const auto fields = [](const vokxFieldSpec *list, uint32_t count, const std::string &indent) {
         return count == 0 ? std::string("NULL")
                           : "(const vokxFieldSpec[]){\n" +
-                                field_rows(list, count, indent + "    ", [list](uint32_t i) {
-                                    return detail_literal(list[i]);
-                                }) +
+                                field_rows(list, count, indent + "    ",
+                                           [list](uint32_t i) { return detail_literal(list[i]); }) +
                                 indent + "}";
     };
     std::string groups = "NULL";

@@ -31,9 +31,7 @@ const vokxFieldDetail *default_of(const vokxFieldSpec &f) {
     return f.detail != nullptr && f.detail->has_default != 0 ? f.detail : nullptr;
 }
 
-bool has_flag(const vokxFieldSpec &f) {
-    return optional(f.flags) && default_of(f) == nullptr;
-}
+bool has_flag(const vokxFieldSpec &f) { return optional(f.flags) && default_of(f) == nullptr; }
 
 bool is_text(uint32_t kind) { return kind == VOKX_KIND_STRING || kind == VOKX_KIND_UTF8; }
 
@@ -114,12 +112,13 @@ std::string field_table(const vokxFieldSpec *fields, uint32_t count, const std::
                        byte_list(f.detail->default_text.data, f.detail->default_text.length) +
                        ";\n";
         }
-        details += qualifier + "vokxFieldDetail " + base + "_detail = " +
-                   detail_initializer(f, values, text) + ";\n";
+        details += qualifier + "vokxFieldDetail " + base +
+                   "_detail = " + detail_initializer(f, values, text) + ";\n";
     }
     return details + qualifier + "vokxFieldSpec " + name + "[] = {\n" +
-           field_rows(fields, count, "    ",
-                      [&](uint32_t i) { return "&" + name + "_" + std::to_string(i) + "_detail"; }) +
+           field_rows(
+               fields, count, "    ",
+               [&](uint32_t i) { return "&" + name + "_" + std::to_string(i) + "_detail"; }) +
            "};\n";
 }
 

@@ -59,8 +59,9 @@ std::string value_type(const vokxFieldSpec &f, const std::string &enumeration) {
 }
 
 std::string float_literal(double value, bool narrow) {
-    if (value != value) return narrow ? "std::numeric_limits<float>::quiet_NaN()"
-                                      : "std::numeric_limits<double>::quiet_NaN()";
+    if (value != value)
+        return narrow ? "std::numeric_limits<float>::quiet_NaN()"
+                      : "std::numeric_limits<double>::quiet_NaN()";
     if (value - value != 0)
         return std::string(value < 0 ? "-" : "") + "std::numeric_limits<" +
                (narrow ? "float" : "double") + ">::infinity()";
@@ -92,8 +93,8 @@ std::string value_literal(const vokxFieldSpec &f, const std::string &type) {
         return float_literal(v.float64, false);
     case VOKX_KIND_SIGNED:
     case VOKX_KIND_SIGNED64: // the lowest value has no literal of its own
-        return "static_cast<" + type + ">(static_cast<std::int64_t>(" +
-               hex_literal(v.unsigned64) + "ll))";
+        return "static_cast<" + type + ">(static_cast<std::int64_t>(" + hex_literal(v.unsigned64) +
+               "ll))";
     case VOKX_KIND_TIMESTAMP:
         return type + "{std::chrono::milliseconds{static_cast<std::int64_t>(" +
                hex_literal(v.unsigned64) + "ll)}}";
@@ -288,8 +289,8 @@ std::string clear_level(const Types &t, const vokxGroupSpec *g, const vokxFieldS
         else if (optional(f.flags))
             out += "    " + name + ".reset();\n";
         else
-            out += "    " + name + " = " + (f.kind == VOKX_KIND_FLAG ? "false" : type + "{}") +
-                   ";\n";
+            out +=
+                "    " + name + " = " + (f.kind == VOKX_KIND_FLAG ? "false" : type + "{}") + ";\n";
     }
     return out.empty() ? "    (void)r;\n" : out;
 }
@@ -363,7 +364,8 @@ std::string encode_function(const Types &t, const vokxSchema &s) {
         const std::string name = group.name, gi = std::to_string(g);
         if (repeated(group.flags))
             out += "    for (const auto &g : record." + name + ") {\n        w.group(" + gi +
-                   ");\n" + put_level(t, &group, group.fields, group.field_count, "g.", "        ") +
+                   ");\n" +
+                   put_level(t, &group, group.fields, group.field_count, "g.", "        ") +
                    "        (void)g;\n    }\n";
         else if (optional(group.flags))
             out += "    if (record." + name + ") {\n        const auto &g = *record." + name +
@@ -372,7 +374,8 @@ std::string encode_function(const Types &t, const vokxSchema &s) {
                    "        (void)g;\n    }\n";
         else
             out += "    {\n        const auto &g = record." + name + ";\n        w.group(" + gi +
-                   ");\n" + put_level(t, &group, group.fields, group.field_count, "g.", "        ") +
+                   ");\n" +
+                   put_level(t, &group, group.fields, group.field_count, "g.", "        ") +
                    "        (void)g;\n    }\n";
     }
     return out + "    return w.finish();\n}\n\n";
@@ -524,8 +527,7 @@ bool generate_cpp(const vokxSchema &s, const CodegenOptions &options,
            schema_tables(s, file + "_", "inline constexpr ", "inline constexpr ", "schema") + "\n" +
            writer_class(macro) + clear_functions(t, s) + take_function(t, s, file) +
            "} // namespace detail\n\n";
-    out +=
-        encode_function(t, s) + decode_functions(t.record) + "\n} // namespace " + ns + "\n";
+    out += encode_function(t, s) + decode_functions(t.record) + "\n} // namespace " + ns + "\n";
     files = {{file + ".vok.hpp", banner(options, "//", "") + qualify_library_names(out)}};
     return true;
 }

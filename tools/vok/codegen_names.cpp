@@ -2,9 +2,10 @@
 // members, struct types (the schema's, and Schema_group for each group) and,
 // in C++, a namespace; the generator adds has_X and X_count members, the
 // functions Schema_write/_encode/_decode and Schema_schema (C), encode,
-// decode and detail (C++), and the macros SCHEMA_TYPE, SCHEMA_VERSION and
-// SCHEMA_VOK_H.  The C++ refers to every type by its qualified name, so a
-// member cannot hide one.  What remains is refused here, before anything
+// decode and detail (C++), the macros SCHEMA_TYPE, SCHEMA_VERSION and
+// SCHEMA_VOK_H, and for an enum field the constants Type_field_NAME (C) or
+// the enum class Type_field (C++), Type being its level's struct.  The C++ refers to every type by
+// its qualified name, so a member cannot hide one.  What remains is refused here, before anything
 // is written, with the schema path of the name and the clash.
 #include <set>
 #include <string_view>
@@ -177,6 +178,14 @@ class Checker {
                 !why.empty())
                 return why;
         }
+        if (std::string why = enumerations("", s_.name, s_.fields, s_.field_count); !why.empty())
+            return why;
+        for (uint32_t g = 0; g < s_.group_count; ++g)
+            if (std::string why = enumerations("groups[" + std::to_string(g) + "].",
+                                               std::string(s_.name) + "_" + s_.groups[g].name,
+                                               s_.groups[g].fields, s_.groups[g].field_count);
+                !why.empty())
+                return why;
         return {};
     }
 
@@ -292,6 +301,51 @@ class Checker {
         return {};
     }
 
+    // The names an enum field makes: in C a constant Type_field_NAME per
+    // value, in C++ the enum class Type_field and its NAMEs; type is the
+    // level's struct.  Each must be usable and none may be another
+    // generated name.
+    std::string enumerations(const std::string &prefix, const std::string &type,
+                             const vokxFieldSpec *fields, uint32_t count) {
+        for (uint32_t i = 0; i < count; ++i) {
+            const vokxFieldDetail *d = fields[i].detail;
+            if (fields[i].kind != VOKX_KIND_ENUM) continue;
+            const std::string path = prefix + "fields[" + std::to_string(i) + "]";
+            const std::string made = type + "_" + fields[i].name;
+            if (language_ == Language::cpp)
+                if (std::string why = unique(path + ".name", made, fields[i].name); !why.empty())
+                    return why;
+            for (uint32_t k = 0; d != nullptr && k < d->value_count; ++k) {
+                const std::string value = d->values[k].name;
+                const std::string where = path + ".values";
+                if (language_ == Language::cpp) {
+                    if (std::string why = name(where, value); !why.empty()) return why;
+                } else if (std::string why = unique(where, made + "_" + value, value);
+                           !why.empty()) {
+                    return why;
+                }
+            }
+        }
+        return {};
+    }
+
+    // A name generated at file (C) or namespace (C++) scope: usable, and
+    // none of the others.
+    std::string unique(const std::string &path, const std::string &made, const std::string &from) {
+        if (globals_.empty()) {
+            const std::string record = s_.name;
+            globals_ = {record};
+            for (uint32_t g = 0; g < s_.group_count; ++g)
+                globals_.insert(record + "_" + s_.groups[g].name);
+            for (const char *function : kCFunctions)
+                globals_.insert(record + "_" + function);
+        }
+        if (std::string why = name(path, made, from); !why.empty()) return why;
+        if (!globals_.insert(made).second)
+            return refusal(path, from, "makes " + made + ", which another generated name is");
+        return {};
+    }
+
     static bool valid_identifier(const std::string &text) {
         const auto letter = [](char c) {
             return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
@@ -305,6 +359,7 @@ class Checker {
     const vokxSchema &s_;
     Language language_;
     std::set<std::string> generated_macros_;
+    std::set<std::string> globals_; // at file or namespace scope, once asked for
 };
 
 } // namespace

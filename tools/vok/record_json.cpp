@@ -137,8 +137,8 @@ bool read_record(const Block &block, const vokxSchema &s, RecordValues &values, 
             else if (f.field == VOKX_RECORD_UNKNOWN)
                 level_for(values, f).unknown.push_back(unknown_entry(block, f.item));
             else
-                level_for(values, f).fields[static_cast<size_t>(f.field)].push_back(value_of(
-                    f.item, (f.group < 0 ? s.fields : s.groups[f.group].fields)[f.field]));
+                level_for(values, f).fields[static_cast<size_t>(f.field)].push_back(
+                    value_of(f.item, (f.group < 0 ? s.fields : s.groups[f.group].fields)[f.field]));
         }
     if (status == VOK_END_OF_STREAM) return true;
     const std::string path = error.path;
@@ -255,7 +255,8 @@ bool holds_default(const vokxFieldSpec &field, const vokxItem &item) {
         return item.length == d->default_text.length &&
                (item.length == 0 || std::memcmp(item.text, d->default_text.data, item.length) == 0);
     if (field.kind == VOKX_KIND_SIGNED) return item.signed_value == d->default_value.signed64;
-    if (field.kind == VOKX_KIND_FLAG) return (item.value != 0) == (d->default_value.unsigned64 != 0);
+    if (field.kind == VOKX_KIND_FLAG)
+        return (item.value != 0) == (d->default_value.unsigned64 != 0);
     return item.value == d->default_value.unsigned64;
 }
 
