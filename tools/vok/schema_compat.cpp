@@ -1,6 +1,7 @@
 #include "schema_compat.hpp"
 
 #include <cstring>
+#include <tuple>
 
 namespace vok::tool {
 
@@ -10,9 +11,94 @@ bool repeated(uint32_t flags) { return (flags & VOKX_REPEATED) != 0; }
 bool required(uint32_t flags) { return (flags & (VOKX_OPTIONAL | VOKX_REPEATED)) == 0; }
 
 const char *kind_word(uint32_t kind) {
-    static const char *const kWords[] = {"?",      "flag", "unsigned", "signed",
-                                         "string", "utf8", "safe"};
-    return kind < 7 ? kWords[kind] : "?";
+    switch (kind) {
+    case VOKX_KIND_FLAG:
+        return "flag";
+    case VOKX_KIND_UNSIGNED:
+        return "unsigned";
+    case VOKX_KIND_SIGNED:
+        return "signed";
+    case VOKX_KIND_STRING:
+        return "string";
+    case VOKX_KIND_UTF8:
+        return "utf8";
+    case VOKX_KIND_SAFE:
+        return "safe";
+    case VOKX_KIND_UNSIGNED64:
+        return "unsigned64";
+    case VOKX_KIND_SIGNED64:
+        return "signed64";
+    case VOKX_KIND_FLOAT32:
+        return "float32";
+    case VOKX_KIND_FLOAT64:
+        return "float64";
+    case VOKX_KIND_ENUM:
+        return "enum";
+    case VOKX_KIND_TIMESTAMP:
+        return "timestamp";
+    default:
+        return "?";
+    }
+}
+
+// Whether a reader of one kind takes every value a writer of another puts,
+// as the same value: a 64-bit kind widens its 32-bit one.  Anything else
+// changes the items (float32 and float64), the unit (timestamp) or how a
+// value shows (an enum's names).
+bool reads_kind(uint32_t reader, uint32_t writer) {
+    return reader == writer || (reader == VOKX_KIND_UNSIGNED64 && writer == VOKX_KIND_UNSIGNED) ||
+           (reader == VOKX_KIND_SIGNED64 && writer == VOKX_KIND_SIGNED);
+}
+
+const vokxFieldDetail *default_of(const vokxFieldSpec &f) {
+    return f.detail != nullptr && f.detail->has_default != 0 ? f.detail : nullptr;
+}
+
+std::string default_text(const vokxFieldSpec &f) {
+    const vokxFieldDetail &d = *f.detail;
+    if (f.kind == VOKX_KIND_STRING || f.kind == VOKX_KIND_UTF8)
+        return "\"" +
+               std::string(reinterpret_cast<const char *>(d.default_text.data),
+                           d.default_text.length) +
+               "\"";
+    char text[128];
+    vokxValueFormat(&f, &d.default_value, text, sizeof text);
+    return text;
+}
+
+// An enumeration's names and a default: any change shows another value to
+// one reader or the other (a name where there was a number, a default
+// where the field was absent), so none is compatible.
+void compare_detail(std::vector<SchemaChange> &out, const std::string &path,
+                    const vokxFieldSpec &was, const vokxFieldSpec &now) {
+    const auto named = [](const vokxFieldSpec &f, uint32_t number) -> const char * {
+        for (uint32_t k = 0; f.detail != nullptr && k < f.detail->value_count; ++k)
+            if (f.detail->values[k].number == number) return f.detail->values[k].name;
+        return nullptr;
+    };
+    for (const auto &[from, to, how] :
+         {std::tuple(&was, &now, "removed"), std::tuple(&now, &was, "added")})
+        for (uint32_t k = 0; from->detail != nullptr && k < from->detail->value_count; ++k) {
+            const vokxEnumValue &v = from->detail->values[k];
+            const char *other = named(*to, v.number);
+            if (other == nullptr || std::strcmp(other, v.name) != 0)
+                out.push_back(
+                    {path,
+                     std::string("value ") + v.name + " (" + std::to_string(v.number) + ") " + how,
+                     false, false});
+        }
+    const vokxFieldDetail *a = default_of(was), *b = default_of(now);
+    if (a == nullptr && b == nullptr) return;
+    if (a == nullptr || b == nullptr) {
+        out.push_back({path,
+                       std::string(a == nullptr ? "default added: " : "default removed: ") +
+                           default_text(a == nullptr ? now : was),
+                       false, false});
+        return;
+    }
+    const std::string before = default_text(was), after = default_text(now);
+    if (before != after)
+        out.push_back({path, "default changed from " + before + " to " + after, false, false});
 }
 
 // How a field or group may occur; what the rules compare.
@@ -96,7 +182,8 @@ void compare_fields(std::vector<SchemaChange> &out, const std::string &prefix, F
             out.push_back({path,
                            std::string("kind changed from ") + kind_word(o->kind) + " to " +
                                kind_word(n.kind),
-                           false, false});
+                           reads_kind(n.kind, o->kind), reads_kind(o->kind, n.kind)});
+        compare_detail(out, path, *o, n);
         compare_occurrence(out, path, {o->flags, o->max}, {n.flags, n.max});
     }
     for (uint32_t i = 0; i < was.count; ++i) {
