@@ -17,7 +17,9 @@ HERE = os.path.dirname(__file__)
 V2 = os.path.join(HERE, "..", "..", "examples", "order.schema.json")
 V1 = os.path.join(HERE, "..", "..", "tests", "tool", "order_v1.schema.json")
 ORDER = {"id": 1, "customer": "Grüße", "amount": -5, "tags": [b"a", b"\x00\xff"], "card": 16,
-         "paid": True, "lines": [{"sku": b"X1", "quantity": 2}]}
+         "paid": True, "placed": datetime.datetime(1969, 7, 20, 20, 17, 40, 123000,
+                                                   tzinfo=datetime.timezone.utc),
+         "status": "SHIPPED", "lines": [{"sku": b"X1", "quantity": 2}]}
 
 
 @dataclasses.dataclass
@@ -34,6 +36,8 @@ class Order:
     tags: list[bytes]
     card: Optional[int]
     paid: bool
+    placed: Optional[datetime.datetime]
+    status: Optional[str]
     lines: list[Line]
 
 
