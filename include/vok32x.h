@@ -525,7 +525,8 @@ VOKX_API uint16_t vokxRecordBegin(vokxRecordWriter *writer, const vokxSchema *sc
  * group last begun): its mark, then one value item of the field's kind in
  * the narrowest width, read from value as vokxPutItem reads it (value for
  * unsigned numbers, flags and safe strings' lengths; signed_value; text and
- * length for strings; value->kind is ignored).  Fields go in schema order; a
+ * length for strings; value->kind is ignored, but for the 64-bit and float
+ * kinds, which vokxRecordPutValue describes).  Fields go in schema order; a
  * repeated field may be put again right away.  Refusals: VOKX_BAD_FIELD (no
  * such field, or out of schema order), VOKX_REPEATED_FIELD, VOKX_TOO_MANY,
  * VOK_STRING_TOO_LONG, VOK_INVALID_STREAM (null text with a length), and

@@ -1,5 +1,6 @@
 // Every reader of records against the model (support/record_model.hpp) on
-// every small record: three schemas using each flag at both levels; every body
+// every small record: three schemas using each flag at both levels and one
+// of the kinds that ride on other items (with defaults); every body
 // up to a length at which each repeated field and group can occur max + 1
 // times, over each known mark and phrase, an unknown one of each, and a value
 // of each class; exact-size heap copies.  vokxRecordNext (every report),

@@ -4,6 +4,7 @@
 
 #include "big_endian.hpp"
 #include "integer_item.hpp"
+#include "kind_class.hpp"
 #include "string_item.hpp"
 
 namespace fmt = vok::format;
@@ -16,12 +17,18 @@ struct KindName {
     const char *name;
 };
 constexpr KindName kNames[] = {
-    {VOKX_KIND_FLAG, "flag"},           {VOKX_KIND_UNSIGNED, "unsigned"},
-    {VOKX_KIND_SIGNED, "signed"},       {VOKX_KIND_STRING, "string"},
-    {VOKX_KIND_UTF8, "utf8"},           {VOKX_KIND_SAFE, "safe"},
-    {VOKX_KIND_UNSIGNED64, "unsigned64"}, {VOKX_KIND_SIGNED64, "signed64"},
-    {VOKX_KIND_FLOAT32, "float32"},     {VOKX_KIND_FLOAT64, "float64"},
-    {VOKX_KIND_ENUM, "enum"},           {VOKX_KIND_TIMESTAMP, "timestamp"},
+    {VOKX_KIND_FLAG, "flag"},
+    {VOKX_KIND_UNSIGNED, "unsigned"},
+    {VOKX_KIND_SIGNED, "signed"},
+    {VOKX_KIND_STRING, "string"},
+    {VOKX_KIND_UTF8, "utf8"},
+    {VOKX_KIND_SAFE, "safe"},
+    {VOKX_KIND_UNSIGNED64, "unsigned64"},
+    {VOKX_KIND_SIGNED64, "signed64"},
+    {VOKX_KIND_FLOAT32, "float32"},
+    {VOKX_KIND_FLOAT64, "float64"},
+    {VOKX_KIND_ENUM, "enum"},
+    {VOKX_KIND_TIMESTAMP, "timestamp"},
 };
 
 // The 64-bit kinds' wide carrier, and the floats' only one: a plain string
@@ -98,8 +105,7 @@ uint32_t kind_named(const char *name, uint32_t length) {
 
 bool is_kind(uint32_t kind) { return std::strcmp(kind_name(kind), "invalid") != 0; }
 
-bool carries(uint32_t kind, uint8_t item_class, uint32_t length) {
-    if (item_class == kind) return true; // the six kinds of an item class
+bool carries_other(uint32_t kind, uint8_t item_class, uint32_t length) {
     if (item_class == VOKX_CLASS_STRING)
         return length != 0 && length == string_carrier_length(kind);
     return item_class != VOKX_CLASS_INVALID && item_class == number_carrier(kind);
@@ -196,7 +202,7 @@ uint16_t carry_item(uint32_t kind, const vokxItem &given, Carried &out, const ch
             v.unsigned64 = given.value;
         return carry_value(kind, v, out, why);
     }
-    const uint8_t item_class = vokxKindClass(given.kind);
+    const uint8_t item_class = vok::x::kind_class(given.kind);
     if (!carries(kind, item_class, given.length) ||
         (item_class == VOKX_CLASS_STRING && given.text == nullptr)) {
         *why = "is given an item that does not carry its kind";

@@ -25,8 +25,12 @@ inline bool is_item_class_kind(uint32_t kind) {
 }
 
 // Whether an item of class item_class (vokxKindClass) read for a field of
-// this kind is one of its carriers.  length is a string item's.
-bool carries(uint32_t kind, uint8_t item_class, uint32_t length);
+// this kind is one of its carriers.  length is a string item's.  The six
+// kinds of an item class are answered inline: they are most fields.
+bool carries_other(uint32_t kind, uint8_t item_class, uint32_t length);
+inline bool carries(uint32_t kind, uint8_t item_class, uint32_t length) {
+    return item_class == kind || (kind > VOKX_KIND_SAFE && carries_other(kind, item_class, length));
+}
 
 // The value an item that carries(kind...) holds.
 vokxValue value_of_item(uint32_t kind, uint8_t item_class, const vokxItem &item);

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "field_kinds.hpp"
 #include "frame.hpp"
 #include "kind_class.hpp"
 #include "record_error.hpp"
-#include "field_kinds.hpp"
 #include "record_layout.hpp"
 #include "vok32x.h"
 #include "walk_step.hpp"
@@ -140,8 +140,8 @@ uint16_t at_phrase(vokxRecordReader &r, vokxRecordField &out, vokxRecordError *e
             print_cut(message, sizeof message, "holds a string item of %u bytes; the field is %s",
                       out.item.length, kind_name(spec.kind));
         else
-            print_cut(message, sizeof message, "holds a %s item; the field is %s",
-                      kind_name(kind), kind_name(spec.kind));
+            print_cut(message, sizeof message, "holds a %s item; the field is %s", kind_name(kind),
+                      kind_name(spec.kind));
         return refuse(r, error, VOK_WRONG_TYPE, offset, field, "%s", message);
     }
     if (const uint16_t status = count_occurrence(r.field_counts[field], spec.flags, spec.max))
@@ -250,12 +250,27 @@ void store_defaults(const Level &level, const vokxPlace *places, void *base) {
     unsigned char *value = at(level, place.offset + (count - 1) * place.stride);
     if (default_of(spec) == nullptr) mark_present(at(level, place.present), spec.flags, count);
     const vokxItem &v = f.item;
-    if (is_text_kind(spec.kind)) {
+    switch (spec.kind) {
+    case VOKX_KIND_FLAG:
+        *value = v.value != 0;
+        break;
+    case VOKX_KIND_SIGNED:
+        std::memcpy(value, &v.signed_value, sizeof v.signed_value);
+        break;
+    case VOKX_KIND_STRING:
+    case VOKX_KIND_UTF8: {
         const vokxText text{v.text, v.length};
         std::memcpy(value, &text, sizeof text);
-        return;
+        break;
     }
-    store_value(spec.kind, value_of_item(spec.kind, vok::x::kind_class(v.kind), v), value);
+    case VOKX_KIND_UNSIGNED:
+    case VOKX_KIND_SAFE: // its length
+    case VOKX_KIND_ENUM:
+        std::memcpy(value, &v.value, sizeof v.value);
+        break;
+    default: // the kinds of 64 bits and the floats
+        store_value(spec.kind, value_of_item(spec.kind, vok::x::kind_class(v.kind), v), value);
+    }
 }
 
 } // namespace
@@ -275,7 +290,7 @@ VOKX_API uint16_t vokxRecordNext(vokxRecordReader *reader, vokxRecordField *fiel
 
 VOKX_API uint16_t vokxFieldValue(const vokxFieldSpec *field, const vokxItem *item,
                                  vokxValue *value) {
-    const uint8_t item_class = vokxKindClass(item->kind);
+    const uint8_t item_class = vok::x::kind_class(item->kind);
     if (is_text_kind(field->kind) || !carries(field->kind, item_class, item->length) ||
         (item_class == VOKX_CLASS_STRING && item->text == nullptr))
         return VOK_WRONG_TYPE;

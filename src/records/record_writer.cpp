@@ -5,11 +5,12 @@
 // vokxRecordEncode, which writes a whole record from a caller's struct.
 #include <cstring>
 
+#include "field_kinds.hpp"
 #include "frame.hpp"
 #include "integer_item.hpp"
 #include "item_writer.hpp"
+#include "kind_class.hpp"
 #include "record_error.hpp"
-#include "field_kinds.hpp"
 #include "record_layout.hpp"
 #include "string_item.hpp"
 #include "vok32x.h"
@@ -67,7 +68,7 @@ uint16_t carried_item(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokx
 uint16_t put_value(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxItem &item) {
     vokStream *s = w.stream;
     if (const uint16_t status = vokWriteUserMark(s, static_cast<uint8_t>(spec.mark))) return status;
-    switch (vokxKindClass(item.kind)) {
+    switch (vok::x::kind_class(item.kind)) {
     case VOKX_CLASS_FLAG:
         return vokWriteFlag(s, item.value != 0);
     case VOKX_CLASS_UNSIGNED:
@@ -198,7 +199,7 @@ class Carrier {
     uint8_t *body() { return block_ + vok::x::kCarrierHeader; }
 
     static uint64_t item_size(const vokxItem &item) {
-        switch (vokxKindClass(item.kind)) {
+        switch (vok::x::kind_class(item.kind)) {
         case VOKX_CLASS_FLAG:
             return fmt::kFlagItemSize;
         case VOKX_CLASS_UNSIGNED:
@@ -213,7 +214,7 @@ class Carrier {
     }
 
     static void put_item_bytes(uint8_t *p, const vokxItem &item) {
-        switch (const uint8_t item_class = vokxKindClass(item.kind)) {
+        switch (const uint8_t item_class = vok::x::kind_class(item.kind)) {
         case VOKX_CLASS_FLAG:
             fmt::put_flag(p, item.value != 0);
             return;
@@ -250,17 +251,33 @@ class Carrier {
 
 // A field's value as the struct holds it, as the item vokxRecordPut takes.
 vokxItem value_at(const unsigned char *p, uint32_t kind, Carried &scratch) {
-    if (is_text_kind(kind)) {
+    vokxItem v{};
+    switch (kind) {
+    case VOKX_KIND_FLAG:
+        v.value = *p != 0;
+        return v;
+    case VOKX_KIND_SIGNED:
+        std::memcpy(&v.signed_value, p, sizeof v.signed_value);
+        return v;
+    case VOKX_KIND_STRING:
+    case VOKX_KIND_UTF8: {
         vokxText text;
         std::memcpy(&text, p, sizeof text);
-        vokxItem v{};
         v.text = text.data;
         v.length = text.length;
         return v;
     }
-    const char *why = "";
-    carry_value(kind, load_value(kind, p), scratch, &why); // in range: the struct's type
-    return scratch.item;
+    case VOKX_KIND_UNSIGNED:
+    case VOKX_KIND_SAFE:
+    case VOKX_KIND_ENUM:
+        std::memcpy(&v.value, p, sizeof v.value);
+        return v;
+    default: { // the kinds of 64 bits and the floats: as their carrier
+        const char *why = "";
+        carry_value(kind, load_value(kind, p), scratch, &why); // in range: the struct's type
+        return scratch.item;
+    }
+    }
 }
 
 // How many values of a field the struct holds: a field with a default is
@@ -269,7 +286,8 @@ uint32_t values_held(const vokxFieldSpec &spec, const vokxPlace &place, const vo
     const vokxFieldDetail *d = default_of(spec);
     if (d == nullptr) return occurrences(at(base, place.present), spec.flags);
     const unsigned char *slot = at(base, place.offset);
-    if (!is_text_kind(spec.kind)) return !same_value(spec.kind, load_value(spec.kind, slot), d->default_value);
+    if (!is_text_kind(spec.kind))
+        return !same_value(spec.kind, load_value(spec.kind, slot), d->default_value);
     vokxText text;
     std::memcpy(&text, slot, sizeof text);
     return text.length != d->default_text.length ||

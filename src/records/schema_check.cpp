@@ -84,7 +84,8 @@ uint16_t check_detail(vokxRecordError *error, const char *prefix, const vokxFiel
             return bad(error, at, v.name != nullptr ? v.name : "", "%sis not an identifier", "");
         char number[16];
         print_cut(number, sizeof number, "%u", v.number);
-        if (v.number > kMaxEnumNumber) return bad(error, at, v.name, "%s is above 2147483647", number);
+        if (v.number > kMaxEnumNumber)
+            return bad(error, at, v.name, "%s is above 2147483647", number);
         for (uint32_t j = 0; j < i; ++j) {
             if (std::strcmp(d->values[j].name, v.name) == 0)
                 return bad(error, at, v.name, "%sthe name is used twice", "");
@@ -94,8 +95,10 @@ uint16_t check_detail(vokxRecordError *error, const char *prefix, const vokxFiel
     }
     if (d->has_default == 0) return VOK_OK;
     if ((f.flags & VOKX_OPTIONAL) == 0)
-        return bad(error, prefix, "default", "%sonly an optional field that is not repeated "
-                                             "has a default", "");
+        return bad(error, prefix, "default",
+                   "%sonly an optional field that is not repeated "
+                   "has a default",
+                   "");
     if (f.kind == VOKX_KIND_SAFE)
         return bad(error, prefix, "default", "%sa safe field has no default", "");
     if (is_text_kind(f.kind) && d->default_text.data == nullptr && d->default_text.length != 0)

@@ -225,8 +225,9 @@ class Loader {
                        vokxFieldDetail &d) {
         const JsonValue *list = member(object, "values");
         if (list == nullptr)
-            return f.kind == VOKX_KIND_ENUM ? refuse(prefix, "values", object, "is required for an enum")
-                                            : uint16_t{VOK_OK};
+            return f.kind == VOKX_KIND_ENUM
+                       ? refuse(prefix, "values", object, "is required for an enum")
+                       : uint16_t{VOK_OK};
         if (f.kind != VOKX_KIND_ENUM)
             return refuse(prefix, "values", *list, "only an enum field names values");
         if (list->type != JsonValue::object)
@@ -237,7 +238,8 @@ class Loader {
         for (uint32_t i = list->first; i != 0; i = tree_.at(i).next, ++d.value_count) {
             const JsonValue &m = tree_.at(i);
             char key[64];
-            print_cut(key, sizeof key, "%.*s", static_cast<int>(m.key_length), tree_.decoded(m.key));
+            print_cut(key, sizeof key, "%.*s", static_cast<int>(m.key_length),
+                      tree_.decoded(m.key));
             if (!is_identifier(tree_.decoded(m.key), m.key_length))
                 return refuse(at, key, m, "is not an identifier");
             uint32_t number = 0;

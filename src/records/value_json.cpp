@@ -21,8 +21,8 @@ constexpr uint32_t kQuietNaN32 = 0x7fc00000u;
 constexpr uint64_t kQuietNaN64 = 0x7ff8000000000000u;
 
 // The milliseconds of the first and the last instant written as text.
-constexpr int64_t kFirstTextual = -62135596800000;  // 0001-01-01T00:00:00.000Z
-constexpr int64_t kLastTextual = 253402300799999;   // 9999-12-31T23:59:59.999Z
+constexpr int64_t kFirstTextual = -62135596800000; // 0001-01-01T00:00:00.000Z
+constexpr int64_t kLastTextual = 253402300799999;  // 9999-12-31T23:59:59.999Z
 
 bool digits_at(std::string_view s, size_t at, size_t count, int &out) {
     if (at + count > s.size()) return false;
@@ -55,8 +55,10 @@ const char *parse_rfc3339(std::string_view s, int64_t &ms) {
     if (s[at] == '.') {
         size_t digits = 0;
         for (++at; at < s.size() && s[at] >= '0' && s[at] <= '9'; ++at, ++digits) {
-            if (digits < 3) fraction = fraction * 10 + (s[at] - '0');
-            else if (s[at] != '0') return "has digits below the millisecond";
+            if (digits < 3)
+                fraction = fraction * 10 + (s[at] - '0');
+            else if (s[at] != '0')
+                return "has digits below the millisecond";
         }
         if (digits == 0) return kNotText;
         for (; digits < 3; ++digits)
@@ -163,15 +165,10 @@ template <typename T> Integer parse_integer(const JsonTree &tree, const JsonValu
     const char *end = digits + json.length;
     const auto read = std::from_chars(digits, end, out);
     if (read.ec == std::errc{} && read.ptr == end) return kRead;
-    // Out of range, or a minus sign that an unsigned T does not read.
-    int64_t wide = 0;
-    const auto signed_read = std::from_chars(digits, end, wide);
-    const bool integer = std::all_of(digits + (*digits == '-'), end, [](char c) {
-        return c >= '0' && c <= '9';
-    });
-    return integer && (signed_read.ptr == end || read.ec == std::errc::result_out_of_range)
-               ? kOutOfRange
-               : kNotInteger;
+    // Digits that T cannot hold: too many, or a minus sign for an unsigned T.
+    const bool digits_only =
+        std::all_of(digits + (*digits == '-'), end, [](char c) { return c >= '0' && c <= '9'; });
+    return digits_only ? kOutOfRange : kNotInteger;
 }
 
 const char *parse_enum(const vokxFieldSpec &field, const JsonTree &tree, const JsonValue &json,
@@ -234,13 +231,12 @@ uint16_t parse_value(const vokxFieldSpec &field, const JsonTree &tree, const Jso
         integer(v.unsigned64, "must be an integer from 0 to 18446744073709551615");
         break;
     case VOKX_KIND_SIGNED64:
-        integer(v.signed64,
-                "must be an integer from -9223372036854775808 to 9223372036854775807");
+        integer(v.signed64, "must be an integer from -9223372036854775808 to 9223372036854775807");
         break;
     case VOKX_KIND_TIMESTAMP:
         if (json.type == JsonValue::string) {
-            refusal = parse_rfc3339(std::string_view(tree.decoded(json.text), json.length),
-                                    v.signed64);
+            refusal =
+                parse_rfc3339(std::string_view(tree.decoded(json.text), json.length), v.signed64);
             out_of_range = refusal != nullptr && refusal[0] == 'h'; // "has digits below..."
         } else {
             integer(v.signed64, "must be RFC 3339 text such as \"2026-12-06T23:24:49.123Z\" or an "
