@@ -2,7 +2,7 @@
 
 Pure Python over ctypes, on the vok32 and vok32x libraries.  They are looked
 for in the directory named by VOK32_LIBRARY_PATH, then in this package's
-directory, then by the system's loader (libvok32.so.1 and libvok32x.so.1;
+directory, then by the system's loader (libvok32.so.1 and libvok32x.so.2;
 vok32.dll and vok32x.dll on Windows, where this package is not tested).
 
     with vok32.Writer(stream_type=7, version=3) as writer:
