@@ -3,6 +3,7 @@
 // unless the caller asks a failed result for its value().
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 #include "codegen.hpp"
 
@@ -58,16 +59,32 @@ std::string value_type(const vokxFieldSpec &f, const std::string &enumeration) {
     }
 }
 
-std::string float_literal(double value, bool narrow) {
+uint32_t float32_bits(const vokxValue &v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v.float32, sizeof bits);
+    return bits;
+}
+
+// A float's default: a NaN by its bits (payload and sign kept), anything
+// else as a literal.
+std::string float_literal(double value, bool narrow, uint64_t bits) {
     if (value != value)
-        return narrow ? "std::numeric_limits<float>::quiet_NaN()"
-                      : "std::numeric_limits<double>::quiet_NaN()";
+        return std::string(narrow ? "detail::float32_of(" : "detail::float64_of(") +
+               hex_literal(bits) + ")";
     if (value - value != 0)
         return std::string(value < 0 ? "-" : "") + "std::numeric_limits<" +
                (narrow ? "float" : "double") + ">::infinity()";
-    char text[48];
-    std::snprintf(text, sizeof text, "%a%s", value, narrow ? "f" : ""); // exact
+    // Exact in hexadecimal, with the decimal beside it for people.
+    char text[96];
+    std::snprintf(text, sizeof text, "%a%s /* %.*g */", value, narrow ? "f" : "", narrow ? 9 : 17,
+                  value);
     return text;
+}
+
+// A 64-bit integer as a literal; the lowest has none of its own.
+std::string signed_literal(int64_t n) {
+    if (n == INT64_MIN) return "(-9223372036854775807LL - 1)";
+    return std::to_string(n) + (n < INT32_MIN || n > INT32_MAX ? "LL" : "");
 }
 
 // The field's default as a C++ expression of its type.
@@ -88,20 +105,18 @@ std::string value_literal(const vokxFieldSpec &f, const std::string &type) {
         return "std::string(\"" + bytes + "\", " + std::to_string(d.default_text.length) + ")";
     }
     case VOKX_KIND_FLOAT32:
-        return float_literal(double{v.float32}, true);
+        return float_literal(double{v.float32}, true, float32_bits(v));
     case VOKX_KIND_FLOAT64:
-        return float_literal(v.float64, false);
+        return float_literal(v.float64, false, v.unsigned64);
     case VOKX_KIND_SIGNED:
-    case VOKX_KIND_SIGNED64: // the lowest value has no literal of its own
-        return "static_cast<" + type + ">(static_cast<std::int64_t>(" + hex_literal(v.unsigned64) +
-               "ll))";
+    case VOKX_KIND_SIGNED64: // of the member's type, as same_bits compares them
+        return type + "{" + signed_literal(v.signed64) + "}";
     case VOKX_KIND_TIMESTAMP:
-        return type + "{std::chrono::milliseconds{static_cast<std::int64_t>(" +
-               hex_literal(v.unsigned64) + "ll)}}";
+        return type + "{std::chrono::milliseconds{" + signed_literal(v.signed64) + "}}";
     case VOKX_KIND_ENUM:
         return "static_cast<" + type + ">(" + std::to_string(v.unsigned64) + "u)";
     default:
-        return hex_literal(v.unsigned64);
+        return type + "{" + hex_literal(v.unsigned64) + "}";
     }
 }
 
@@ -517,6 +532,11 @@ bool generate_cpp(const vokxSchema &s, const CodegenOptions &options,
     out += "#ifndef " + macro + "_TYPE\n#define " + macro + "_TYPE " + std::to_string(s.type) +
            "\n#define " + macro + "_VERSION " + std::to_string(s.version) +
            "u\n#endif\n\nnamespace " + ns + " {\n\n";
+    out += "namespace detail {\n\n// A NaN default by its bits, which no literal keeps.\n"
+           "inline float float32_of(std::uint32_t bits) {\n    float f;\n"
+           "    std::memcpy(&f, &bits, sizeof f);\n    return f;\n}\n"
+           "inline double float64_of(std::uint64_t bits) {\n    double d;\n"
+           "    std::memcpy(&d, &bits, sizeof d);\n    return d;\n}\n\n} // namespace detail\n\n";
     out += enum_classes(t, nullptr, s.fields, s.field_count);
     for (uint32_t g = 0; g < s.group_count; ++g)
         out += enum_classes(t, &s.groups[g], s.groups[g].fields, s.groups[g].field_count);
