@@ -537,9 +537,9 @@ VOKX_API uint16_t vokxRecordPut(vokxRecordWriter *writer, uint32_t field, const 
 /* vokxRecordPut for a field of any kind but string and utf8, its value given
  * as a vokxValue (the member its kind names): the mark, then the value's
  * narrowest carrier.  A value outside the kind's range (an unsigned above
- * 2^32 - 1, a signed outside -2^31..2^31 - 1, a flag other than 0 and 1, a
- * safe length above 65,535) and a text kind are VOK_WRONG_TYPE; the other
- * refusals are vokxRecordPut's.  For the kinds of an item class and enum,
+ * 2^32 - 1, a signed outside -2^31..2^31 - 1, a flag other than 0 and 1)
+ * and a text kind are VOK_WRONG_TYPE, a safe length above 65,535
+ * VOK_STRING_TOO_LONG; the other refusals are vokxRecordPut's.  For the kinds of an item class and enum,
  * vokxRecordPut takes the value as before; for the 64-bit and float kinds
  * it takes any of the kind's carriers, kind naming the item as vokxNextItem
  * reports it, and writes the value in its narrowest carrier. */
