@@ -162,4 +162,64 @@ TEST(Records, WholeRecordCountsAreCheckedBeforeTheirArrays) {
     }
 }
 
+// Values given to the engine whole (vokxRecordPutValue, vokxRecordPut with
+// a carrier) and taken back (vokxFieldValue): each refusal, and a value
+// that fits, written in its narrowest carrier.
+TEST(Records, ValuesAreCheckedAgainstTheirKinds) {
+    const vokxFieldSpec fields[] = {{"u", 1, VOKX_KIND_UNSIGNED, VOKX_OPTIONAL, 0, nullptr},
+                                    {"s", 2, VOKX_KIND_SIGNED, VOKX_OPTIONAL, 0, nullptr},
+                                    {"f", 3, VOKX_KIND_FLAG, VOKX_OPTIONAL, 0, nullptr},
+                                    {"n", 4, VOKX_KIND_SAFE, VOKX_OPTIONAL, 0, nullptr},
+                                    {"t", 5, VOKX_KIND_UTF8, VOKX_OPTIONAL, 0, nullptr},
+                                    {"e", 6, VOKX_KIND_ENUM, VOKX_OPTIONAL, 0, nullptr},
+                                    {"w", 7, VOKX_KIND_UNSIGNED64, VOKX_REPEATED, 4, nullptr},
+                                    {"d", 8, VOKX_KIND_FLOAT64, VOKX_OPTIONAL, 0, nullptr}};
+    const vokxSchema schema = {"V", 1, 0, fields, 8, nullptr, 0};
+    const struct {
+        uint32_t field;
+        uint64_t value;
+        uint16_t status;
+    } puts[] = {{0, 1ull << 32, VOK_WRONG_TYPE}, {1, 1ull << 31, VOK_WRONG_TYPE},
+                {2, 2, VOK_WRONG_TYPE},          {3, 65536, VOK_STRING_TOO_LONG},
+                {4, 0, VOK_WRONG_TYPE},          {5, 1ull << 32, VOK_WRONG_TYPE},
+                {6, UINT64_MAX, VOK_OK}};
+    for (const auto &p : puts) {
+        vokStream stream{};
+        ASSERT_EQ(vokCreateStream(&stream, 1, 0), VOK_OK);
+        vokxRecordWriter w;
+        vokxRecordBegin(&w, &schema, &stream, nullptr);
+        vokxValue value{};
+        value.unsigned64 = p.value;
+        EXPECT_EQ(vokxRecordPutValue(&w, p.field, &value, nullptr), p.status) << p.field;
+        vokDestroyStream(vokGetData(&stream));
+    }
+    // vokxRecordPut takes any carrier of a wide kind, as read, and writes the
+    // narrowest: an 8-byte string holding a small value becomes a number.
+    const uint8_t small[8] = {0, 0, 0, 0, 0, 0, 0, 5}, seven[7] = {};
+    vokxItem carrier{VOK_STRING_2, 0, 0, 0, 0, small, 8};
+    vokStream stream{};
+    ASSERT_EQ(vokCreateStream(&stream, 1, 0), VOK_OK);
+    vokxRecordWriter w;
+    vokxRecordBegin(&w, &schema, &stream, nullptr);
+    EXPECT_EQ(vokxRecordPut(&w, 6, &carrier, nullptr), VOK_OK);
+    EXPECT_EQ(vok_test::finish(stream), block_of(hex("07 D2 05"), 1, 0));
+    vokxItem item{};
+    vokxValue value{};
+    EXPECT_EQ(vokxFieldValue(&fields[6], &carrier, &value), VOK_OK);
+    EXPECT_EQ(value.unsigned64, 5u);
+    for (const vokxItem &refused : {vokxItem{VOK_STRING_1, 0, 0, 0, 0, seven, 7},
+                                    vokxItem{VOK_STRING_1, 0, 0, 0, 0, nullptr, 8},
+                                    vokxItem{VOK_SIGNED_1, 0, 0, 0, 1, nullptr, 0}}) {
+        EXPECT_EQ(vokxFieldValue(&fields[6], &refused, &value), VOK_WRONG_TYPE);
+        item = refused;
+    }
+    EXPECT_EQ(vokxFieldValue(&fields[4], &item, &value), VOK_WRONG_TYPE); // a text kind
+    // vokxValueFormat cuts to the room given and tells the length it needs.
+    char text[4];
+    value.float64 = -0.0;
+    EXPECT_EQ(vokxValueFormat(&fields[7], &value, text, sizeof text), 4u);
+    EXPECT_STREQ(text, "-0.");
+    EXPECT_EQ(vokxValueFormat(&fields[7], &value, nullptr, 0), 4u);
+}
+
 } // namespace
