@@ -183,23 +183,10 @@ uint16_t carry_value(uint32_t kind, const vokxValue &v, Carried &out, const char
     }
 }
 
-uint16_t carry_item(uint32_t kind, const vokxItem &given, Carried &out, const char **why) {
-    if (is_text_kind(kind)) {
-        out.item = given;
-        const bool plain = kind == VOKX_KIND_STRING;
-        if (plain && given.length > VOK_MAX_SHORT_STRING) return VOK_STRING_TOO_LONG;
-        out.item.kind = fmt::string_tag(plain ? fmt::StringKind::plain : fmt::StringKind::utf8,
-                                        fmt::field_width(given.length));
-        return VOK_OK;
-    }
+uint16_t carry_other_item(uint32_t kind, const vokxItem &given, Carried &out, const char **why) {
     vokxValue v{};
-    if (is_item_class_kind(kind) || kind == VOKX_KIND_ENUM) {
-        if (kind == VOKX_KIND_SIGNED)
-            v.signed64 = given.signed_value;
-        else if (kind == VOKX_KIND_FLAG)
-            v.unsigned64 = given.value != 0;
-        else
-            v.unsigned64 = given.value;
+    if (is_item_class_kind(kind) || kind == VOKX_KIND_ENUM) { // safe, enum
+        v.unsigned64 = given.value;
         return carry_value(kind, v, out, why);
     }
     const uint8_t item_class = vok::x::kind_class(given.kind);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "integer_item.hpp"
+#include "string_item.hpp"
 #include "vok32x.h"
 
 namespace vok::records {
@@ -50,7 +52,34 @@ uint16_t carry_value(uint32_t kind, const vokxValue &value, Carried &out, const 
 // The item a writer puts for a field given as an item (vokxRecordPut): text
 // kinds and the classes keep it, in the narrowest width; the other kinds
 // take any of their carriers.  VOK_OK, VOK_WRONG_TYPE or VOK_STRING_TOO_LONG.
-uint16_t carry_item(uint32_t kind, const vokxItem &given, Carried &out, const char **why);
+// The commonest kinds are inline: the whole-record writer calls this per
+// value.
+uint16_t carry_other_item(uint32_t kind, const vokxItem &given, Carried &out, const char **why);
+inline uint16_t carry_item(uint32_t kind, const vokxItem &given, Carried &out, const char **why) {
+    namespace fmt = vok::format;
+    out.item = given;
+    switch (kind) {
+    case VOKX_KIND_FLAG:
+        out.item.kind = VOK_FLAG;
+        out.item.value = given.value != 0;
+        return VOK_OK;
+    case VOKX_KIND_UNSIGNED:
+        out.item.kind = fmt::unsigned_tag(fmt::field_width(given.value));
+        return VOK_OK;
+    case VOKX_KIND_SIGNED:
+        out.item.kind = fmt::signed_tag(fmt::field_width(fmt::magnitude_of(given.signed_value)));
+        return VOK_OK;
+    case VOKX_KIND_STRING:
+        if (given.length > VOK_MAX_SHORT_STRING) return VOK_STRING_TOO_LONG;
+        out.item.kind = fmt::string_tag(fmt::StringKind::plain, fmt::field_width(given.length));
+        return VOK_OK;
+    case VOKX_KIND_UTF8:
+        out.item.kind = fmt::string_tag(fmt::StringKind::utf8, fmt::field_width(given.length));
+        return VOK_OK;
+    default:
+        return carry_other_item(kind, given, out, why);
+    }
+}
 
 // A value as a field's struct keeps it (the storage type of its kind), and
 // back.  Text kinds keep a vokxText, which these do not handle.

@@ -53,8 +53,9 @@ uint16_t close_level(vokxRecordWriter &w, vokxRecordError *error) {
 }
 
 // The value item of a field as the writer puts it; VOK_OK, or the refusal.
-uint16_t carried_item(vokxRecordWriter &w, const vokxFieldSpec &spec, const vokxItem &given,
-                      Carried &out, vokxRecordError *error) {
+[[gnu::always_inline]] inline uint16_t carried_item(vokxRecordWriter &w, const vokxFieldSpec &spec,
+                                                    const vokxItem &given, Carried &out,
+                                                    vokxRecordError *error) {
     const char *why = "";
     const uint16_t status = carry_item(spec.kind, given, out, &why);
     if (status == VOK_OK) return VOK_OK;
