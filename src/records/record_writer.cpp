@@ -168,13 +168,19 @@ class Carrier {
   public:
     explicit Carrier(vokStream *stream) : stream_(stream) {}
 
-    // A field's mark and its value item, as carry_item made it.
-    uint16_t put(const vokxFieldSpec &spec, const vokxItem &item) {
-        const uint64_t size = fmt::kUserMarkSize + item_size(item);
+    // A field's mark and its value: for the kinds of an item class the value
+    // as given, for the others the item carry_value made.
+    uint16_t put(const vokxFieldSpec &spec, const vokxItem &value) {
+        const uint32_t item_class =
+            is_item_class_kind(spec.kind) ? spec.kind : vok::x::kind_class(value.kind);
+        const uint64_t value_bytes = item_size(item_class, value);
+        if (value_bytes == 0) return VOK_STRING_TOO_LONG;
+        const uint64_t size = fmt::kUserMarkSize + value_bytes;
         if (size > kBody - used_)
             if (const uint16_t status = flush()) return status;
-        if (size > kBody) return put_alone(spec, item);
-        put_item_bytes(fmt::put_user_mark(body() + used_, static_cast<uint8_t>(spec.mark)), item);
+        if (size > kBody) return put_alone(spec, item_class, value);
+        put_item_bytes(fmt::put_user_mark(body() + used_, static_cast<uint8_t>(spec.mark)),
+                       item_class, value);
         used_ += static_cast<uint32_t>(size);
         return VOK_OK;
     }
@@ -199,49 +205,58 @@ class Carrier {
 
     uint8_t *body() { return block_ + vok::x::kCarrierHeader; }
 
-    static uint64_t item_size(const vokxItem &item) {
-        switch (vok::x::kind_class(item.kind)) {
+    static fmt::StringKind string_kind(uint32_t item_class) {
+        return item_class == VOKX_CLASS_UTF8   ? fmt::StringKind::utf8
+               : item_class == VOKX_CLASS_SAFE ? fmt::StringKind::safe
+                                               : fmt::StringKind::plain;
+    }
+
+    // Bytes of the value item in the narrowest width, or 0 when no item of
+    // its class can hold it.
+    static uint64_t item_size(uint32_t item_class, const vokxItem &v) {
+        switch (item_class) {
         case VOKX_CLASS_FLAG:
             return fmt::kFlagItemSize;
         case VOKX_CLASS_UNSIGNED:
-            return fmt::unsigned_item_size(item.value);
+            return fmt::unsigned_item_size(v.value);
         case VOKX_CLASS_SIGNED:
-            return fmt::signed_item_size(item.signed_value);
+            return fmt::signed_item_size(v.signed_value);
         case VOKX_CLASS_SAFE:
-            return fmt::string_header_size(item.value);
+            return v.value > VOK_MAX_SHORT_STRING ? 0 : fmt::string_header_size(v.value);
         default:
-            return fmt::string_header_size(item.length) + uint64_t{item.length};
+            return !fmt::string_length_allowed(string_kind(item_class), v.length)
+                       ? 0
+                       : fmt::string_header_size(v.length) + uint64_t{v.length};
         }
     }
 
-    static void put_item_bytes(uint8_t *p, const vokxItem &item) {
-        switch (const uint8_t item_class = vok::x::kind_class(item.kind)) {
+    static void put_item_bytes(uint8_t *p, uint32_t item_class, const vokxItem &v) {
+        switch (item_class) {
         case VOKX_CLASS_FLAG:
-            fmt::put_flag(p, item.value != 0);
+            fmt::put_flag(p, v.value != 0);
             return;
         case VOKX_CLASS_UNSIGNED:
-            fmt::put_unsigned(p, item.value);
+            fmt::put_unsigned(p, v.value);
             return;
         case VOKX_CLASS_SIGNED:
-            fmt::put_signed(p, item.signed_value);
+            fmt::put_signed(p, v.signed_value);
             return;
         case VOKX_CLASS_SAFE:
-            fmt::put_string_header(p, fmt::StringKind::safe, item.value);
+            fmt::put_string_header(p, fmt::StringKind::safe, v.value);
             return;
-        default: {
-            const auto as =
-                item_class == VOKX_CLASS_UTF8 ? fmt::StringKind::utf8 : fmt::StringKind::plain;
-            p = fmt::put_string_header(p, as, item.length);
-            if (item.length != 0) std::memcpy(p, item.text, item.length);
-        }
+        default:
+            p = fmt::put_string_header(p, string_kind(item_class), v.length);
+            if (v.length != 0) std::memcpy(p, v.text, v.length);
         }
     }
 
-    uint16_t put_alone(const vokxFieldSpec &spec, const vokxItem &item) {
+    // A string too long for the carrier, with its mark, as described items.
+    uint16_t put_alone(const vokxFieldSpec &spec, uint32_t item_class, const vokxItem &value) {
         vokxItem items[2]{};
         items[0].kind = VOK_USER_MARK;
         items[0].value = spec.mark;
-        items[1] = item;
+        items[1] = value;
+        items[1].kind = fmt::string_tag(string_kind(item_class), fmt::field_width(value.length));
         return vok::x::put_items(stream_, items, 2);
     }
 
@@ -273,7 +288,7 @@ vokxItem value_at(const unsigned char *p, uint32_t kind, Carried &scratch) {
     case VOKX_KIND_ENUM:
         std::memcpy(&v.value, p, sizeof v.value);
         return v;
-    default: { // the kinds of 64 bits and the floats: as their carrier
+    default: { // the kinds of 64 bits and the floats: as their narrowest carrier
         const char *why = "";
         carry_value(kind, load_value(kind, p), scratch, &why); // in range: the struct's type
         return scratch.item;
@@ -310,9 +325,7 @@ uint16_t put_level(vokxRecordWriter &w, Carrier &carrier, const Level &level,
             const vokxItem value =
                 value_at(at(base, place.offset + k * place.stride), spec.kind, scratch);
             if (const uint16_t status = admit_field(w, i, &value, error)) return status;
-            Carried carried;
-            if (const uint16_t status = carried_item(w, spec, value, carried, error)) return status;
-            if (const uint16_t status = carrier.put(spec, carried.item))
+            if (const uint16_t status = carrier.put(spec, value))
                 return refuse(w, error, status, w.group, occurrence_of(w), static_cast<int32_t>(i),
                               vokxStatusText(status));
         }
