@@ -168,11 +168,12 @@ class Carrier {
   public:
     explicit Carrier(vokStream *stream) : stream_(stream) {}
 
-    // A field's mark and its value: for the kinds of an item class the value
-    // as given, for the others the item carry_value made.
+    // A field's mark and its value: for the kinds of an item class and enum
+    // the value as given, for the others the item carry_value made.
     uint16_t put(const vokxFieldSpec &spec, const vokxItem &value) {
-        const uint32_t item_class =
-            is_item_class_kind(spec.kind) ? spec.kind : vok::x::kind_class(value.kind);
+        const uint32_t item_class = is_item_class_kind(spec.kind) ? spec.kind
+                                    : spec.kind == VOKX_KIND_ENUM ? uint32_t{VOKX_CLASS_UNSIGNED}
+                                                                  : vok::x::kind_class(value.kind);
         const uint64_t value_bytes = item_size(item_class, value);
         if (value_bytes == 0) return VOK_STRING_TOO_LONG;
         const uint64_t size = fmt::kUserMarkSize + value_bytes;
