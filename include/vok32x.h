@@ -324,7 +324,7 @@ typedef union vokxValue {
 /* A vokxValue initialiser's first member (unsigned64) holding a float32's
  * bits where the float32 member lies, for static tables:
  * {VOKX_FLOAT32_BITS(0x3fc00000u)} is 1.5f. */
-#if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) &&                                   \
+#if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) &&                                    \
     __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 #define VOKX_FLOAT32_BITS(bits) ((uint64_t)(bits) << 32)
 #else
@@ -346,7 +346,7 @@ typedef struct vokxEnumValue {
 typedef struct vokxFieldDetail {
     const vokxEnumValue *values; /* enum: its named numbers; else null */
     uint32_t value_count;
-    uint32_t has_default;   /* non-zero: the field has a default */
+    uint32_t has_default;    /* non-zero: the field has a default */
     vokxValue default_value; /* the default of a kind with a vokxValue */
     vokxText default_text;   /* the default of a string or utf8 field */
 } vokxFieldDetail;
@@ -355,11 +355,11 @@ typedef struct vokxFieldDetail {
  * default); a default needs an optional field that is not repeated and a
  * kind other than safe, and a default of an enum need not be named. */
 typedef struct vokxFieldSpec {
-    const char *name; /* an identifier: [A-Za-z_][A-Za-z0-9_]* */
-    uint32_t mark;    /* 0-199, unique in its level */
-    uint32_t kind;    /* VOKX_KIND_* */
-    uint32_t flags;   /* VOKX_OPTIONAL, VOKX_REPEATED or 0 (required) */
-    uint32_t max;     /* repeated: most occurrences, at least 1; else 0 */
+    const char *name;              /* an identifier: [A-Za-z_][A-Za-z0-9_]* */
+    uint32_t mark;                 /* 0-199, unique in its level */
+    uint32_t kind;                 /* VOKX_KIND_* */
+    uint32_t flags;                /* VOKX_OPTIONAL, VOKX_REPEATED or 0 (required) */
+    uint32_t max;                  /* repeated: most occurrences, at least 1; else 0 */
     const vokxFieldDetail *detail; /* null, or enumeration names and a default */
 } vokxFieldSpec;
 
@@ -539,10 +539,11 @@ VOKX_API uint16_t vokxRecordPut(vokxRecordWriter *writer, uint32_t field, const 
  * narrowest carrier.  A value outside the kind's range (an unsigned above
  * 2^32 - 1, a signed outside -2^31..2^31 - 1, a flag other than 0 and 1)
  * and a text kind are VOK_WRONG_TYPE, a safe length above 65,535
- * VOK_STRING_TOO_LONG; the other refusals are vokxRecordPut's.  For the kinds of an item class and enum,
- * vokxRecordPut takes the value as before; for the 64-bit and float kinds
- * it takes any of the kind's carriers, kind naming the item as vokxNextItem
- * reports it, and writes the value in its narrowest carrier. */
+ * VOK_STRING_TOO_LONG; the other refusals are vokxRecordPut's.  For the
+ * kinds of an item class and enum, vokxRecordPut takes the value as before;
+ * for the 64-bit and float kinds it takes any of the kind's carriers, kind
+ * naming the item as vokxNextItem reports it, and writes the value in its
+ * narrowest carrier. */
 VOKX_API uint16_t vokxRecordPutValue(vokxRecordWriter *writer, uint32_t field,
                                      const vokxValue *value, vokxRecordError *error);
 

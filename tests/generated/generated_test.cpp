@@ -17,10 +17,10 @@
 
 #include "kinds.vok.h"
 #include "kinds.vok.hpp"
-#include "readings.vok.h"
-#include "readings.vok.hpp"
 #include "order.vok.h"
 #include "order.vok.hpp"
+#include "readings.vok.h"
+#include "readings.vok.hpp"
 
 namespace {
 
