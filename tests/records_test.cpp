@@ -191,7 +191,7 @@ TEST(Records, ValuesAreCheckedAgainstTheirKinds) {
         vokxValue value{};
         value.unsigned64 = p.value;
         EXPECT_EQ(vokxRecordPutValue(&w, p.field, &value, nullptr), p.status) << p.field;
-        vokDestroyStream(vokGetData(&stream));
+        vok_test::finish(stream);
     }
     // vokxRecordPut takes any carrier of a wide kind, as read, and writes the
     // narrowest: an 8-byte string holding a small value becomes a number.
