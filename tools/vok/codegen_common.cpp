@@ -56,13 +56,12 @@ std::string detail_initializer(const vokxFieldSpec &f, const std::string &values
     const vokxFieldDetail &d = *f.detail;
     // The default's bits in the union's first member, unsigned64: a float32's
     // through VOKX_FLOAT32_BITS, which puts them where its member lies.
-    std::string bits = hex_literal(d.default_value.unsigned64);
-    if (f.kind == VOKX_KIND_FLOAT32) {
-        uint32_t narrow;
-        std::memcpy(&narrow, &d.default_value.float32, sizeof narrow);
-        bits = "VOKX_FLOAT32_BITS(" + hex_literal(narrow) + ")";
-    }
-    if (d.has_default == 0 || is_text(f.kind)) bits = "0";
+    uint32_t narrow;
+    std::memcpy(&narrow, &d.default_value.float32, sizeof narrow);
+    const std::string bits = d.has_default == 0 || is_text(f.kind) ? std::string(1, '0')
+                             : f.kind == VOKX_KIND_FLOAT32
+                                 ? "VOKX_FLOAT32_BITS(" + hex_literal(narrow) + ")"
+                                 : hex_literal(d.default_value.unsigned64);
     return "{" + values + ", " + std::to_string(d.value_count) + ", " +
            std::to_string(d.has_default) + ", {" + bits + "}, {" + text + ", " +
            std::to_string(is_text(f.kind) ? d.default_text.length : 0) + "}}";

@@ -56,11 +56,12 @@ const vokxFieldDetail *default_of(const vokxFieldSpec &f) {
 
 std::string default_text(const vokxFieldSpec &f) {
     const vokxFieldDetail &d = *f.detail;
-    if (f.kind == VOKX_KIND_STRING || f.kind == VOKX_KIND_UTF8)
-        return "\"" +
-               std::string(reinterpret_cast<const char *>(d.default_text.data),
-                           d.default_text.length) +
-               "\"";
+    if (f.kind == VOKX_KIND_STRING || f.kind == VOKX_KIND_UTF8) {
+        std::string quoted(1, '"');
+        quoted.append(reinterpret_cast<const char *>(d.default_text.data), d.default_text.length);
+        quoted.push_back('"');
+        return quoted;
+    }
     char text[128];
     vokxValueFormat(&f, &d.default_value, text, sizeof text);
     return text;
