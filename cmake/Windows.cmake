@@ -59,7 +59,13 @@ endif()
 function(vok_windows_crt target)
   if(VOK_UCRT_SPECS)
     target_compile_options(${target} PRIVATE -specs=${VOK_UCRT_SPECS})
-    target_link_options(${target} PRIVATE -specs=${VOK_UCRT_SPECS})
+    # Debian's static winpthreads (which libgcc's thread-local storage pulls
+    # in wherever C++ exception support is linked, as libstdc++'s number
+    # conversions do) was compiled for msvcrt.dll and calls _setjmp, which the
+    # UCRT does not export.  Its headers map _setjmp to __intrinsic_setjmpex
+    # on 64-bit UCRT builds, same arguments; the link does the same.
+    target_link_options(${target} PRIVATE -specs=${VOK_UCRT_SPECS}
+      -Wl,--defsym=_setjmp=__intrinsic_setjmpex)
     get_target_property(sources ${target} SOURCES)
     set_property(SOURCE ${sources} APPEND PROPERTY OBJECT_DEPENDS ${VOK_UCRT_SPECS})
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${VOK_UCRT_SPECS})
