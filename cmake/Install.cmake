@@ -31,6 +31,7 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/include/vok32.hpp
   ${PROJECT_SOURCE_DIR}/include/vok32_detail.hpp
   ${PROJECT_SOURCE_DIR}/include/vok32_statuses.h
+  ${PROJECT_SOURCE_DIR}/include/vok32_items.h
   ${PROJECT_SOURCE_DIR}/include/vok32x.h
   ${PROJECT_SOURCE_DIR}/include/vok32x.hpp
   ${PROJECT_BINARY_DIR}/include/vok32_version.h

@@ -14,7 +14,7 @@ namespace vok::format {
 inline constexpr uint32_t kLengthOffset = 0;
 inline constexpr uint32_t kStartOffset = 4;
 inline constexpr uint32_t kTypeOffset = 5;
-inline constexpr uint32_t kVersionOffset = 6;
+inline constexpr uint32_t kVersionOffset = VOK_VERSION_OFFSET;
 inline constexpr uint32_t kMinStreamLength = 9; // header with a 1-byte version + end
 inline constexpr uint32_t kEndMarkerSize = 1;
 
@@ -28,9 +28,7 @@ inline void put_total_length(uint8_t *block, uint32_t length) noexcept {
 // Writes the start marker, type and version item (the length field is left
 // alone) and returns where the first body item goes.
 inline uint8_t *put_header(uint8_t *block, uint8_t type, uint32_t version) noexcept {
-    block[kStartOffset] = VOK_START;
-    block[kTypeOffset] = type;
-    return put_unsigned(block + kVersionOffset, version);
+    return vok_put_header(block, type, version);
 }
 
 // Offset of the first body item, from the tag of the version item alone, or
@@ -63,10 +61,7 @@ constexpr uint16_t compare_versions(uint32_t found, uint32_t expected) noexcept 
 // Writes the end marker at end and the distance from block to just past it
 // into the length field; returns the total length.
 inline uint32_t put_trailer(uint8_t *block, uint8_t *end) noexcept {
-    *end = VOK_END;
-    const auto length = static_cast<uint32_t>(end - block) + kEndMarkerSize;
-    put_total_length(block, length);
-    return length;
+    return vok_put_trailer(block, end);
 }
 
 } // namespace vok::format

@@ -23,18 +23,9 @@ constexpr unsigned field_width(uint32_t value) noexcept { return VOK_FIELD_SIZE(
 
 // Writes a tag and, big-endian behind it, value as a field of the given
 // width (1, 2 or 4; value must fit), and returns the byte after the field.
-// Three stores cover every width without a branch and without touching a
-// byte past the field: the first two bytes of a 4-byte field (for narrower
-// fields zeros, at the tag, that the later stores overwrite), the field's
-// last two bytes (for a 1-byte field, the tag's slot and the byte), then the
-// tag.  (Bytes stored one by one, with the unneeded stores sent to a scratch
-// slot, took twice the instructions: ints 8-12% slower to encode.)
 inline uint8_t *put_tag_and_field(uint8_t *p, uint8_t tag, uint32_t value,
                                   unsigned width) noexcept {
-    store_be16(p + (width >> 2), static_cast<uint16_t>(value >> 16));
-    store_be16(p + width - 1, static_cast<uint16_t>(value));
-    p[0] = tag;
-    return p + 1 + width;
+    return vok_put_tag_and_field(p, tag, value, width);
 }
 
 namespace detail {
@@ -53,55 +44,27 @@ constexpr unsigned unsigned_width(uint8_t tag) noexcept {
 constexpr unsigned signed_width(uint8_t tag) noexcept { return detail::kSignedWidths.width[tag]; }
 
 // The magnitude of a signed value; INT32_MIN has the magnitude 2^31.
-constexpr uint32_t magnitude_of(int32_t value) noexcept {
-    const uint32_t bits = static_cast<uint32_t>(value);
-    return value < 0 ? 0u - bits : bits;
-}
+inline uint32_t magnitude_of(int32_t value) noexcept { return vok_magnitude(value); }
 
 // Any non-zero sign byte negates the magnitude (32-bit wrap-around), through
 // a mask (a branch on the sign: records 21-24% slower to decode).
-constexpr int32_t apply_sign(uint32_t magnitude, uint8_t sign) noexcept {
-    const uint32_t mask = 0u - uint32_t{sign != 0};
-    return static_cast<int32_t>((magnitude ^ mask) - mask);
+inline int32_t apply_sign(uint32_t magnitude, uint8_t sign) noexcept {
+    return vok_apply_sign(magnitude, sign);
 }
 
-constexpr uint32_t unsigned_item_size(uint32_t value) noexcept {
-    return head_size(Form::number, field_width(value));
-}
-constexpr uint32_t signed_item_size(int32_t value) noexcept {
-    return head_size(Form::signed_number, field_width(magnitude_of(value)));
-}
+inline uint32_t unsigned_item_size(uint32_t value) noexcept { return vok_unsigned_size(value); }
+inline uint32_t signed_item_size(int32_t value) noexcept { return vok_signed_size(value); }
 
 // Encoders: write the whole item at p and return the byte after it.
 inline uint8_t *put_unsigned(uint8_t *p, uint32_t value) noexcept {
-    const unsigned width = field_width(value);
-    return put_tag_and_field(p, unsigned_tag(width), value, width);
+    return vok_put_unsigned(p, value);
 }
-
-inline uint8_t *put_signed(uint8_t *p, int32_t value) noexcept {
-    const uint32_t magnitude = magnitude_of(value);
-    const unsigned width = field_width(magnitude);
-    uint8_t *sign = put_tag_and_field(p, signed_tag(width), magnitude, width);
-    *sign = static_cast<uint8_t>(value < 0);
-    return sign + 1;
-}
-
-inline uint8_t *put_flag(uint8_t *p, int32_t flag) noexcept {
-    p[0] = VOK_FLAG;
-    p[1] = static_cast<uint8_t>(flag != 0);
-    return p + kFlagItemSize;
-}
-
+inline uint8_t *put_signed(uint8_t *p, int32_t value) noexcept { return vok_put_signed(p, value); }
+inline uint8_t *put_flag(uint8_t *p, int32_t flag) noexcept { return vok_put_flag(p, flag); }
 inline uint8_t *put_phrase_mark(uint8_t *p, uint8_t phrase) noexcept {
-    p[0] = VOK_PHRASE_MARK;
-    p[1] = phrase;
-    return p + kPhraseItemSize;
+    return vok_put_phrase(p, phrase);
 }
-
-inline uint8_t *put_user_mark(uint8_t *p, uint8_t mark) noexcept {
-    p[0] = mark;
-    return p + kUserMarkSize;
-}
+inline uint8_t *put_user_mark(uint8_t *p, uint8_t mark) noexcept { return vok_put_mark(p, mark); }
 
 // Decoders for an item whose tag the caller has matched; they return the
 // item's size in bytes.

@@ -58,25 +58,14 @@ constexpr uint32_t string_header_size(uint32_t length) noexcept {
     return head_size(Form::text, field_width(length));
 }
 
-namespace detail {
-// string_tag as a table indexed by kind and width: a load, where the choice
-// between the switch's constants was compiled into a branch on the length.
-inline constexpr auto kStringTags = [] {
-    std::array<std::array<uint8_t, 5>, 3> tags{};
-    for (const StringKind kind : {StringKind::plain, StringKind::utf8, StringKind::safe})
-        for (const unsigned width : {1u, 2u, 4u})
-            tags[static_cast<unsigned>(kind)][width] = string_tag(kind, width);
-    return tags;
-}();
-} // namespace detail
-
 // Writes the tag and length field (length must be allowed for kind) and
 // returns where the content goes.
 inline uint8_t *put_string_header(uint8_t *p, StringKind kind, uint32_t length) noexcept {
-    const unsigned width = field_width(length);
-    const uint8_t tag = detail::kStringTags[static_cast<unsigned>(kind)][width];
-    return put_tag_and_field(p, tag, length, width);
+    return vok_put_string_head(p, static_cast<unsigned>(kind), length);
 }
+static_assert(static_cast<unsigned>(StringKind::plain) == VOK_STRING_PLAIN &&
+              static_cast<unsigned>(StringKind::utf8) == VOK_STRING_UTF8 &&
+              static_cast<unsigned>(StringKind::safe) == VOK_STRING_SAFE);
 
 // Reads the length field behind a string tag of the given field width.
 inline uint32_t get_string_length(const uint8_t *p, unsigned width) noexcept {

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "vok32.h"
+#include "vok32_items.h"
 
 namespace vok::format {
 
@@ -125,22 +126,7 @@ constexpr uint8_t signed_tag(unsigned width) noexcept { return kSignedTags[width
 // Widths for a byte already known to be an unsigned or a signed tag, from
 // the tag values themselves: no table load for a walk to wait for (one load
 // per field, and widths computed from the tag: docs/performance.md).
-constexpr unsigned unsigned_tag_width(uint8_t tag) noexcept {
-    return 1u << ((tag - VOK_UNSIGNED_1 + 1) >> 1);
-}
-constexpr unsigned signed_tag_width(uint8_t tag) noexcept { return 1u << (tag - VOK_SIGNED_1); }
-
-namespace detail {
-constexpr bool tag_widths_agree() noexcept {
-    for (unsigned b = 0; b < 256; ++b) {
-        const Shape s = kShapes[b];
-        const auto tag = static_cast<uint8_t>(b);
-        if (s.form == Form::number && unsigned_tag_width(tag) != s.width) return false;
-        if (s.form == Form::signed_number && signed_tag_width(tag) != s.width) return false;
-    }
-    return true;
-}
-} // namespace detail
-static_assert(detail::tag_widths_agree(), "the computed widths must be the table's");
+inline unsigned unsigned_tag_width(uint8_t tag) noexcept { return vok_unsigned_tag_width(tag); }
+inline unsigned signed_tag_width(uint8_t tag) noexcept { return vok_signed_tag_width(tag); }
 
 } // namespace vok::format

@@ -1,0 +1,251 @@
+/*
+ * vok32_items.h -- the byte layout of items, as inline C (C99 and C++).
+ *
+ * The library writes and reads every number, length and tag through these
+ * functions, and code generated from schema files does the same, so the
+ * layout exists once.  They check nothing: writers must have the room
+ * (vok_*_size say how much), readers must have checked that the bytes they
+ * look at lie inside the block.  Nothing here is exported from a library.
+ *
+ *   Unsigned item: tag (210/212/213 for 1/2/4 bytes), value big-endian.
+ *   Signed item:   tag (216/217/218), magnitude big-endian, sign byte
+ *                  (non-zero negates).
+ *   Flag, phrase:  tag (202, 224) and one byte.
+ *   User mark:     one byte below 200.
+ *   Strings:       tag, 1/2/4-byte big-endian length, content (none for
+ *                  safe strings).
+ *   Block:         4-byte big-endian total length, 200, type byte, version
+ *                  as an unsigned item, items, 201.
+ * Writers always take the narrowest width that holds the value.
+ */
+#ifndef VOK32_ITEMS_H
+#define VOK32_ITEMS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "vok32.h"
+
+/* The builtin copy where there is one, so that the header needs no more of
+ * the C library than stdint.h (it compiles freestanding). */
+#if defined(__GNUC__) || defined(__clang__)
+#define VOK_ITEMS_INLINE static inline __attribute__((always_inline, unused))
+#define VOK_ITEMS_COPY __builtin_memcpy
+#else
+#include <string.h>
+#define VOK_ITEMS_INLINE static inline
+#define VOK_ITEMS_COPY memcpy
+#endif
+
+/* Byte swaps where the compiler has them; shifts elsewhere, which every
+ * compiler turns into the same instructions. */
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__BYTE_ORDER__) &&                        \
+    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define VOK_ITEMS_BSWAP16(x) __builtin_bswap16(x)
+#define VOK_ITEMS_BSWAP32(x) __builtin_bswap32(x)
+#define VOK_ITEMS_BSWAP64(x) __builtin_bswap64(x)
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Big-endian numbers ------------------------------------------------ */
+
+VOK_ITEMS_INLINE void vok_store_be16(uint8_t *p, uint16_t v) {
+#ifdef VOK_ITEMS_BSWAP16
+    v = VOK_ITEMS_BSWAP16(v);
+    VOK_ITEMS_COPY(p, &v, sizeof v);
+#else
+    p[0] = (uint8_t)(v >> 8);
+    p[1] = (uint8_t)v;
+#endif
+}
+
+VOK_ITEMS_INLINE void vok_store_be32(uint8_t *p, uint32_t v) {
+#ifdef VOK_ITEMS_BSWAP32
+    v = VOK_ITEMS_BSWAP32(v);
+    VOK_ITEMS_COPY(p, &v, sizeof v);
+#else
+    p[0] = (uint8_t)(v >> 24);
+    p[1] = (uint8_t)(v >> 16);
+    p[2] = (uint8_t)(v >> 8);
+    p[3] = (uint8_t)v;
+#endif
+}
+
+VOK_ITEMS_INLINE void vok_store_be64(uint8_t *p, uint64_t v) {
+#ifdef VOK_ITEMS_BSWAP64
+    v = VOK_ITEMS_BSWAP64(v);
+    VOK_ITEMS_COPY(p, &v, sizeof v);
+#else
+    vok_store_be32(p, (uint32_t)(v >> 32));
+    vok_store_be32(p + 4, (uint32_t)v);
+#endif
+}
+
+VOK_ITEMS_INLINE uint32_t vok_load_be32(const uint8_t *p) {
+#ifdef VOK_ITEMS_BSWAP32
+    uint32_t v;
+    VOK_ITEMS_COPY(&v, p, sizeof v);
+    return VOK_ITEMS_BSWAP32(v);
+#else
+    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
+#endif
+}
+
+VOK_ITEMS_INLINE uint64_t vok_load_be64(const uint8_t *p) {
+#ifdef VOK_ITEMS_BSWAP64
+    uint64_t v;
+    VOK_ITEMS_COPY(&v, p, sizeof v);
+    return VOK_ITEMS_BSWAP64(v);
+#else
+    return (uint64_t)vok_load_be32(p) << 32 | vok_load_be32(p + 4);
+#endif
+}
+
+/* A 1-, 2- or 4-byte field.  Only bytes inside the field are read: for the
+ * narrower widths the extra loads repeat a field byte, and the shift drops
+ * them; no branch on the width, which real data mispredicts often. */
+VOK_ITEMS_INLINE uint32_t vok_load_field(const uint8_t *p, unsigned width) {
+    const unsigned last = width - 1u; /* 0, 1 or 3 */
+    const uint32_t all = (uint32_t)p[0] << 24 | (uint32_t)p[last != 0] << 16 |
+                         (uint32_t)p[(last > 1) * 2] << 8 | (uint32_t)p[last];
+    return all >> (32u - 8u * width);
+}
+
+/* ---- Writing ----------------------------------------------------------- */
+
+/* A tag and, behind it, value as a field of width 1, 2 or 4 (value must
+ * fit); returns the byte after the field.  Three stores cover every width
+ * without a branch or a byte past the field: the upper half of a 4-byte
+ * field (for narrower ones, bytes the later stores overwrite), the field's
+ * last two bytes (for one byte, the tag's slot too), then the tag. */
+VOK_ITEMS_INLINE uint8_t *vok_put_tag_and_field(uint8_t *p, uint8_t tag, uint32_t value,
+                                                unsigned width) {
+    vok_store_be16(p + (width >> 2), (uint16_t)(value >> 16));
+    vok_store_be16(p + width - 1, (uint16_t)value);
+    p[0] = tag;
+    return p + 1 + width;
+}
+
+/* Tags by field width (1, 2 or 4), looked up: tags chosen by branches made
+ * integers 80-104% slower to encode. */
+VOK_ITEMS_INLINE uint8_t vok_unsigned_tag(unsigned width) {
+    static const uint8_t tags[5] = {0, VOK_UNSIGNED_1, VOK_UNSIGNED_2, 0, VOK_UNSIGNED_4};
+    return tags[width];
+}
+VOK_ITEMS_INLINE uint8_t vok_signed_tag(unsigned width) {
+    static const uint8_t tags[5] = {0, VOK_SIGNED_1, VOK_SIGNED_2, 0, VOK_SIGNED_4};
+    return tags[width];
+}
+
+/* The magnitude of a signed value; INT32_MIN's is 2^31. */
+VOK_ITEMS_INLINE uint32_t vok_magnitude(int32_t value) {
+    const uint32_t bits = (uint32_t)value;
+    return value < 0 ? 0u - bits : bits;
+}
+
+VOK_ITEMS_INLINE uint32_t vok_unsigned_size(uint32_t value) { return 1u + VOK_FIELD_SIZE(value); }
+VOK_ITEMS_INLINE uint32_t vok_signed_size(int32_t value) {
+    return 2u + VOK_FIELD_SIZE(vok_magnitude(value));
+}
+/* A string item's tag and length field, without the content. */
+VOK_ITEMS_INLINE uint32_t vok_string_head_size(uint32_t length) {
+    return 1u + VOK_FIELD_SIZE(length);
+}
+
+VOK_ITEMS_INLINE uint8_t *vok_put_unsigned(uint8_t *p, uint32_t value) {
+    const unsigned width = VOK_FIELD_SIZE(value);
+    return vok_put_tag_and_field(p, vok_unsigned_tag(width), value, width);
+}
+
+VOK_ITEMS_INLINE uint8_t *vok_put_signed(uint8_t *p, int32_t value) {
+    const uint32_t magnitude = vok_magnitude(value);
+    const unsigned width = VOK_FIELD_SIZE(magnitude);
+    uint8_t *sign = vok_put_tag_and_field(p, vok_signed_tag(width), magnitude, width);
+    *sign = (uint8_t)(value < 0);
+    return sign + 1;
+}
+
+VOK_ITEMS_INLINE uint8_t *vok_put_flag(uint8_t *p, int flag) {
+    p[0] = VOK_FLAG;
+    p[1] = (uint8_t)(flag != 0);
+    return p + 2;
+}
+
+VOK_ITEMS_INLINE uint8_t *vok_put_phrase(uint8_t *p, uint8_t phrase) {
+    p[0] = VOK_PHRASE_MARK;
+    p[1] = phrase;
+    return p + 2;
+}
+
+VOK_ITEMS_INLINE uint8_t *vok_put_mark(uint8_t *p, uint8_t mark) {
+    p[0] = mark;
+    return p + 1;
+}
+
+/* The three string forms; a plain or safe length must not pass 65,535. */
+#define VOK_STRING_PLAIN 0
+#define VOK_STRING_UTF8 1
+#define VOK_STRING_SAFE 2
+
+/* A string's tag and length field; returns where the content goes. */
+VOK_ITEMS_INLINE uint8_t *vok_put_string_head(uint8_t *p, unsigned form, uint32_t length) {
+    static const uint8_t tags[3][5] = {{0, VOK_STRING_1, VOK_STRING_2, 0, 0},
+                                       {0, VOK_UTF8_1, VOK_UTF8_2, 0, VOK_UTF8_4},
+                                       {0, VOK_SAFE_1, VOK_SAFE_2, 0, 0}};
+    const unsigned width = VOK_FIELD_SIZE(length);
+    return vok_put_tag_and_field(p, tags[form][width], length, width);
+}
+
+VOK_ITEMS_INLINE uint8_t *vok_put_string(uint8_t *p, unsigned form, const uint8_t *text,
+                                         uint32_t length) {
+    p = vok_put_string_head(p, form, length);
+    if (length != 0) VOK_ITEMS_COPY(p, text, length);
+    return p + length;
+}
+
+/* ---- Blocks ------------------------------------------------------------ */
+
+#define VOK_VERSION_OFFSET 6u /* the version item's tag */
+
+/* The start marker, type and version; the length field is left for
+ * vok_put_trailer.  Returns where the first item goes. */
+VOK_ITEMS_INLINE uint8_t *vok_put_header(uint8_t *block, uint8_t type, uint32_t version) {
+    block[4] = VOK_START;
+    block[5] = type;
+    return vok_put_unsigned(block + VOK_VERSION_OFFSET, version);
+}
+
+/* The end marker at end and the total length in the first four bytes;
+ * returns the total length. */
+VOK_ITEMS_INLINE uint32_t vok_put_trailer(uint8_t *block, uint8_t *end) {
+    const uint32_t length = (uint32_t)(end - block) + 1u;
+    *end = VOK_END;
+    vok_store_be32(block, length);
+    return length;
+}
+
+/* ---- Reading ----------------------------------------------------------- */
+
+/* Field widths behind a tag, from the tag values themselves (no table for a
+ * walk to wait for); only for a byte known to be a tag of that form. */
+VOK_ITEMS_INLINE unsigned vok_unsigned_tag_width(uint8_t tag) {
+    return 1u << ((unsigned)(tag - VOK_UNSIGNED_1 + 1) >> 1);
+}
+VOK_ITEMS_INLINE unsigned vok_signed_tag_width(uint8_t tag) {
+    return 1u << (unsigned)(tag - VOK_SIGNED_1);
+}
+
+/* Non-zero sign bytes negate (32-bit wrap-around), through a mask. */
+VOK_ITEMS_INLINE int32_t vok_apply_sign(uint32_t magnitude, uint8_t sign) {
+    const uint32_t mask = 0u - (uint32_t)(sign != 0);
+    return (int32_t)((magnitude ^ mask) - mask);
+}
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* VOK32_ITEMS_H */
