@@ -229,12 +229,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (c != (complete ? model.version : model.status) ||
         (!complete && (e.path != model.path || e.offset != model.offset)))
         std::abort();
-    const vok::result<order::Order> cpp = order::decode(bytes.data(), bytes.size());
+    const vok::record_result<order::Order> cpp = order::decode(bytes.data(), bytes.size());
     const bool c_read = c == VOK_OK || c == VOK_OLDER_VERSION || c == VOK_NEWER_VERSION;
-    if (c_read != cpp.has_value() || (!c_read && static_cast<uint16_t>(cpp.status()) != c))
+    if (c_read != cpp.ok() || static_cast<uint16_t>(cpp.status()) != c ||
+        cpp.path() != (c_read ? "" : e.path) || cpp.offset() != (c_read ? 0 : e.offset))
         std::abort();
-    if (c_read && (order.id != cpp->id || order.tags_count != cpp->tags.size() ||
-                   order.lines_count != cpp->lines.size() || order.paid != cpp->paid))
+    if (!c_read) return 0;
+    if (order.id != cpp->id || order.tags_count != cpp->tags.size() ||
+        order.lines_count != cpp->lines.size() || order.paid != cpp->paid)
+        std::abort();
+    // Written again: the compiled C, the engine and the C++ write the same bytes.
+    vokStream engine{};
+    if (Order_encode(&order, &engine, nullptr) != VOK_OK) std::abort();
+    const std::vector<uint8_t> expected(vokGetData(&engine),
+                                        vokGetData(&engine) + vokGetLength(&engine));
+    vokDestroyStream(vokGetData(&engine));
+    std::vector<uint8_t> compiled(Order_encoded_size(&order));
+    size_t length = 0;
+    if (Order_encode_to(&order, compiled.data(), compiled.size(), &length, nullptr) != VOK_OK ||
+        compiled != expected || order::encode(*cpp).value() != expected)
         std::abort();
     return 0;
 }

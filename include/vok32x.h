@@ -594,12 +594,15 @@ typedef struct vokxRecordLayout {
 VOKX_API uint16_t vokxRecordEncode(const vokxSchema *schema, const vokxRecordLayout *layout,
                                    const void *record, vokStream *stream, vokxRecordError *error);
 
-/* Reads the record in size bytes into *record (layout->size bytes, cleared
- * first), as vokxRecordOpen and vokxRecordNext would, with their checks:
- * VOK_OK, VOK_OLDER_VERSION or VOK_NEWER_VERSION with *error cleared, or the
- * refusal, with *record cleared again and *error (may be null) filled.
- * A field with a default that the record lacks holds the default.
- * Strings point into bytes.  Allocates nothing. */
+/* Reads the record in size bytes into *record, as vokxRecordOpen and
+ * vokxRecordNext would, with their checks: VOK_OK, VOK_OLDER_VERSION or
+ * VOK_NEWER_VERSION with *error cleared, or the refusal, with *error (may be
+ * null) filled.  It touches what the block holds, plus the counts and
+ * presence flags: after a success the elements past each count and the
+ * values of absent fields are unspecified (a field with a default that the
+ * record lacks holds the default); after a refusal only the counts (zero)
+ * and the presence flags (false) are.  Strings point into bytes.
+ * Allocates nothing. */
 VOKX_API uint16_t vokxRecordDecode(const vokxSchema *schema, const vokxRecordLayout *layout,
                                    const uint8_t *bytes, size_t size, void *record,
                                    vokxRecordError *error);

@@ -16,14 +16,26 @@
  *   vokx::kind_class(item)  vokxKindClass of the item's kind.
  *
  * Both ranges are single-pass and copy nothing; the bytes they view must
- * outlive them.  Nothing here throws or allocates.
+ * outlive them.  Nothing above throws or allocates.
+ *
+ *   vok::record_status    what encoding or decoding a record came to: ok()
+ *                         for VOK_OK, VOK_OLDER_VERSION and VOK_NEWER_VERSION
+ *                         alike; otherwise status(), path(), offset() and
+ *                         message() of the refusal.
+ *   vok::record_result<T> the same with a value (the record, or the bytes
+ *                         of encode()), as generated code returns them.
+ * They allocate only to keep the words of a refusal, and throw only from
+ * record_result<T>::value() called on a refusal.
  */
 #ifndef VOK32X_HPP
 #define VOK32X_HPP
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "vok32.hpp"
 #include "vok32x.h"
@@ -168,5 +180,96 @@ inline frame_range frames(const std::uint8_t *bytes, std::size_t size) noexcept 
 }
 
 } // namespace vokx
+
+namespace vok {
+
+/* What became of a record: a success (of the version expected, or an older
+ * or newer one, which read all the same) or a refusal with its words. */
+class [[nodiscard]] record_status {
+  public:
+    record_status() noexcept = default;
+    /* A success, or a refusal that has only its status. */
+    explicit record_status(std::uint16_t code) noexcept : code_(code) {}
+    /* A refusal as the engine wrote it; ok statuses keep no words. */
+    explicit record_status(const vokxRecordError &error) noexcept : code_(error.status) {
+        if (!ok()) words_ = new (std::nothrow) vokxRecordError(error);
+    }
+    record_status(const record_status &other) noexcept : code_(other.code_) {
+        if (other.words_ != nullptr) words_ = new (std::nothrow) vokxRecordError(*other.words_);
+    }
+    record_status(record_status &&other) noexcept
+        : code_(other.code_), words_(std::exchange(other.words_, nullptr)) {}
+    record_status &operator=(record_status other) noexcept {
+        code_ = other.code_;
+        std::swap(words_, other.words_);
+        return *this;
+    }
+    ~record_status() { delete words_; }
+
+    bool ok() const noexcept {
+        return code_ == VOK_OK || code_ == VOK_OLDER_VERSION || code_ == VOK_NEWER_VERSION;
+    }
+    explicit operator bool() const noexcept { return ok(); }
+    /* The status itself: ok, older_version, newer_version or the refusal. */
+    vok::status status() const noexcept { return static_cast<vok::status>(code_); }
+    /* After a success, whether the block was of the version expected (ok),
+     * older or newer; after a refusal, the refusal. */
+    vok::status version_status() const noexcept { return status(); }
+    /* Where the refusal was found: the field's path ("lines[3].sku", empty
+     * for the whole block), the offset of the item in the block, and what is
+     * wrong in a sentence.  Empty and 0 after a success. */
+    std::string_view path() const noexcept { return words_ != nullptr ? words_->path : ""; }
+    std::uint32_t offset() const noexcept { return words_ != nullptr ? words_->offset : 0; }
+    std::string_view message() const noexcept { return words_ != nullptr ? words_->message : ""; }
+
+    friend bool operator==(const record_status &a, vok::status b) noexcept {
+        return a.status() == b;
+    }
+    friend bool operator!=(const record_status &a, vok::status b) noexcept { return !(a == b); }
+
+  private:
+    std::uint16_t code_ = VOK_OK;
+    vokxRecordError *words_ = nullptr; // a refusal's, when memory allowed; owned
+};
+
+/* A record_status with a value: *r and r-> after a success; value() throws
+ * std::system_error with the status after a refusal, value_or never does. */
+template <class T> class [[nodiscard]] record_result : public record_status {
+  public:
+    record_result(T value,
+                  std::uint16_t code = VOK_OK) noexcept(std::is_nothrow_move_constructible_v<T>)
+        : record_status(code), value_(std::move(value)) {}
+    record_result(record_status refusal,
+                  T value = T{}) noexcept(std::is_nothrow_move_constructible_v<T>)
+        : record_status(std::move(refusal)), value_(std::move(value)) {}
+
+    bool has_value() const noexcept { return ok(); }
+    T &operator*() &noexcept { return value_; }
+    const T &operator*() const &noexcept { return value_; }
+    T &&operator*() &&noexcept { return std::move(value_); }
+    T *operator->() noexcept { return &value_; }
+    const T *operator->() const noexcept { return &value_; }
+    T &value() & {
+        checked();
+        return value_;
+    }
+    const T &value() const & {
+        checked();
+        return value_;
+    }
+    T &&value() && {
+        checked();
+        return std::move(value_);
+    }
+    T value_or(T fallback) const & { return ok() ? value_ : fallback; }
+
+  private:
+    void checked() const {
+        if (!ok()) detail::throw_status(status());
+    }
+    T value_;
+};
+
+} // namespace vok
 
 #endif /* VOK32X_HPP */

@@ -46,16 +46,53 @@ struct Readers {
     Bytes (*cpp_again)(const Bytes &); // and C++
 };
 
+// Whether a refused record keeps no count and no presence flag: all that a
+// refusal promises of the struct.
+bool presence_cleared(const vokxSchema &s, const vokxRecordLayout &layout, const void *record) {
+    const auto clear = [](const void *base, const vokxPlace &place, uint32_t flags) {
+        const auto *slot = static_cast<const unsigned char *>(base) + place.present;
+        if ((flags & VOKX_REPEATED) != 0) return std::memcmp(slot, "\0\0\0\0", 4) == 0;
+        return (flags & VOKX_OPTIONAL) == 0 || *slot == 0;
+    };
+    for (uint32_t i = 0; i < s.field_count; ++i)
+        if ((s.fields[i].detail == nullptr || s.fields[i].detail->has_default == 0) &&
+            !clear(record, layout.fields[i], s.fields[i].flags))
+            return false;
+    for (uint32_t g = 0; g < s.group_count; ++g)
+        if (!clear(record, layout.groups[g], s.groups[g].flags)) return false;
+    return true;
+}
+
+// A decoded record encoded again by the generated C, compiled (into memory
+// of its exact size) and through the engine (a stream): the bytes, or a
+// mark of what differs.
+template <typename T>
+Bytes again_in_c(const T *record, size_t (*size)(const T *),
+                 uint16_t (*encode_to)(const T *, uint8_t *, size_t, size_t *, vokxRecordError *),
+                 uint16_t (*encode)(const T *, vokStream *, vokxRecordError *)) {
+    Bytes compiled(size(record));
+    size_t length = 0;
+    if (encode_to(record, compiled.data(), compiled.size(), &length, nullptr) != VOK_OK ||
+        length != compiled.size())
+        return Bytes{0xEE};
+    vokStream s{};
+    if (encode(record, &s, nullptr) != VOK_OK) return Bytes{0xEF};
+    const Bytes engine(vokGetData(&s), vokGetData(&s) + vokGetLength(&s));
+    vokDestroyStream(vokGetData(&s));
+    return engine == compiled ? compiled : Bytes{0xED};
+}
+
 // A schema's table, the longest body, and its generated C and C++ decoders;
-// a C refusal that leaves anything in the struct reads as status 0xFFFF.
+// a C refusal that leaves a count or presence flag in the struct (which
+// starts as garbage) reads as status 0xFFFF.
 // clang-format off
 #define VOK_READERS(Type, space, length) Readers{&Type##_schema, length,                           \
-    [](const uint8_t *b, size_t n, vokxRecordError *e) { static Type r; static const Type none{}; const uint16_t s = Type##_decode(b, n, &r, e); \
-        return s == VOK_OK || s == VOK_OLDER_VERSION || s == VOK_NEWER_VERSION || std::memcmp(&r, &none, sizeof r) == 0 ? s : uint16_t{0xFFFF}; }, \
-    [](const uint8_t *b, size_t n) { static space::Type r; return space::decode(b, n, r); },     \
-    [](const Bytes &b) { Type r; vokStream s{}; if (Type##_decode(b.data(), b.size(), &r, nullptr) != VOK_OK || Type##_encode(&r, &s, nullptr) != VOK_OK) return Bytes(); \
-        Bytes out(vokGetData(&s), vokGetData(&s) + vokGetLength(&s)); vokDestroyStream(vokGetData(&s)); return out; }, \
-    [](const Bytes &b) { space::Type r; return space::decode(b.data(), b.size(), r) == vok::status::ok ? space::encode(r) : Bytes(); }}
+    [](const uint8_t *b, size_t n, vokxRecordError *e) { static Type r; std::memset(&r, 0xA5, sizeof r); const uint16_t s = Type##_decode(b, n, &r, e); \
+        return s == VOK_OK || s == VOK_OLDER_VERSION || s == VOK_NEWER_VERSION || presence_cleared(Type##_schema, Type##_layout, &r) ? s : uint16_t{0xFFFF}; }, \
+    [](const uint8_t *b, size_t n) { static space::Type r; return space::decode(b, n, r).status(); }, \
+    [](const Bytes &b) { Type r; if (Type##_decode(b.data(), b.size(), &r, nullptr) != VOK_OK) return Bytes(); \
+        return again_in_c(&r, Type##_encoded_size, Type##_encode_to, Type##_encode); }, \
+    [](const Bytes &b) { space::Type r; return space::decode(b.data(), b.size(), r) == vok::status::ok ? space::encode(r).value() : Bytes(); }}
 // clang-format on
 const Readers kSchemas[] = {VOK_READERS(Flat, flat, 6), VOK_READERS(Grouped, grouped, 5),
                             VOK_READERS(Deep, deep, 7), VOK_READERS(Wide, wide, 5)};

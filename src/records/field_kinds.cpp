@@ -162,14 +162,14 @@ uint16_t carry_value(uint32_t kind, const vokxValue &v, Carried &out, const char
         carry_signed(static_cast<int32_t>(v.signed64), out);
         return VOK_OK;
     case VOKX_KIND_UNSIGNED64:
-        if (v.unsigned64 <= UINT32_MAX)
+        if (vok_u64_is_narrow(v.unsigned64))
             carry_unsigned(static_cast<uint32_t>(v.unsigned64), out);
         else
             carry_bytes(v.unsigned64, 8, out);
         return VOK_OK;
     case VOKX_KIND_SIGNED64:
     case VOKX_KIND_TIMESTAMP:
-        if (v.signed64 >= INT32_MIN && v.signed64 <= INT32_MAX)
+        if (vok_s64_is_narrow(v.signed64))
             carry_signed(static_cast<int32_t>(v.signed64), out);
         else
             carry_bytes(v.unsigned64, 8, out);

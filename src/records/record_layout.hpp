@@ -25,6 +25,14 @@ inline void mark_present(unsigned char *slot, uint32_t flags, uint32_t count) {
         *slot = 1;
 }
 
+// Records that a field or group of these flags does not occur (yet).
+inline void mark_absent(unsigned char *slot, uint32_t flags) {
+    if ((flags & VOKX_REPEATED) != 0)
+        std::memset(slot, 0, sizeof(uint32_t));
+    else if ((flags & VOKX_OPTIONAL) != 0)
+        *slot = 0;
+}
+
 // How many times the struct holds a field or group of these flags.
 inline uint32_t occurrences(const unsigned char *slot, uint32_t flags) {
     uint32_t count = 1;

@@ -214,18 +214,30 @@ uint16_t open_reader(vokxRecordReader &r, const vokxSchema *schema, const uint8_
     }
 }
 
-// Gives every field of a level that has a default its default, in the
-// level's struct at base: what an absent field reads as.
-void store_defaults(const Level &level, const vokxPlace *places, void *base) {
+// Makes a level's struct at base hold no field: counts zero, presence flags
+// false, and every field with a default its default, which is what an
+// absent one reads as.  Nothing else is touched, so that decoding costs what
+// the block holds, not what the struct could.
+void start_level(const Level &level, const vokxPlace *places, void *base) {
     for (uint32_t i = 0; i < level.count; ++i) {
         const vokxFieldDetail *d = default_of(level.fields[i]);
-        if (d == nullptr) continue;
+        if (d == nullptr) {
+            mark_absent(at(base, places[i].present), level.fields[i].flags);
+            continue;
+        }
         unsigned char *slot = at(base, places[i].offset);
         if (is_text_kind(level.fields[i].kind))
             std::memcpy(slot, &d->default_text, sizeof d->default_text);
         else
             store_value(level.fields[i].kind, d->default_value, slot);
     }
+}
+
+// The record's own level and no occurrence of any group.
+void start_record(const vokxSchema &schema, const vokxRecordLayout &layout, void *record) {
+    start_level(level_of(schema, -1), layout.fields, record);
+    for (uint32_t g = 0; g < schema.group_count; ++g)
+        mark_absent(at(record, layout.groups[g].present), schema.groups[g].flags);
 }
 
 // Stores where a layout says a reported field or group occurrence goes;
@@ -239,7 +251,7 @@ void store_defaults(const Level &level, const vokxPlace *places, void *base) {
         const uint32_t flags = schema.groups[f.group].flags;
         level = at(record, place.offset + f.occurrence * place.stride);
         mark_present(at(record, place.present), flags, f.occurrence + 1);
-        store_defaults(level_of(schema, f.group), layout.group_fields[f.group], level);
+        start_level(level_of(schema, f.group), layout.group_fields[f.group], level);
         return;
     }
     if (f.field < 0) return; // passed over
@@ -301,18 +313,17 @@ VOKX_API uint16_t vokxFieldValue(const vokxFieldSpec *field, const vokxItem *ite
 VOKX_API uint16_t vokxRecordDecode(const vokxSchema *schema, const vokxRecordLayout *layout,
                                    const uint8_t *bytes, size_t size, void *record,
                                    vokxRecordError *error) {
-    std::memset(record, 0, layout->size);
+    start_record(*schema, *layout, record);
     vokxRecordReader r;
     const uint16_t opened = open_reader(r, schema, bytes, size, error);
     uint16_t status = opened;
     if (opened == VOK_OK || opened == VOK_OLDER_VERSION || opened == VOK_NEWER_VERSION) {
         vokxRecordField field;
         void *level = record;
-        store_defaults(level_of(*schema, -1), layout->fields, record);
         while ((status = next_field(r, field, error)) == VOK_OK)
             store(r, field, *layout, record, level);
     }
     if (status == VOK_END_OF_STREAM) return opened; // *error was cleared on opening
-    std::memset(record, 0, layout->size);
+    start_record(*schema, *layout, record);
     return status;
 }

@@ -25,7 +25,8 @@ NAMES = ["int", "class", "new", "template", "_Bool", "and", "UINT32_MAX", "SIZE_
          "decode", "layout", "fields", "places", "groups", "group_places", "group_fields",
          "Order_places", "Order_lines", "ORDER_TYPE", "ORDER_VERSION", "ORDER_VOK_H", "detail",
          "std", "Std", "vok", "Vok", "posix", "Writer", "Int", "Class", "New", "Template",
-         "clear", "take", "record", "r", "has_amount", "amount_count", "Order", "order", "ORDER"]
+         "clear", "take", "record", "r", "p", "seen", "encode_to", "level_size", "read_plain",
+         "has_amount", "amount_count", "Order", "order", "ORDER"]
 
 
 ROLES = ["name", "groups[1].name", "fields[2].name", "groups[0].fields[1].name",

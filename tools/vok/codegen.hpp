@@ -81,6 +81,33 @@ std::string schema_tables(const vokxSchema &schema, const std::string &prefix,
                           const std::string &table_qualifier, const std::string &schema_qualifier,
                           const std::string &schema_name);
 
+// The compiled codec (codegen_codec.cpp), for C or C++.  What it needs to
+// know of the generated names: the struct type of a level (group null: the
+// record's), the C++ enum class of an enum field, and for C the expression
+// of a field's default (field i of a level).
+struct CodecNames {
+    Language language;
+    std::string c_prefix; // C: the record's type, which prefixes the codec's functions
+    std::string macro;    // ORDER, of ORDER_TYPE and ORDER_VERSION
+    std::function<std::string(const vokxGroupSpec *)> struct_type;
+    std::function<std::string(const vokxGroupSpec *, const vokxFieldSpec &)> enum_type;
+    std::function<std::string(const vokxGroupSpec *, uint32_t)> c_default;
+};
+// Per level, its size (VOK_SIZE_REFUSED for what the engine refuses), its
+// writer and its reader; then the reader of a whole block (named
+// <Type>__read in C, read_plain in C++), which answers 0 for a block it
+// leaves to the engine.  The record's own size and writer are
+// <Type>__size and <Type>__put in C, level_size and level_put in C++.
+std::string codec_functions(const CodecNames &names, const vokxSchema &schema);
+
+inline constexpr const char *kTimestampType =
+    "std::chrono::time_point<std::chrono::system_clock, std::chrono::milliseconds>";
+// Bytes as the escapes of a string literal ("\x41\x00"); a float's bits; a
+// 64-bit integer as a literal (the lowest ones have none of their own).
+std::string escaped_bytes(const uint8_t *bytes, uint32_t length);
+uint32_t float32_bits(const vokxValue &value);
+std::string signed_literal(int64_t n);
+
 } // namespace codegen
 
 } // namespace vok::tool

@@ -210,8 +210,10 @@ std::string header(const Names &n, const vokxSchema &s, const CodegenOptions &op
     for (uint32_t g = 0; g < s.group_count; ++g)
         out += group_struct(n, s.groups[g], layouts[g]);
     out += record_struct(n, s, layouts);
-    out += "/* The schema, as the records engine takes it. */\nextern const vokxSchema " + n.type +
-           "_schema;\n\n";
+    out += "/* The schema, and where the struct keeps each field, as the records\n"
+           " * engine takes them (vokxRecordEncode, vokxRecordDecode). */\nextern const "
+           "vokxSchema " +
+           n.type + "_schema;\nextern const vokxRecordLayout " + n.type + "_layout;\n\n";
     out += "/* Appends the record's fields to a stream open for writing; on failure the\n"
            " * stream's position is where it was.  VOK_OK or the engine's refusal\n"
            " * (VOKX_TOO_MANY for a count above its array...), with *error (may be\n"
@@ -226,9 +228,27 @@ std::string header(const Names &n, const vokxSchema &s, const CodegenOptions &op
            "uint16_t " +
            n.type + "_encode(const " + n.type +
            " *record, vokStream *out, vokxRecordError *error);\n\n"
+           "/* Bytes of the record's block, exactly; 0 for a record the engine refuses\n"
+           " * (a count above its max, a plain string over 65,535 bytes, a text with a\n"
+           " * length but no bytes). */\n"
+           "size_t " +
+           n.type + "_encoded_size(const " + n.type +
+           " *record);\n\n"
+           "/* Writes the record's block into buffer: VOK_OK with *length its bytes;\n"
+           " * VOK_NO_MEMORY when capacity is short, with *length the bytes needed; or\n"
+           " * the engine's refusal, which *error (may be null) words.  Allocates\n"
+           " * nothing unless the record is refused: the engine words a refusal\n"
+           " * through a stream of its own. */\n"
+           "uint16_t " +
+           n.type + "_encode_to(const " + n.type +
+           " *record, uint8_t *buffer, size_t capacity, size_t *length,\n"
+           "                          vokxRecordError *error);\n\n"
            "/* Reads the record in size bytes: VOK_OK, VOK_OLDER_VERSION or\n"
-           " * VOK_NEWER_VERSION (error cleared), or the engine's refusal with *record\n"
-           " * zeroed and *error (may be null) filled.  Allocates nothing. */\n"
+           " * VOK_NEWER_VERSION (error cleared), or the engine's refusal with *error\n"
+           " * (may be null) filled.  Decoding touches what the block holds: after a\n"
+           " * success the elements past each count and the values of absent fields\n"
+           " * are unspecified; after a refusal only the counts (zero) and presence\n"
+           " * flags (false) are.  Allocates nothing. */\n"
            "uint16_t " +
            n.type + "_decode(const uint8_t *bytes, size_t size, " + n.type +
            " *record, vokxRecordError *error);\n\n";
@@ -325,13 +345,94 @@ std::string layout_definition(const Names &n, const vokxSchema &s) {
         groups += "    }";
         group_fields += "    }";
     }
-    return "static const vokxRecordLayout " + n.type + "_layout = {\n    " +
+    return "const vokxRecordLayout " + n.type + "_layout = {\n    " +
            places(n.type, s.fields, s.field_count, "    ") + ",\n    " + groups + ",\n    " +
            group_fields + ",\n    sizeof(" + n.type + ")};\n\n";
 }
 
+// A field's default as the struct keeps it; text points to the schema's own
+// bytes, as the engine's decoding does.
+std::string c_default(const Names &n, const vokxSchema &s, const vokxGroupSpec *g, uint32_t i) {
+    const vokxFieldSpec &f = g == nullptr ? s.fields[i] : g->fields[i];
+    const vokxValue &v = f.detail->default_value;
+    switch (f.kind) {
+    case VOKX_KIND_FLAG:
+        return v.unsigned64 != 0 ? "true" : "false";
+    case VOKX_KIND_SIGNED:
+    case VOKX_KIND_SIGNED64:
+    case VOKX_KIND_TIMESTAMP:
+        return signed_literal(v.signed64);
+    case VOKX_KIND_FLOAT32:
+        return "vok_f32_of_bits(" + hex_literal(float32_bits(v)) + ")";
+    case VOKX_KIND_FLOAT64:
+        return "vok_f64_of_bits(" + hex_literal(v.unsigned64) + ")";
+    case VOKX_KIND_STRING:
+    case VOKX_KIND_UTF8:
+        return n.type + "_schema." +
+               (g == nullptr ? std::string() : "groups[" + std::to_string(g - s.groups) + "].") +
+               "fields[" + std::to_string(i) + "].detail->default_text";
+    default:
+        return hex_literal(v.unsigned64);
+    }
+}
+
+std::string codec(const Names &n, const vokxSchema &s) {
+    CodecNames names{
+        Language::c,
+        n.type,
+        n.macro,
+        [&n](const vokxGroupSpec *g) { return g == nullptr ? n.type : n.type + "_" + g->name; },
+        nullptr,
+        [&n, &s](const vokxGroupSpec *g, uint32_t i) { return c_default(n, s, g, i); }};
+    const std::string t = n.type;
+    return codec_functions(names, s) + "size_t " + t + "_encoded_size(const " + t +
+           " *record) {\n"
+           "    const uint64_t body = " +
+           t +
+           "__size(record);\n"
+           "    uint64_t n;\n    if (body == VOK_SIZE_REFUSED) return 0;\n"
+           "    n = 7u + vok_unsigned_size(" +
+           n.macro +
+           "_VERSION) + body;\n"
+           "    return n > UINT32_MAX ? 0 : (size_t)n;\n}\n\n"
+           "/* What the compiled size refuses, the engine words; were it to take the\n"
+           " * record, its block is copied out. */\n"
+           "static uint16_t " +
+           t + "__encode_refused(const " + t +
+           " *record, uint8_t *buffer, size_t capacity,\n"
+           "                                       size_t *length, vokxRecordError *error) {\n"
+           "    vokStream s;\n    uint16_t status = " +
+           t +
+           "_encode(record, &s, error);\n"
+           "    if (status != VOK_OK) return status;\n    *length = vokGetLengthEx(&s);\n"
+           "    if (*length > capacity)\n        status = VOK_NO_MEMORY;\n    else\n"
+           "        memcpy(buffer, vokGetData(&s), *length);\n"
+           "    vokDestroyStream(vokGetData(&s));\n    return status;\n}\n\n"
+           "uint16_t " +
+           t + "_encode_to(const " + t +
+           " *record, uint8_t *buffer, size_t capacity, size_t *length,\n"
+           "                          vokxRecordError *error) {\n"
+           "    static const vokxRecordError none;\n"
+           "    static const char short_buffer[] = \"the buffer is smaller than the block\";\n"
+           "    const size_t n = " +
+           t +
+           "_encoded_size(record);\n"
+           "    if (error != NULL) *error = none;\n"
+           "    if (n == 0) return " +
+           t +
+           "__encode_refused(record, buffer, capacity, length, error);\n"
+           "    *length = n;\n    if (n > capacity) {\n        if (error != NULL) {\n"
+           "            error->status = VOK_NO_MEMORY;\n"
+           "            memcpy(error->message, short_buffer, sizeof short_buffer);\n        }\n"
+           "        return VOK_NO_MEMORY;\n    }\n"
+           "    vok_put_trailer(buffer, " +
+           t + "__put(record, vok_put_header(buffer, " + n.macro + "_TYPE, " + n.macro +
+           "_VERSION)));\n    return VOK_OK;\n}\n\n";
+}
+
 std::string source(const Names &n, const vokxSchema &s, const CodegenOptions &options) {
-    std::string out = banner(options, "/*", "*/") + "#include \"" + n.file + ".vok.h\"\n\n";
+    std::string out = banner(options, "/*", "*/") + "#include \"" + n.file +
+                      ".vok.h\"\n\n#include <string.h>\n\n#include \"vok32_items.h\"\n\n";
     out += schema_definition(n, s) + layout_definition(n, s);
     out += "uint16_t " + n.type + "_write(vokStream *stream, const " + n.type +
            " *record, vokxRecordError *error) {\n    return vokxRecordEncode(&" + n.type +
@@ -352,9 +453,18 @@ std::string source(const Names &n, const vokxSchema &s, const CodegenOptions &op
         "    if (s != VOK_OK) {\n        if (out->data != NULL && vokCloseStream(out) == VOK_OK)\n"
         "            vokDestroyStream(vokGetData(out));\n        *out = inactive;\n    }\n"
         "    return s;\n}\n\n";
+    out += codec(n, s);
+    // Blocks in the form writers make are read by the compiled reader; the
+    // engine reads, or refuses, the rest.
     out += "uint16_t " + n.type + "_decode(const uint8_t *bytes, size_t size, " + n.type +
-           " *record, vokxRecordError *error) {\n    return vokxRecordDecode(&" + n.type +
-           "_schema, &" + n.type + "_layout, bytes, size, record, error);\n}\n";
+           " *record, vokxRecordError *error) {\n"
+           "    static const vokxRecordError none;\n    uint16_t status;\n"
+           "    if (" +
+           n.type +
+           "__read(bytes, size, record, &status)) {\n"
+           "        if (error != NULL) *error = none;\n        return status;\n    }\n"
+           "    return vokxRecordDecode(&" +
+           n.type + "_schema, &" + n.type + "_layout, bytes, size, record, error);\n}\n";
     return out;
 }
 

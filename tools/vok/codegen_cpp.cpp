@@ -24,9 +24,6 @@ struct Types {
     std::string group(const vokxGroupSpec &g) const { return prefix + group_name(g); }
 };
 
-constexpr const char *kTimestamp =
-    "std::chrono::time_point<std::chrono::system_clock, std::chrono::milliseconds>";
-
 // The enum class of an enum field: Schema_field, or Schema_group_field.
 std::string enum_type(const Types &t, const vokxGroupSpec *g, const vokxFieldSpec &f) {
     return t.prefix + (g == nullptr ? t.record.substr(t.prefix.size()) : t.group_name(*g)) + "_" +
@@ -53,16 +50,10 @@ std::string value_type(const vokxFieldSpec &f, const std::string &enumeration) {
     case VOKX_KIND_ENUM:
         return enumeration;
     case VOKX_KIND_TIMESTAMP:
-        return kTimestamp;
+        return kTimestampType;
     default:
         return "std::uint32_t";
     }
-}
-
-uint32_t float32_bits(const vokxValue &v) {
-    uint32_t bits;
-    std::memcpy(&bits, &v.float32, sizeof bits);
-    return bits;
 }
 
 // A float's default: a NaN by its bits (payload and sign kept), anything
@@ -81,12 +72,6 @@ std::string float_literal(double value, bool narrow, uint64_t bits) {
     return text;
 }
 
-// A 64-bit integer as a literal; the lowest has none of its own.
-std::string signed_literal(int64_t n) {
-    if (n == INT64_MIN) return "(-9223372036854775807LL - 1)";
-    return std::to_string(n) + (n < INT32_MIN || n > INT32_MAX ? "LL" : "");
-}
-
 // The field's default as a C++ expression of its type.
 std::string value_literal(const vokxFieldSpec &f, const std::string &type) {
     const vokxFieldDetail &d = *f.detail;
@@ -95,15 +80,9 @@ std::string value_literal(const vokxFieldSpec &f, const std::string &type) {
     case VOKX_KIND_FLAG:
         return v.unsigned64 != 0 ? "true" : "false";
     case VOKX_KIND_STRING:
-    case VOKX_KIND_UTF8: {
-        std::string bytes;
-        for (uint32_t i = 0; i < d.default_text.length; ++i) {
-            char text[8];
-            std::snprintf(text, sizeof text, "\\x%02x", d.default_text.data[i]);
-            bytes += text;
-        }
-        return "std::string(\"" + bytes + "\", " + std::to_string(d.default_text.length) + ")";
-    }
+    case VOKX_KIND_UTF8:
+        return "std::string(\"" + escaped_bytes(d.default_text.data, d.default_text.length) +
+               "\", " + std::to_string(d.default_text.length) + ")";
     case VOKX_KIND_FLOAT32:
         return float_literal(double{v.float32}, true, float32_bits(v));
     case VOKX_KIND_FLOAT64:
@@ -366,12 +345,12 @@ std::string put_level(const Types &t, const vokxGroupSpec *g, const vokxFieldSpe
     return out;
 }
 
-std::string encode_function(const Types &t, const vokxSchema &s) {
+// The engine's encoding, for the records the compiled size refuses: it
+// words the refusal.
+std::string encode_slow(const Types &t, const vokxSchema &s) {
     const std::string type = t.record;
-    std::string out = "/* The record's block; empty when the engine refuses it (a vector over its\n"
-                      " * max, a plain string over 65,535 bytes) or memory runs out. */\n"
-                      "[[nodiscard]] inline std::vector<std::uint8_t> encode(const " +
-                      type + " &record) {\n    detail::Writer w;\n";
+    std::string out = "inline vok::record_status encode_slow(const " + type +
+                      " &record, std::vector<std::uint8_t> &out) {\n    detail::Writer w;\n";
     if (s.field_count == 0 && s.group_count == 0) out += "    (void)record;\n";
     out += put_level(t, nullptr, s.fields, s.field_count, "record.", "    ");
     for (uint32_t g = 0; g < s.group_count; ++g) {
@@ -393,7 +372,35 @@ std::string encode_function(const Types &t, const vokxSchema &s) {
                    put_level(t, &group, group.fields, group.field_count, "g.", "        ") +
                    "        (void)g;\n    }\n";
     }
-    return out + "    return w.finish();\n}\n\n";
+    return out + "    return w.finish(out);\n}\n\n";
+}
+
+std::string encode_functions(const Types &t, const std::string &macro) {
+    const std::string type = t.record;
+    return "/* Appends the record's block to out, whose memory is reused: ok(), or the\n"
+           " * engine's refusal (a vector over its max, a plain string over 65,535\n"
+           " * bytes) with its path, offset and message, out unchanged. */\n"
+           "[[nodiscard]] inline vok::record_status encode(const " +
+           type +
+           " &record, std::vector<std::uint8_t> &out) {\n"
+           "    const std::uint64_t body = detail::level_size(record);\n"
+           "    if (body == VOK_SIZE_REFUSED || body > UINT32_MAX - 16u) return "
+           "detail::encode_slow(record, out);\n"
+           "    const std::size_t at = out.size();\n"
+           "    out.resize(at + static_cast<std::size_t>(7u + vok_unsigned_size(" +
+           macro +
+           "_VERSION) + body));\n"
+           "    std::uint8_t *block = out.data() + at;\n"
+           "    vok_put_trailer(block, detail::level_put(record, vok_put_header(block, " +
+           macro + "_TYPE, " + macro +
+           "_VERSION)));\n"
+           "    return vok::record_status();\n}\n\n"
+           "/* The record's block, or the refusal: see encode(record, out). */\n"
+           "[[nodiscard]] inline vok::record_result<std::vector<std::uint8_t>> encode(const " +
+           type +
+           " &record) {\n    std::vector<std::uint8_t> out;\n"
+           "    vok::record_status s = encode(record, out);\n"
+           "    if (!s.ok()) return {std::move(s)};\n    return {std::move(out)};\n}\n\n";
 }
 
 std::string writer_class(const std::string &upper_name) {
@@ -429,13 +436,16 @@ std::string writer_class(const std::string &upper_name) {
            "    void group(std::uint32_t index) noexcept {\n"
            "        if (status_ == VOK_OK) status_ = vokxRecordGroup(&writer_, index, &error_);\n  "
            "  }\n"
-           "    std::vector<std::uint8_t> finish() {\n        if (status_ == VOK_OK) status_ = "
-           "vokxRecordEnd(&writer_, &error_);\n"
-           "        if (status_ == VOK_OK) status_ = vokCloseStream(&stream_);\n        if "
-           "(status_ != VOK_OK) return {};\n"
+           "    // Appends the block to out, or says why there is none.\n"
+           "    vok::record_status finish(std::vector<std::uint8_t> &out) {\n"
+           "        if (status_ == VOK_OK) status_ = vokxRecordEnd(&writer_, &error_);\n"
+           "        if (status_ == VOK_OK) status_ = vokCloseStream(&stream_);\n"
+           "        if (status_ != VOK_OK) {\n"
+           "            if (error_.status == VOK_OK) error_.status = status_;\n"
+           "            return vok::record_status(error_);\n        }\n"
            "        const std::uint8_t *data = vokGetData(&stream_);\n"
-           "        return std::vector<std::uint8_t>(data, data + vokGetLength(&stream_));\n    "
-           "}\n\n"
+           "        out.insert(out.end(), data, data + vokGetLength(&stream_));\n"
+           "        return vok::record_status();\n    }\n\n"
            "  private:\n    void put_item(std::uint32_t field, const vokxItem &item) noexcept {\n"
            "        if (status_ == VOK_OK) status_ = vokxRecordPut(&writer_, field, &item, "
            "&error_);\n    }\n\n"
@@ -466,11 +476,9 @@ std::string writer_class(const std::string &upper_name) {
            "0; }\n\n";
 }
 
-std::string decode_functions(const std::string &type) {
-    return "/* The record in size bytes, into record, whose strings and vectors keep\n"
-           " * their memory: VOK_OK, VOK_OLDER_VERSION or VOK_NEWER_VERSION, or the\n"
-           " * engine's refusal with record emptied. */\n"
-           "[[nodiscard]] inline vok::status decode(const std::uint8_t *bytes, std::size_t size, " +
+// The engine's decoding, for the blocks the compiled reader leaves to it.
+std::string decode_slow(const std::string &type) {
+    return "inline vok::record_status decode_slow(const std::uint8_t *bytes, std::size_t size, " +
            type +
            " &record) {\n"
            "    vokxRecordReader reader;\n    vokxRecordField f;\n    vokxRecordError e;\n"
@@ -481,23 +489,45 @@ std::string decode_functions(const std::string &type) {
            "    if (s == VOK_OK || s == VOK_OLDER_VERSION || s == VOK_NEWER_VERSION)\n"
            "        while ((s = vokxRecordNext(&reader, &f, &e)) == VOK_OK)\n"
            "            detail::take(record, f);\n"
-           "    if (s == VOK_END_OF_STREAM) return static_cast<vok::status>(opened);\n"
-           "    detail::clear(record);\n    return static_cast<vok::status>(s);\n}\n\n"
-           "/* The record in size bytes, or the engine's refusal as the result's status\n"
-           " * (an older or newer version reads as a value). */\n"
-           "[[nodiscard]] inline vok::result<" +
-           type + "> decode(const std::uint8_t *bytes, std::size_t size) {\n    " + type +
-           " record;\n    const vok::status s = decode(bytes, size, record);\n"
-           "    if (s != vok::status::ok && s != vok::status::older_version && s != "
-           "vok::status::newer_version)\n"
-           "        return vok::result<" +
+           "    if (s == VOK_END_OF_STREAM) return vok::record_status(opened);\n"
+           "    detail::clear(record);\n    return vok::record_status(e);\n}\n\n";
+}
+
+std::string decode_functions(const std::string &type) {
+    return "/* Reads the record in size bytes into record, whose strings and vectors\n"
+           " * keep their memory.  A success is ok(), with version_status() ok,\n"
+           " * older_version or newer_version; a refusal has its status(), path(),\n"
+           " * offset() and message(), and leaves record emptied. */\n"
+           "[[nodiscard]] inline vok::record_status decode(const std::uint8_t *bytes, "
+           "std::size_t size, " +
            type +
-           ">(s);\n"
-           "    return record;\n}\n\n#if __cplusplus >= 202002L\n"
-           "[[nodiscard]] inline vok::result<" +
+           " &record) {\n"
+           "    std::uint16_t status = VOK_OK;\n"
+           "    if (detail::read_plain(bytes, size, record, &status)) return "
+           "vok::record_status(status);\n"
+           "    return detail::decode_slow(bytes, size, record);\n}\n\n"
+           "/* The record in size bytes, or the refusal: see decode(bytes, size, record). */\n"
+           "[[nodiscard]] inline vok::record_result<" +
+           type + "> decode(const std::uint8_t *bytes, std::size_t size) {\n    " + type +
+           " record;\n    vok::record_status s = decode(bytes, size, record);\n"
+           "    if (!s.ok()) return {std::move(s)};\n"
+           "    return {std::move(record), static_cast<std::uint16_t>(s.status())};\n}\n\n"
+           "#if __cplusplus >= 202002L\n"
+           "[[nodiscard]] inline vok::record_result<" +
            type +
            "> decode(std::span<const std::uint8_t> bytes) {\n"
            "    return decode(bytes.data(), bytes.size());\n}\n#endif\n";
+}
+
+std::string codec(const Types &t, const vokxSchema &s, const std::string &macro) {
+    const CodecNames names{
+        Language::cpp,
+        "",
+        macro,
+        [&t](const vokxGroupSpec *g) { return g == nullptr ? t.record : t.group(*g); },
+        [&t](const vokxGroupSpec *g, const vokxFieldSpec &f) { return enum_type(t, g, f); },
+        nullptr};
+    return codec_functions(names, s);
 }
 
 // The standard library's names and vok32's, fully qualified in the output,
@@ -528,7 +558,8 @@ bool generate_cpp(const vokxSchema &s, const CodegenOptions &options,
                       "#include <cstring>\n#include <limits>\n"
                       "#include <optional>\n#include <string>\n#include <vector>\n"
                       "#if __cplusplus >= 202002L\n#include <span>\n#endif\n\n"
-                      "#include \"vok32.hpp\"\n#include \"vok32x.h\"\n\n";
+                      "#include \"vok32.hpp\"\n#include \"vok32_items.h\"\n#include \"vok32x.h\"\n"
+                      "#include \"vok32x.hpp\"\n\n";
     out += "#ifndef " + macro + "_TYPE\n#define " + macro + "_TYPE " + std::to_string(s.type) +
            "\n#define " + macro + "_VERSION " + std::to_string(s.version) +
            "u\n#endif\n\nnamespace " + ns + " {\n\n";
@@ -546,8 +577,10 @@ bool generate_cpp(const vokxSchema &s, const CodegenOptions &options,
     out += "namespace detail {\n\n" +
            schema_tables(s, file + "_", "inline constexpr ", "inline constexpr ", "schema") + "\n" +
            writer_class(macro) + clear_functions(t, s) + take_function(t, s, file) +
+           codec(t, s, macro) + encode_slow(t, s) + decode_slow(t.record) +
            "} // namespace detail\n\n";
-    out += encode_function(t, s) + decode_functions(t.record) + "\n} // namespace " + ns + "\n";
+    out +=
+        encode_functions(t, macro) + decode_functions(t.record) + "\n} // namespace " + ns + "\n";
     files = {{file + ".vok.hpp", banner(options, "//", "") + qualify_library_names(out)}};
     return true;
 }

@@ -127,12 +127,16 @@ const std::set<std::string, std::less<>> kForeignNamespaces = {"std", "posix", "
 
 // The names generated beside Schema (C: Schema_layout is a static table) and
 // in the namespace (C++).
-const char *const kCFunctions[] = {"schema", "write", "encode", "decode", "layout"};
+const char *const kCFunctions[] = {"schema", "write",        "encode",   "decode",
+                                   "layout", "encoded_size", "encode_to"};
 const char *const kCppNamespaceMembers[] = {"encode", "decode", "detail"};
 // The parameters and locals of the C functions, which a type of the same
 // name would meet in their scope.
-const char *const kCLocals[] = {"record", "stream", "out",      "bytes", "size",
-                                "error",  "s",      "inactive", "none"};
+const char *const kCLocals[] = {
+    "record", "stream", "out",  "bytes",  "size",   "error",    "s",      "inactive",
+    "none",   "r",      "p",    "end",    "v",      "t",        "i",      "k",
+    "n",      "seen",   "once", "status", "buffer", "capacity", "length", "short_buffer",
+    "body"};
 
 bool starts_with(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
