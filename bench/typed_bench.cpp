@@ -2,19 +2,26 @@
 // C++, a hand-written vok32x walk, and -- when they were found at build time
 // -- nanopb, protobuf's generated C++ and msgpack-c++'s MSGPACK_DEFINE.  Each
 // encodes from and decodes into its own struct; every encoder writes into a
-// buffer it reuses (vok32's generated C++ returns a new vector, its API).
+// buffer it reuses.  Telemetry readings (bench/typed/telemetry.py) are decoded
+// by the generated code of one schema with large and with small arrays.
 #include "typed_bench.hpp"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "entry.vok.h"
 #include "entry.vok.hpp"
+#include "telemetry.vok.h"
+#include "telemetry.vok.hpp"
+#include "telemetrysmall.vok.h"
+#include "telemetrysmall.vok.hpp"
 #include "vok32x.h"
 
 #ifdef VOK_BENCH_NANOPB
@@ -41,16 +48,10 @@ void to_sink(ChecksumSink &sink, uint32_t count, int32_t delta, bool flag, const
     sink.on_string(name, length);
 }
 
-// vok32's generated C: Entry_write into a buffer reopened for every record.
+// vok32's generated C: Entry_encode_to into one buffer.
 class VokGenC {
   public:
-    explicit VokGenC(const std::vector<Record> &records)
-        : buffer_(static_cast<uint8_t *>(std::malloc(kRoom))) {
-        vokStream s{};
-        vokCreateStream(&s, ENTRY_TYPE, ENTRY_VERSION);
-        vokCloseStream(&s);
-        std::memcpy(empty_, vokGetData(&s), sizeof empty_);
-        vokDestroyStream(vokGetData(&s));
+    explicit VokGenC(const std::vector<Record> &records) {
         for (const Record &r : records) {
             Entry e{};
             e.count = r.count, e.delta = r.delta, e.flag = r.flag;
@@ -59,15 +60,12 @@ class VokGenC {
             entries_.push_back(e);
         }
     }
-    ~VokGenC() { vokDestroyStream(buffer_); }
     size_t size() const { return entries_.size(); }
     std::pair<const uint8_t *, size_t> encode(size_t i) {
-        std::memcpy(buffer_, empty_, sizeof empty_);
-        vokStream s{buffer_, kRoom, sizeof empty_, 0};
-        if (vokReopenStream(&s) != VOK_OK || Entry_write(&s, &entries_[i], nullptr) != VOK_OK ||
-            vokCloseStream(&s) != VOK_OK)
+        size_t length = 0;
+        if (Entry_encode_to(&entries_[i], buffer_, sizeof buffer_, &length, nullptr) != VOK_OK)
             return {nullptr, 0};
-        return {buffer_, vokGetLengthEx(&s)};
+        return {buffer_, length};
     }
     static bool decode(const uint8_t *p, size_t n, ChecksumSink &sink) {
         Entry e;
@@ -77,9 +75,7 @@ class VokGenC {
     }
 
   private:
-    static constexpr uint32_t kRoom = 4096;
-    uint8_t empty_[9] = {};
-    uint8_t *buffer_;
+    uint8_t buffer_[256];
     std::vector<Entry> entries_;
 };
 
@@ -119,7 +115,7 @@ struct VokWalk {
     }
 };
 
-// vok32's generated C++: owning types; encode returns a new vector.
+// vok32's generated C++: owning types; encode appends to a vector it reuses.
 class VokGenCpp {
   public:
     explicit VokGenCpp(const std::vector<Record> &records) {
@@ -128,7 +124,8 @@ class VokGenCpp {
     }
     size_t size() const { return entries_.size(); }
     std::pair<const uint8_t *, size_t> encode(size_t i) {
-        last_ = entry::encode(entries_[i]);
+        last_.clear();
+        if (!entry::encode(entries_[i], last_).ok()) return {nullptr, 0};
         return {last_.data(), last_.size()};
     }
     // One struct reused for every record, as for protobuf and msgpack-c++.
@@ -316,6 +313,84 @@ void add_decode(const char *name, const std::vector<Record> &records, Decoder de
         ->Unit(benchmark::kMillisecond);
 }
 
+// Telemetry: the blocks telemetry.py's records make, back to back, and one
+// decoder per schema variant and language, each into a struct it reuses.
+struct TelemetryBlocks {
+    std::vector<uint8_t> bytes;
+    std::vector<size_t> starts; // of every block, then the end
+};
+
+TelemetryBlocks load_telemetry() {
+    std::ifstream in(VOK_BENCH_TELEMETRY, std::ios::binary);
+    TelemetryBlocks t;
+    t.bytes.assign(std::istreambuf_iterator<char>(in), {});
+    for (size_t at = 0; at + 4 <= t.bytes.size();) {
+        t.starts.push_back(at);
+        at += vok_load_be32(t.bytes.data() + at);
+    }
+    t.starts.push_back(t.bytes.size());
+    return t;
+}
+
+// What every decoder must agree on: the values a reading holds.
+template <typename Sample, typename Alarm>
+uint64_t reading_sum(uint64_t sensor, int64_t time, double temperature, const Sample *samples,
+                     size_t sample_count, const Alarm *alarms, size_t alarm_count) {
+    uint64_t sum = sensor + static_cast<uint64_t>(time) + static_cast<uint64_t>(temperature);
+    for (size_t i = 0; i < sample_count; ++i)
+        sum += static_cast<uint64_t>(samples[i] * 1000);
+    for (size_t i = 0; i < alarm_count; ++i)
+        sum += alarms[i].code + static_cast<uint64_t>(alarms[i].level);
+    return sum;
+}
+
+template <typename T, uint16_t (*Decode)(const uint8_t *, size_t, T *, vokxRecordError *)>
+bool decode_telemetry_c(const uint8_t *p, size_t n, uint64_t &sum) {
+    static T r;
+    if (Decode(p, n, &r, nullptr) != VOK_OK) return false;
+    sum += reading_sum(r.sensor, r.time, r.temperature, r.samples, r.samples_count, r.alarms,
+                       r.alarms_count);
+    return true;
+}
+
+template <typename T> bool decode_telemetry_cpp(const uint8_t *p, size_t n, uint64_t &sum) {
+    static T r;
+    if (!decode(p, n, r).ok()) return false;
+    sum += reading_sum(r.sensor, r.time.time_since_epoch().count(), r.temperature,
+                       r.samples.data(), r.samples.size(), r.alarms.data(), r.alarms.size());
+    return true;
+}
+
+void add_telemetry(const char *name, bool (*decoder)(const uint8_t *, size_t, uint64_t &)) {
+    benchmark::RegisterBenchmark(
+        (std::string("typed/decode/") + name).c_str(), [decoder](benchmark::State &s) {
+            const TelemetryBlocks t = load_telemetry();
+            const size_t records = t.starts.size() - 1;
+            uint64_t expected = 0;
+            for (size_t i = 0; i < records; ++i)
+                if (!decode_telemetry_c<::Telemetry, Telemetry_decode>(
+                        t.bytes.data() + t.starts[i], t.starts[i + 1] - t.starts[i], expected)) {
+                    s.SkipWithError("a reading was refused");
+                    return;
+                }
+            for (auto _ : s) {
+                uint64_t sum = 0;
+                for (size_t i = 0; i < records; ++i)
+                    if (!decoder(t.bytes.data() + t.starts[i], t.starts[i + 1] - t.starts[i], sum)) {
+                        s.SkipWithError("a reading was refused");
+                        return;
+                    }
+                if (sum != expected) {
+                    s.SkipWithError("decoded values differ from the first decoder's");
+                    return;
+                }
+                benchmark::DoNotOptimize(sum);
+            }
+            counters(s, records, t.bytes.size());
+        })
+        ->Unit(benchmark::kMillisecond);
+}
+
 } // namespace
 
 bool add_typed(const std::vector<Record> &records) {
@@ -328,6 +403,12 @@ bool add_typed(const std::vector<Record> &records) {
                               const uint8_t *p, size_t n, ChecksumSink &sink) {
                               return decoder->decode(p, n, sink);
                           });
+    add_telemetry("vok32_gen_c_telemetry_small",
+                  decode_telemetry_c<::TelemetrySmall, TelemetrySmall_decode>);
+    add_telemetry("vok32_gen_c_telemetry_large", decode_telemetry_c<::Telemetry, Telemetry_decode>);
+    add_telemetry("vok32_gen_cpp_telemetry_small",
+                  decode_telemetry_cpp<telemetrysmall::TelemetrySmall>);
+    add_telemetry("vok32_gen_cpp_telemetry_large", decode_telemetry_cpp<telemetry::Telemetry>);
 #ifdef VOK_BENCH_NANOPB
     add<Nanopb>("nanopb", records);
     add_decode<Nanopb>("nanopb", records, &Nanopb::decode);
