@@ -8,13 +8,20 @@ unsigned value, a signed value (negative half the time), a flag and an
 ASCII name of 5 to 20 bytes.  Each figure is the best of the runs in CPU
 time, which the other programs on a shared machine disturb less than the
 clock.  The same records, one block each, also go through a schema of
-four fields (vok32.Schema.encode and decode): records per second.
+four fields (vok32.Schema.encode and decode): records per second; and
+telemetry readings (bench/typed/telemetry.py) through their schema.
 """
 import argparse
+import datetime
+import os
 import random
+import sys
 import time
 
 import vok32
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "typed"))
+import telemetry  # noqa: E402  (beside this file, not a package)
 
 
 def make_records(count):
@@ -72,6 +79,19 @@ def decode_records(blocks):
     return [tuple(SCHEMA.decode(b).values()) for b in blocks]
 
 
+TELEMETRY = vok32.Schema.load(
+    os.path.join(os.path.dirname(os.path.abspath(__file__)), "typed", "telemetry.schema.json"))
+
+
+def telemetry_readings(count):
+    """The generator's records as Python gives them: times as datetimes."""
+    rng = random.Random(1)
+    readings = [telemetry.reading(rng) for _ in range(count)]
+    for r in readings:
+        r["time"] = datetime.datetime.fromisoformat(r["time"].replace("Z", "+00:00"))
+    return readings
+
+
 def best_rate(function, argument, items, runs):
     best = float("inf")
     for _ in range(runs):
@@ -103,6 +123,13 @@ def main():
     rate, decoded = best_rate(decode_records, blocks, len(some), options.runs)
     assert decoded == some
     print(f"schema decode    {rate / 1e3:6.1f} k records/s")
+    readings = telemetry_readings(len(some))
+    rate, blocks = best_rate(lambda rs: [TELEMETRY.encode(r) for r in rs], readings,
+                             len(readings), options.runs)
+    print(f"telemetry encode {rate / 1e3:6.1f} k records/s")
+    rate, decoded = best_rate(lambda bs: [TELEMETRY.decode(b) for b in bs], blocks,
+                              len(readings), options.runs)
+    print(f"telemetry decode {rate / 1e3:6.1f} k records/s")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Throughput of `vok dump` and `vok check` on a stream of about 100 MB, and
-# of `vok pack` building it.  Usage: bench/tool_throughput.sh [path/to/vok]
+# of `vok pack` building it; then the same by schema, on telemetry readings.  Usage: bench/tool_throughput.sh [path/to/vok]
 set -eu
 vok=${1:-build/release/tools/vok/vok}
 work=$(mktemp -d)
@@ -37,3 +37,15 @@ measure "check" "$bytes" "$vok" check "$work/big.bin"
 measure "dump" "$bytes" "$vok" dump "$work/big.bin"
 measure "dump --json" "$bytes" "$vok" dump --json "$work/big.bin"
 /usr/bin/time -f "dump peak RSS: %M KiB" "$vok" dump "$work/big.bin" > /dev/null
+
+# Records by schema: 100,000 telemetry readings (bench/typed/telemetry.py).
+here=$(dirname "$0")
+schema=$here/typed/telemetry.schema.json
+python3 "$here/typed/telemetry.py" --count 100000 > "$work/readings.jsonl"
+json_bytes=$(wc -c < "$work/readings.jsonl")
+measure "pack --schema" "$json_bytes" "$vok" pack --schema "$schema" --json "$work/readings.jsonl" \
+  -o "$work/readings.bin"
+bytes=$(wc -c < "$work/readings.bin")
+echo "readings: $bytes bytes"
+measure "check --schema" "$bytes" "$vok" check --schema "$schema" "$work/readings.bin"
+measure "dump --schema" "$bytes" "$vok" dump --schema "$schema" --json "$work/readings.bin"
