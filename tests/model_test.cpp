@@ -41,7 +41,7 @@ struct Readers {
     const vokxSchema *schema;
     size_t length; // of the longest body
     uint16_t (*c)(const uint8_t *, size_t, vokxRecordError *);
-    vok::status (*cpp)(const uint8_t *, size_t);
+    vok::record_status (*cpp)(const uint8_t *, size_t);
     Bytes (*c_again)(const Bytes &);   // decoded and encoded again by the generated C
     Bytes (*cpp_again)(const Bytes &); // and C++
 };
@@ -89,7 +89,7 @@ Bytes again_in_c(const T *record, size_t (*size)(const T *),
 #define VOK_READERS(Type, space, length) Readers{&Type##_schema, length,                           \
     [](const uint8_t *b, size_t n, vokxRecordError *e) { static Type r; std::memset(&r, 0xA5, sizeof r); const uint16_t s = Type##_decode(b, n, &r, e); \
         return s == VOK_OK || s == VOK_OLDER_VERSION || s == VOK_NEWER_VERSION || presence_cleared(Type##_schema, Type##_layout, &r) ? s : uint16_t{0xFFFF}; }, \
-    [](const uint8_t *b, size_t n) { static space::Type r; return space::decode(b, n, r).status(); }, \
+    [](const uint8_t *b, size_t n) { static space::Type r; return space::decode(b, n, r); }, \
     [](const Bytes &b) { Type r; if (Type##_decode(b.data(), b.size(), &r, nullptr) != VOK_OK) return Bytes(); \
         return again_in_c(&r, Type##_encoded_size, Type##_encode_to, Type##_encode); }, \
     [](const Bytes &b) { space::Type r; return space::decode(b.data(), b.size(), r) == vok::status::ok ? space::encode(r).value() : Bytes(); }}
@@ -150,7 +150,11 @@ std::string disagreement(const Readers &r, const Bytes &block) {
         (!read && (error.path != model.path || error.offset != model.offset)))
         return "generated C " + std::to_string(decoded) + " " + error.path + " @" +
                std::to_string(error.offset) + ", model " + verdict(model);
-    if (static_cast<uint16_t>(r.cpp(copy.get(), n)) != expected) return "generated C++ differs";
+    const vok::record_status cpp = r.cpp(copy.get(), n);
+    if (std::tuple(static_cast<uint16_t>(cpp.status()), cpp.path(), cpp.offset()) !=
+        std::tuple(expected, read ? std::string_view() : std::string_view(model.path),
+                   read ? 0 : model.offset))
+        return "generated C++ differs";
     return {};
 }
 
