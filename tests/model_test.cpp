@@ -63,23 +63,30 @@ bool presence_cleared(const vokxSchema &s, const vokxRecordLayout &layout, const
     return true;
 }
 
-// A decoded record encoded again by the generated C, compiled (into memory
-// of its exact size) and through the engine (a stream): the bytes, or a
-// mark of what differs.
+// A block decoded and encoded again by the generated C twice, each way on
+// its own: the compiled reader and writer (into memory of the exact size),
+// and the engine's (vokxRecordDecode, then a stream).  The bytes, or a mark
+// of which step failed or differed.
 template <typename T>
-Bytes again_in_c(const T *record, size_t (*size)(const T *),
+Bytes again_in_c(const Bytes &b, const vokxSchema &schema, const vokxRecordLayout &layout,
+                 uint16_t (*decode)(const uint8_t *, size_t, T *, vokxRecordError *),
+                 size_t (*size)(const T *),
                  uint16_t (*encode_to)(const T *, uint8_t *, size_t, size_t *, vokxRecordError *),
                  uint16_t (*encode)(const T *, vokStream *, vokxRecordError *)) {
-    Bytes compiled(size(record));
+    T compiled, engine;
+    if (decode(b.data(), b.size(), &compiled, nullptr) != VOK_OK) return Bytes();
+    if (vokxRecordDecode(&schema, &layout, b.data(), b.size(), &engine, nullptr) != VOK_OK)
+        return Bytes{0xEC};
+    Bytes written(size(&compiled));
     size_t length = 0;
-    if (encode_to(record, compiled.data(), compiled.size(), &length, nullptr) != VOK_OK ||
-        length != compiled.size())
+    if (encode_to(&compiled, written.data(), written.size(), &length, nullptr) != VOK_OK ||
+        length != written.size())
         return Bytes{0xEE};
     vokStream s{};
-    if (encode(record, &s, nullptr) != VOK_OK) return Bytes{0xEF};
-    const Bytes engine(vokGetData(&s), vokGetData(&s) + vokGetLength(&s));
+    if (encode(&engine, &s, nullptr) != VOK_OK) return Bytes{0xEF};
+    const Bytes by_engine(vokGetData(&s), vokGetData(&s) + vokGetLength(&s));
     vokDestroyStream(vokGetData(&s));
-    return engine == compiled ? compiled : Bytes{0xED};
+    return by_engine == written ? written : Bytes{0xED};
 }
 
 // A schema's table, the longest body, and its generated C and C++ decoders;
@@ -90,8 +97,8 @@ Bytes again_in_c(const T *record, size_t (*size)(const T *),
     [](const uint8_t *b, size_t n, vokxRecordError *e) { static Type r; std::memset(&r, 0xA5, sizeof r); const uint16_t s = Type##_decode(b, n, &r, e); \
         return s == VOK_OK || s == VOK_OLDER_VERSION || s == VOK_NEWER_VERSION || presence_cleared(Type##_schema, Type##_layout, &r) ? s : uint16_t{0xFFFF}; }, \
     [](const uint8_t *b, size_t n) { static space::Type r; return space::decode(b, n, r); }, \
-    [](const Bytes &b) { Type r; if (Type##_decode(b.data(), b.size(), &r, nullptr) != VOK_OK) return Bytes(); \
-        return again_in_c(&r, Type##_encoded_size, Type##_encode_to, Type##_encode); }, \
+    [](const Bytes &b) { return again_in_c(b, Type##_schema, Type##_layout, Type##_decode, Type##_encoded_size, \
+        Type##_encode_to, Type##_encode); }, \
     [](const Bytes &b) { space::Type r; return space::decode(b.data(), b.size(), r) == vok::status::ok ? space::encode(r).value() : Bytes(); }}
 // clang-format on
 const Readers kSchemas[] = {VOK_READERS(Flat, flat, 6), VOK_READERS(Grouped, grouped, 5),

@@ -76,8 +76,20 @@ TEST(Generated, LongItemsAndRefusalsOfTheGatheringWriter) {
     vokDestroyStream(vokGetData(&out));
     ASSERT_EQ(vokCreateStream(&out, 9, 1), VOK_OK);
     const uint32_t start = out.position;
-    c.b.length = 65536; // over a plain string's limit, after items already gathered
+    const std::string longest(65536, 'b');
+    c.b = {reinterpret_cast<const uint8_t *>(longest.data()), 65536};
+    // over a plain string's limit, after items already gathered
     EXPECT_EQ(Kinds_write(&out, &c, nullptr), VOK_STRING_TOO_LONG);
+    Bytes room(2 * block.size() + 65536);
+    size_t length = 0;
+    EXPECT_EQ(Kinds_encode_to(&c, room.data(), room.size(), &length, nullptr), VOK_STRING_TOO_LONG);
+    c.b.length = 65535; // the longest there is, compiled
+    ASSERT_EQ(Kinds_encode_to(&c, room.data(), room.size(), &length, nullptr), VOK_OK);
+    EXPECT_EQ(length, block.size() + 65535 - 600);
+    k.b = longest;
+    const vok::record_status refused = kinds::encode(k, room);
+    EXPECT_EQ(std::tuple(refused.status(), refused.path()),
+              std::tuple(vok::status::string_too_long, "b"));
     c.b.length = 600;
     c.many[1].w.length = 65536; // after long items were appended
     EXPECT_EQ(Kinds_write(&out, &c, nullptr), VOK_STRING_TOO_LONG);
