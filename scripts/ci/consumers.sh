@@ -30,7 +30,7 @@ libdir=$(dirname "$(find "$prefix" -name 'libvok32.so' | head -n1)")
 # vok32x must load vok32 from its own directory, without LD_LIBRARY_PATH.
 if ldd "$libdir/libvok32x.so" | grep 'not found'; then exit 1; fi
 expect() { [ -e "$prefix/$1" ] || [ -e "$libdir/$1" ] || { echo "missing: $1" >&2; exit 1; }; }
-for f in include/vok32.h include/vok32_version.h include/vok32.hpp include/vok32_detail.hpp include/vok32_statuses.h \
+for f in include/vok32.h include/vok32_version.h include/vok32.hpp include/vok32_detail.hpp include/vok32_statuses.h include/vok32_items.h \
   include/qvrcore.h include/vok32x.h include/vok32x.hpp libvok32x.so libvok32x.so.2 \
   pkgconfig/vok32x.pc libvok32.so libvok32.so.1 libQVRCore.so pkgconfig/vok32.pc pkgconfig/QVRCore.pc \
   cmake/vok32/vok32Config.cmake cmake/vok32/vok32ConfigVersion.cmake; do

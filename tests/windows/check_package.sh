@@ -28,7 +28,7 @@ root=$work/unpacked/${name%.zip}
 echo "--- $name"
 (cd "$root" && find . -type f | sed 's|^\./||' | sort)
 status=0
-for file in README.md LICENSE include/vok32.h include/vok32x.h include/vok32_version.h include/vok32_statuses.h \
+for file in README.md LICENSE include/vok32.h include/vok32x.h include/vok32_version.h include/vok32_statuses.h include/vok32_items.h \
   include/qvrcore.h bin/vok32.dll bin/vok32x.dll bin/QVRCore.dll bin/vok.exe lib/vok32.lib \
   lib/vok32x.lib lib/QVRCore.lib lib/cmake/vok32/vok32Config.cmake \
   lib/cmake/vok32/vok32Targets.cmake docs/format.md docs/performance.png; do
