@@ -356,39 +356,39 @@ bool decode_telemetry_c(const uint8_t *p, size_t n, uint64_t &sum) {
 template <typename T> bool decode_telemetry_cpp(const uint8_t *p, size_t n, uint64_t &sum) {
     static T r;
     if (!decode(p, n, r).ok()) return false;
-    sum += reading_sum(r.sensor, r.time.time_since_epoch().count(), r.temperature,
-                       r.samples.data(), r.samples.size(), r.alarms.data(), r.alarms.size());
+    sum += reading_sum(r.sensor, r.time.time_since_epoch().count(), r.temperature, r.samples.data(),
+                       r.samples.size(), r.alarms.data(), r.alarms.size());
     return true;
 }
 
 void add_telemetry(const char *name, bool (*decoder)(const uint8_t *, size_t, uint64_t &)) {
-    benchmark::RegisterBenchmark(
-        (std::string("typed/decode/") + name).c_str(), [decoder](benchmark::State &s) {
-            const TelemetryBlocks t = load_telemetry();
-            const size_t records = t.starts.size() - 1;
-            uint64_t expected = 0;
+    benchmark::RegisterBenchmark((std::string("typed/decode/") + name).c_str(), [decoder](
+                                                                                    benchmark::State
+                                                                                        &s) {
+        const TelemetryBlocks t = load_telemetry();
+        const size_t records = t.starts.size() - 1;
+        uint64_t expected = 0;
+        for (size_t i = 0; i < records; ++i)
+            if (!decode_telemetry_c<::Telemetry, Telemetry_decode>(
+                    t.bytes.data() + t.starts[i], t.starts[i + 1] - t.starts[i], expected)) {
+                s.SkipWithError("a reading was refused");
+                return;
+            }
+        for (auto _ : s) {
+            uint64_t sum = 0;
             for (size_t i = 0; i < records; ++i)
-                if (!decode_telemetry_c<::Telemetry, Telemetry_decode>(
-                        t.bytes.data() + t.starts[i], t.starts[i + 1] - t.starts[i], expected)) {
+                if (!decoder(t.bytes.data() + t.starts[i], t.starts[i + 1] - t.starts[i], sum)) {
                     s.SkipWithError("a reading was refused");
                     return;
                 }
-            for (auto _ : s) {
-                uint64_t sum = 0;
-                for (size_t i = 0; i < records; ++i)
-                    if (!decoder(t.bytes.data() + t.starts[i], t.starts[i + 1] - t.starts[i], sum)) {
-                        s.SkipWithError("a reading was refused");
-                        return;
-                    }
-                if (sum != expected) {
-                    s.SkipWithError("decoded values differ from the first decoder's");
-                    return;
-                }
-                benchmark::DoNotOptimize(sum);
+            if (sum != expected) {
+                s.SkipWithError("decoded values differ from the first decoder's");
+                return;
             }
-            counters(s, records, t.bytes.size());
-        })
-        ->Unit(benchmark::kMillisecond);
+            benchmark::DoNotOptimize(sum);
+        }
+        counters(s, records, t.bytes.size());
+    })->Unit(benchmark::kMillisecond);
 }
 
 } // namespace
