@@ -132,13 +132,30 @@ VOK_ITEMS_INLINE uint8_t *vok_put_tag_and_field(uint8_t *p, uint8_t tag, uint32_
 }
 
 /* Tags by field width (1, 2 or 4), looked up: tags chosen by branches made
- * integers 80-104% slower to encode. */
+ * integers 80-104% slower to encode.  The tables are macros so that the
+ * library can check them against its list of the tags' shapes when it is
+ * compiled. */
+#define VOK_UNSIGNED_TAGS                                                                          \
+    { 0, VOK_UNSIGNED_1, VOK_UNSIGNED_2, 0, VOK_UNSIGNED_4 }
+#define VOK_SIGNED_TAGS                                                                            \
+    { 0, VOK_SIGNED_1, VOK_SIGNED_2, 0, VOK_SIGNED_4 }
+#define VOK_STRING_TAGS                                                                            \
+    {                                                                                              \
+        {0, VOK_STRING_1, VOK_STRING_2, 0, 0}, {0, VOK_UTF8_1, VOK_UTF8_2, 0, VOK_UTF8_4}, {       \
+            0, VOK_SAFE_1, VOK_SAFE_2, 0, 0                                                        \
+        }                                                                                          \
+    }
+/* Field widths behind a tag, from the tag values themselves (no table for a
+ * walk to wait for); only for a byte known to be a tag of that form. */
+#define VOK_UNSIGNED_TAG_WIDTH(tag) (1u << (((unsigned)(tag)-VOK_UNSIGNED_1 + 1u) >> 1))
+#define VOK_SIGNED_TAG_WIDTH(tag) (1u << ((unsigned)(tag)-VOK_SIGNED_1))
+
 VOK_ITEMS_INLINE uint8_t vok_unsigned_tag(unsigned width) {
-    static const uint8_t tags[5] = {0, VOK_UNSIGNED_1, VOK_UNSIGNED_2, 0, VOK_UNSIGNED_4};
+    static const uint8_t tags[5] = VOK_UNSIGNED_TAGS;
     return tags[width];
 }
 VOK_ITEMS_INLINE uint8_t vok_signed_tag(unsigned width) {
-    static const uint8_t tags[5] = {0, VOK_SIGNED_1, VOK_SIGNED_2, 0, VOK_SIGNED_4};
+    static const uint8_t tags[5] = VOK_SIGNED_TAGS;
     return tags[width];
 }
 
@@ -194,9 +211,7 @@ VOK_ITEMS_INLINE uint8_t *vok_put_mark(uint8_t *p, uint8_t mark) {
 
 /* A string's tag and length field; returns where the content goes. */
 VOK_ITEMS_INLINE uint8_t *vok_put_string_head(uint8_t *p, unsigned form, uint32_t length) {
-    static const uint8_t tags[3][5] = {{0, VOK_STRING_1, VOK_STRING_2, 0, 0},
-                                       {0, VOK_UTF8_1, VOK_UTF8_2, 0, VOK_UTF8_4},
-                                       {0, VOK_SAFE_1, VOK_SAFE_2, 0, 0}};
+    static const uint8_t tags[3][5] = VOK_STRING_TAGS;
     const unsigned width = VOK_FIELD_SIZE(length);
     return vok_put_tag_and_field(p, tags[form][width], length, width);
 }
@@ -307,14 +322,10 @@ VOK_ITEMS_INLINE uint32_t vok_put_trailer(uint8_t *block, uint8_t *end) {
 
 /* ---- Reading ----------------------------------------------------------- */
 
-/* Field widths behind a tag, from the tag values themselves (no table for a
- * walk to wait for); only for a byte known to be a tag of that form. */
 VOK_ITEMS_INLINE unsigned vok_unsigned_tag_width(uint8_t tag) {
-    return 1u << ((unsigned)(tag - VOK_UNSIGNED_1 + 1) >> 1);
+    return VOK_UNSIGNED_TAG_WIDTH(tag);
 }
-VOK_ITEMS_INLINE unsigned vok_signed_tag_width(uint8_t tag) {
-    return 1u << (unsigned)(tag - VOK_SIGNED_1);
-}
+VOK_ITEMS_INLINE unsigned vok_signed_tag_width(uint8_t tag) { return VOK_SIGNED_TAG_WIDTH(tag); }
 
 /* Non-zero sign bytes negate (32-bit wrap-around), through a mask. */
 VOK_ITEMS_INLINE int32_t vok_apply_sign(uint32_t magnitude, uint8_t sign) {

@@ -63,9 +63,21 @@ constexpr uint32_t string_header_size(uint32_t length) noexcept {
 inline uint8_t *put_string_header(uint8_t *p, StringKind kind, uint32_t length) noexcept {
     return vok_put_string_head(p, static_cast<unsigned>(kind), length);
 }
-static_assert(static_cast<unsigned>(StringKind::plain) == VOK_STRING_PLAIN &&
-              static_cast<unsigned>(StringKind::utf8) == VOK_STRING_UTF8 &&
-              static_cast<unsigned>(StringKind::safe) == VOK_STRING_SAFE);
+namespace detail {
+constexpr bool public_string_tags_agree() noexcept {
+    constexpr uint8_t tags[3][5] = VOK_STRING_TAGS;
+    for (const StringKind kind : {StringKind::plain, StringKind::utf8, StringKind::safe})
+        for (const unsigned width : {1u, 2u, 4u})
+            // Only UTF-8 strings have 4-byte lengths.
+            if (tags[static_cast<unsigned>(kind)][width] !=
+                (width == 4 && kind != StringKind::utf8 ? 0 : string_tag(kind, width)))
+                return false;
+    return static_cast<unsigned>(StringKind::plain) == VOK_STRING_PLAIN &&
+           static_cast<unsigned>(StringKind::utf8) == VOK_STRING_UTF8 &&
+           static_cast<unsigned>(StringKind::safe) == VOK_STRING_SAFE;
+}
+} // namespace detail
+static_assert(detail::public_string_tags_agree(), "vok32_items.h must choose this file's tags");
 
 // Reads the length field behind a string tag of the given field width.
 inline uint32_t get_string_length(const uint8_t *p, unsigned width) noexcept {

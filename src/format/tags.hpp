@@ -129,4 +129,23 @@ constexpr uint8_t signed_tag(unsigned width) noexcept { return kSignedTags[width
 inline unsigned unsigned_tag_width(uint8_t tag) noexcept { return vok_unsigned_tag_width(tag); }
 inline unsigned signed_tag_width(uint8_t tag) noexcept { return vok_signed_tag_width(tag); }
 
+// The public header's tables and width formulas, by which generated code
+// and the writers choose tags, must be this list's.
+namespace detail {
+constexpr bool public_tags_agree() noexcept {
+    constexpr uint8_t unsigned_tags[5] = VOK_UNSIGNED_TAGS, signed_tags[5] = VOK_SIGNED_TAGS;
+    for (unsigned width : {1u, 2u, 4u})
+        if (unsigned_tags[width] != kUnsignedTags[width] ||
+            signed_tags[width] != kSignedTags[width])
+            return false;
+    for (unsigned b = 0; b < 256; ++b) {
+        const Shape s = kShapes[b];
+        if (s.form == Form::number && VOK_UNSIGNED_TAG_WIDTH(b) != s.width) return false;
+        if (s.form == Form::signed_number && VOK_SIGNED_TAG_WIDTH(b) != s.width) return false;
+    }
+    return true;
+}
+} // namespace detail
+static_assert(detail::public_tags_agree(), "vok32_items.h must choose the tags this list gives");
+
 } // namespace vok::format
