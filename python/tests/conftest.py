@@ -2,7 +2,20 @@ import json
 import os
 import subprocess
 
+import pytest
+
 import vok32
+
+# Every test runs over each implementation of the package (the compiled
+# extension and ctypes), or over the one VOK32_IMPLEMENTATION names.
+IMPLEMENTATIONS = ([os.environ["VOK32_IMPLEMENTATION"]] if os.environ.get("VOK32_IMPLEMENTATION")
+                   else sorted(vok32._implementation.available))
+
+
+@pytest.fixture(autouse=True, params=IMPLEMENTATIONS)
+def implementation(request):
+    vok32._use(request.param)
+    return request.param
 
 # dump --json's kinds and the vok32.Kind names they take with their width
 KINDS = {"mark": "USER_MARK", "phrase": "PHRASE_MARK", "flag": "FLAG", "safe": "SAFE_",

@@ -6,7 +6,7 @@ import pytest
 
 import vok32
 from conftest import write
-from vok32 import Status, _native
+from vok32 import Status, _libraries
 
 SAMPLE = [("phrase", 1), ("unsigned", 70000), ("string", b"ab\0"), ("safe", "abc"),
           ("utf8", "é" * 100), ("signed", -300), ("flag", True), ("user_mark", 5)]
@@ -73,13 +73,13 @@ def test_every_truncation_and_damaged_byte_gives_a_status():
 
 
 def test_libraries_are_taken_from_the_first_place_holding_both(tmp_path):
-    found, names = Path(_native.loaded_from), _native.library_names()
+    found, names = Path(_libraries.loaded_from), _libraries.library_names()
     if not found.is_dir():
         pytest.skip("the libraries came from the system loader")
     (tmp_path / names[0]).write_bytes(b"only one of the two")
-    assert _native.load_libraries(str(tmp_path), str(found), names)[2] == str(found)
+    assert _libraries.load_libraries(str(tmp_path), str(found), names)[2] == str(found)
     with pytest.raises(ImportError) as raised:
-        _native.load_libraries(str(found), str(tmp_path), ("libnone.so.1", names[1]))
+        _libraries.load_libraries(str(found), str(tmp_path), ("libnone.so.1", names[1]))
     assert all(place in str(raised.value) for place in (str(found), str(tmp_path), "system loader"))
 
 
@@ -90,6 +90,6 @@ def test_status_and_kind_are_the_c_headers_names_and_values():
     listed = re.findall(r"X\((VOKX?_\w+),", text)
     assert {m: macros[m] for m in listed} == {
         f"VOK{'X' if s >= 64 and s < 200 else ''}_{s.name}": s.value for s in Status}
-    assert all(_native.vokxStatusName(macros[m]).decode() == m for m in listed)
+    assert all(_libraries.vokxStatusName(macros[m]).decode() == m for m in listed)
     tags = {m[4:]: v for m, v in macros.items() if m.startswith("VOK_") and 200 <= v <= 233}
     assert tags == {k.name: k.value for k in vok32.Kind}

@@ -1,9 +1,14 @@
 """Read and write vok32 streams from Python.
 
-Pure Python over ctypes, on the vok32 and vok32x libraries.  They are looked
-for in the directory named by VOK32_LIBRARY_PATH, then in this package's
-directory, then by the system's loader (libvok32.so.1 and libvok32x.so.2;
-vok32.dll and vok32x.dll on Windows, where this package is not tested).
+Two implementations share this interface: the compiled extension
+(vok32.implementation == "native"), built with the libraries by the
+project's CMake, and, where it is not built, pure Python over ctypes
+("ctypes").  Both load the vok32 and vok32x libraries from the directory
+named by VOK32_LIBRARY_PATH, then this package's directory, then the
+installation prefix's library directories, then the system's loader
+(libvok32.so.1 and libvok32x.so.2; vok32.dll and vok32x.dll on Windows,
+where this package is not tested).  VOK32_IMPLEMENTATION=native or ctypes
+forces one.
 
     with vok32.Writer(stream_type=7, version=3) as writer:
         writer.user_mark(1)
@@ -15,12 +20,15 @@ vok32.dll and vok32x.dll on Windows, where this package is not tested).
 
 from __future__ import annotations
 
-from . import _native
-from ._blocks import BlockInfo, Feeder, blocks, inspect
+from typing import Any
+
+from . import _implementation, _libraries
+from ._blocks import BlockInfo
 from ._codes import Kind, KindClass, Status, VokError
-from ._reader import Item, Reader
-from ._schema import RecordError, Schema, SchemaError
-from ._writer import Writer
+from ._reader import Item
+from ._schema import RecordError, RecordMeta, Schema, SchemaError
+
+__version__ = "1.2.0"
 
 __all__ = [
     "BlockInfo",
@@ -30,17 +38,38 @@ __all__ = [
     "KindClass",
     "Reader",
     "RecordError",
+    "RecordMeta",
     "Schema",
     "SchemaError",
     "Status",
     "VokError",
     "Writer",
     "blocks",
+    "implementation",
     "inspect",
     "library_version",
 ]
 
+implementation: str = ""
+Writer: Any
+Reader: Any
+Feeder: Any
+blocks: Any
+inspect: Any
+
+
+def _use(name: str) -> None:
+    """Switches the package to one of the available implementations (the
+    tests run over each); schemas made before keep theirs."""
+    chosen = _implementation.available[name]
+    _implementation.current = chosen
+    globals().update(implementation=chosen.name, Writer=chosen.Writer, Reader=chosen.Reader,
+                     Feeder=chosen.Feeder, blocks=chosen.blocks, inspect=chosen.inspect)
+
+
+_use(_implementation.current.name)
+
 
 def library_version() -> str:
     """The version of the loaded vok32x library, such as "1.0.0"."""
-    return str(_native.vokxVersion().decode("ascii"))
+    return str(_libraries.vokxVersion().decode("ascii"))

@@ -6,7 +6,7 @@ import ctypes
 import io
 from typing import BinaryIO, Iterator, NamedTuple, NoReturn, Optional, Union
 
-from . import _native
+from . import _libraries
 from ._codes import Status, VokError
 
 Bytes = Union[bytes, bytearray, memoryview]
@@ -36,10 +36,10 @@ def as_block(data: Bytes) -> bytes:
     raise TypeError(f"expected bytes, bytearray or memoryview, not {type(data).__name__}")
 
 
-def _inspect(buffer: bytearray, info: _native.VokxBlockInfo) -> int:
+def _inspect(buffer: bytearray, info: _libraries.VokxBlockInfo) -> int:
     view = (ctypes.c_char * len(buffer)).from_buffer(buffer)
     try:
-        return int(_native.vokxInspect(view, len(buffer), ctypes.addressof(info)))
+        return int(_libraries.vokxInspect(view, len(buffer), ctypes.addressof(info)))
     finally:
         del view  # lets the buffer grow again
 
@@ -51,8 +51,8 @@ def inspect(data: Bytes) -> BlockInfo:
     its length field; the error's needed is the length field once its four
     bytes are there), INVALID_STREAM when it can never be a block."""
     raw = as_block(data)
-    info = _native.VokxBlockInfo()
-    status = _native.vokxInspect(raw, len(raw), ctypes.addressof(info))
+    info = _libraries.VokxBlockInfo()
+    status = _libraries.vokxInspect(raw, len(raw), ctypes.addressof(info))
     if status:
         needed = info.length if status == Status.NEED_MORE and len(raw) >= 4 else None
         raise VokError(status, 0, needed)
@@ -101,7 +101,7 @@ class Feeder:
         if self._error is not None:
             raise self._error
         self._check_length()
-        info = _native.VokxBlockInfo()
+        info = _libraries.VokxBlockInfo()
         status = _inspect(self._buffer, info)
         if status == Status.NEED_MORE:
             raise StopIteration
@@ -128,7 +128,7 @@ def _next_block(file: BinaryIO, offset: int) -> Union[bytes, None]:
     buffer = bytearray(_read(file, 4))
     if not buffer:
         return None
-    info = _native.VokxBlockInfo()
+    info = _libraries.VokxBlockInfo()
     status = _inspect(buffer, info)
     while status == Status.NEED_MORE:
         wanted = max(info.length, 4) - len(buffer)

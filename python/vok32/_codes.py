@@ -6,7 +6,7 @@ import operator
 from enum import IntEnum
 from typing import Any, Optional
 
-from . import _native
+from . import _libraries
 
 
 class Status(IntEnum):
@@ -103,8 +103,8 @@ class VokError(Exception):
     ) -> None:
         super().__init__(status, offset)
         self.status = int(status)
-        self.name = _native.vokxStatusName(status).decode("ascii", "replace")
-        self.text = _native.vokxStatusText(status).decode("ascii", "replace")
+        self.name = _libraries.vokxStatusName(status).decode("ascii", "replace")
+        self.text = _libraries.vokxStatusText(status).decode("ascii", "replace")
         self.offset = offset
         self.needed = needed
 

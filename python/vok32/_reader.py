@@ -6,7 +6,7 @@ import ctypes
 import struct
 from typing import NamedTuple, Optional, Union
 
-from . import _native
+from . import _libraries
 from ._blocks import Bytes, as_block, inspect
 from ._codes import Kind, KindClass, Status, VokError, checked_int
 
@@ -28,13 +28,13 @@ class Item(NamedTuple):
     def kind_class(self) -> KindClass:
         """The kind without its width: KindClass.UNSIGNED for UNSIGNED_1,
         UNSIGNED_2 and UNSIGNED_4..."""
-        return KindClass(_native.vokxKindClass(self.kind))
+        return KindClass(_libraries.vokxKindClass(self.kind))
 
 
 # Item's own constructor is a Python function; this skips it.
 _new_item = tuple.__new__
-_UTF8_KINDS = frozenset((Kind.UTF8_1, Kind.UTF8_2, Kind.UTF8_4))
-_SAFE_KINDS = frozenset((Kind.SAFE_1, Kind.SAFE_2))
+_UTF8KINDS = frozenset((Kind.UTF8_1, Kind.UTF8_2, Kind.UTF8_4))
+_SAFEKINDS = frozenset((Kind.SAFE_1, Kind.SAFE_2))
 
 # Where an item's value comes from, by kind: the unsigned field, the signed
 # one, the bytes in place, or those bytes decoded.
@@ -44,14 +44,28 @@ for _kind in (Kind.SIGNED_1, Kind.SIGNED_2, Kind.SIGNED_4):
     _VALUE_FROM[_kind] = _SIGNED
 for _kind in (Kind.STRING_1, Kind.STRING_2):
     _VALUE_FROM[_kind] = _BYTES
-for _kind in _UTF8_KINDS:
+for _kind in _UTF8KINDS:
     _VALUE_FROM[_kind] = _TEXT
-_KINDS: list[Union[Kind, int]] = list(range(256))
+KINDS: list[Union[Kind, int]] = list(range(256))
 for _kind in Kind:
-    _KINDS[_kind] = _kind
+    KINDS[_kind] = _kind
 
 # The fields of vokxItem in their order, aligned as the platform's C does.
 _ITEM_LAYOUT = struct.Struct("@BIIIiPI")
+
+
+def item_of(item: _libraries.VokxItem) -> Item:
+    """A vokxItem as an Item, its value taken as Reader's iteration does."""
+    source = _VALUE_FROM[item.kind]
+    if source == _SIGNED:
+        value: Union[int, bytes, str] = item.signed_value
+    elif source == _UNSIGNED:
+        value = item.value
+    else:
+        value = ctypes.string_at(item.text, item.length) if item.length else b""
+        if source == _TEXT:
+            value = value.decode("utf-8", "surrogateescape")
+    return _new_item(Item, (KINDS[item.kind], value, item.offset, item.size))
 
 
 class Reader:
@@ -88,13 +102,13 @@ class Reader:
             version = info.version if version is None else version
         stream_type = checked_int(stream_type, 0, 255, "stream type")
         version = checked_int(version, 0, 0xFFFFFFFF, "version")
-        self._handle = _native.VokStream()
+        self._handle = _libraries.VokStream()
         self._ref = ctypes.addressof(self._handle)
-        status = _native.vokxOpen(self._ref, self._data, len(self._data), stream_type, version)
+        status = _libraries.vokxOpen(self._ref, self._data, len(self._data), stream_type, version)
         if status not in (Status.OK, Status.OLDER_VERSION, Status.NEWER_VERSION):
             raise VokError(status, self._handle.position)
         self.version_status = Status(status)
-        self._item = _native.VokxItem()
+        self._item = _libraries.VokxItem()
         self._item_ref = ctypes.addressof(self._item)
         self._item_fields = memoryview(self._item).cast("B")  # type: ignore[arg-type]
         self._number = ctypes.c_uint32()
@@ -107,18 +121,18 @@ class Reader:
 
     def reset(self) -> None:
         """Goes back to the first item."""
-        self._check(_native.vokReset(self._ref))
+        self._check(_libraries.vokReset(self._ref))
 
     def peek(self) -> Union[Kind, int]:
         """The kind of the next item, without moving: Kind.END at the end,
         Kind.INVALID where no item can start."""
-        return _KINDS[_native.vokPeek(self._ref)]
+        return KINDS[_libraries.vokPeek(self._ref)]
 
     def __iter__(self) -> Reader:
         return self
 
     def __next__(self) -> Item:
-        status = _native.vokxNextItem(self._ref, self._item_ref)
+        status = _libraries.vokxNextItem(self._ref, self._item_ref)
         if status:
             if status == Status.END_OF_STREAM:
                 raise StopIteration
@@ -135,49 +149,49 @@ class Reader:
             value = ctypes.string_at(text, length) if length else b""
             if source == _TEXT:
                 value = value.decode("utf-8", "surrogateescape")
-        return _new_item(Item, (_KINDS[kind], value, offset, size))
+        return _new_item(Item, (KINDS[kind], value, offset, size))
 
     def _check(self, status: int) -> None:
         if status:
             raise VokError(status, self._handle.position)
 
     def read_user_mark(self) -> int:
-        self._check(_native.vokCanRead(self._ref))
-        return int(_native.vokReadUserMark(self._ref))
+        self._check(_libraries.vokCanRead(self._ref))
+        return int(_libraries.vokReadUserMark(self._ref))
 
     def read_phrase(self) -> int:
         identifier = ctypes.c_uint8()
-        self._check(_native.vokReadPhraseMark(self._ref, ctypes.addressof(identifier)))
+        self._check(_libraries.vokReadPhraseMark(self._ref, ctypes.addressof(identifier)))
         return identifier.value
 
     def read_flag(self) -> bool:
         """True for any non-zero stored byte (iterating gives the byte itself)."""
-        self._check(_native.vokReadFlag(self._ref, self._number_ref))
+        self._check(_libraries.vokReadFlag(self._ref, self._number_ref))
         return self._number.value != 0
 
     def read_unsigned(self) -> int:
-        self._check(_native.vokReadUnsigned(self._ref, self._number_ref))
+        self._check(_libraries.vokReadUnsigned(self._ref, self._number_ref))
         return self._number.value
 
     def read_signed(self) -> int:
         value = ctypes.c_int32()
-        self._check(_native.vokReadSigned(self._ref, ctypes.addressof(value)))
+        self._check(_libraries.vokReadSigned(self._ref, ctypes.addressof(value)))
         return value.value
 
     def read_string(self) -> bytes:
         """The content of a plain or UTF-8 string, zero bytes included.  A
         safe string, which has none, raises VokError UNEXPECTED."""
-        self._check(_native.vokGetStringSize(self._ref, self._number_ref))
-        if _native.vokPeek(self._ref) in _SAFE_KINDS:
+        self._check(_libraries.vokGetStringSize(self._ref, self._number_ref))
+        if _libraries.vokPeek(self._ref) in _SAFEKINDS:
             raise VokError(Status.UNEXPECTED, self._handle.position)
         length = self._number.value
         buffer = ctypes.create_string_buffer(length + 1)
-        self._check(_native.vokReadString(self._ref, buffer))
+        self._check(_libraries.vokReadString(self._ref, buffer))
         return buffer.raw[:length]
 
     def read_utf8(self) -> str:
         """A UTF-8 string, decoded with errors="surrogateescape"."""
-        if _native.vokPeek(self._ref) not in _UTF8_KINDS:
+        if _libraries.vokPeek(self._ref) not in _UTF8KINDS:
             raise VokError(Status.WRONG_TYPE, self._handle.position)
         return self.read_string().decode("utf-8", "surrogateescape")
 
@@ -185,4 +199,4 @@ class Reader:
         """Passes over the rest of the phrase and returns what it stopped at:
         Kind.PHRASE_MARK or Kind.END (not consumed), Kind.USER_MARK, or
         Kind.INVALID for an item it cannot pass."""
-        return _KINDS[_native.vokSkipPhrase(self._ref)]
+        return KINDS[_libraries.vokSkipPhrase(self._ref)]

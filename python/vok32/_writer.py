@@ -7,7 +7,7 @@ import operator
 from types import TracebackType
 from typing import Callable, Optional, Union
 
-from . import _native
+from . import _libraries
 from ._codes import OutOfRange, Status, VokError, checked_int
 
 _MAX_USER_MARK = 199
@@ -39,9 +39,9 @@ class Writer:
     def __init__(self, stream_type: int, version: int) -> None:
         stream_type = checked_int(stream_type, 0, 255, "stream type")
         version = checked_int(version, 0, _MAX_UINT32, "version")
-        self._handle = _native.VokStream()
+        self._handle = _libraries.VokStream()
         self._ref = ctypes.addressof(self._handle)
-        self._call(_native.vokCreateStream(self._ref, stream_type, version))
+        self._call(_libraries.vokCreateStream(self._ref, stream_type, version))
 
     def _call(self, status: int) -> None:
         if status:
@@ -52,16 +52,16 @@ class Writer:
         mark = operator.index(mark)
         if not 0 <= mark <= _MAX_USER_MARK:
             raise OutOfRange(Status.MARK_OUT_OF_RANGE)
-        self._call(_native.vokWriteUserMark(self._ref, mark))
+        self._call(_libraries.vokWriteUserMark(self._ref, mark))
 
     def phrase(self, identifier: int) -> None:
         """A phrase mark with its identifier, 0 to 255."""
         identifier = checked_int(identifier, 0, 255, "phrase identifier")
-        self._call(_native.vokWritePhraseMark(self._ref, identifier))
+        self._call(_libraries.vokWritePhraseMark(self._ref, identifier))
 
     def flag(self, value: object) -> None:
         """A flag: stored as 1 for a true value, 0 for a false one."""
-        status = _native.vokWriteFlag(self._ref, 1 if value else 0)
+        status = _libraries.vokWriteFlag(self._ref, 1 if value else 0)
         if status:
             raise VokError(status)
 
@@ -71,7 +71,7 @@ class Writer:
         value = operator.index(value)
         if not 0 <= value <= _MAX_UINT32:
             checked_int(value, 0, _MAX_UINT32, "unsigned value")
-        status = _native.vokWriteUnsigned(self._ref, value)
+        status = _libraries.vokWriteUnsigned(self._ref, value)
         if status:
             raise VokError(status)
 
@@ -80,7 +80,7 @@ class Writer:
         value = operator.index(value)
         if not -_SIGN_LIMIT <= value < _SIGN_LIMIT:
             checked_int(value, -_SIGN_LIMIT, _SIGN_LIMIT - 1, "signed value")
-        status = _native.vokWriteSigned(self._ref, value)
+        status = _libraries.vokWriteSigned(self._ref, value)
         if status:
             raise VokError(status)
 
@@ -89,12 +89,12 @@ class Writer:
         raw = data if type(data) is bytes else as_bytes(data)
         if len(raw) > _MAX_SHORT_STRING:
             raise OutOfRange(Status.STRING_TOO_LONG)
-        self._write_text(raw, _native.vokWriteString, _native.vokEncodeString)
+        self._write_text(raw, _libraries.vokWriteString, _libraries.vokEncodeString)
 
     def utf8(self, text: Text) -> None:
         """A UTF-8 string; bytes are stored as given, without validation."""
         raw = as_bytes(text)
-        self._write_text(raw, _native.vokWriteUTF8String, _native.vokEncodeUTF8String)
+        self._write_text(raw, _libraries.vokWriteUTF8String, _libraries.vokEncodeUTF8String)
 
     def safe(self, text: Text) -> None:
         """A safe string: only its length in bytes (at most 65,535) is stored.
@@ -108,7 +108,7 @@ class Writer:
         # length gives the same item whatever bytes the text holds.
         if b"\0" in raw:
             raw = b"x" * len(raw)
-        status = _native.vokWriteSafeString(self._ref, raw)
+        status = _libraries.vokWriteSafeString(self._ref, raw)
         if status != Status.UNEXPECTED:
             self._call(status)
 
@@ -116,7 +116,7 @@ class Writer:
         """One whole item given as its bytes, in any width the format allows
         (for example data[item.offset:item.offset + item.size] of a read item)."""
         raw = bytes(encoded)
-        self._call(_native.vokxWriteItem(self._ref, raw, len(raw)))
+        self._call(_libraries.vokxWriteItem(self._ref, raw, len(raw)))
 
     def _write_text(self, raw: bytes, write: Callable, encode: Callable) -> None:
         if b"\0" not in raw:
@@ -134,21 +134,21 @@ class Writer:
         self._call(encode(ctypes.addressof(cursor), b"x" * len(raw)))
         size = cursor.value - start
         ctypes.memmove(start + size - len(raw), raw, len(raw))
-        self._call(_native.vokxWriteItem(self._ref, start, size))
+        self._call(_libraries.vokxWriteItem(self._ref, start, size))
 
     def finish(self) -> bytes:
         """Closes the stream and returns the finished block."""
         if not self._handle.active:
             raise VokError(Status.NOT_ACTIVE)
-        self._call(_native.vokCloseStream(self._ref))
-        block = ctypes.string_at(self._handle.data, _native.vokGetLength(self._ref))
+        self._call(_libraries.vokCloseStream(self._ref))
+        block = ctypes.string_at(self._handle.data, _libraries.vokGetLength(self._ref))
         self._release()
         return block
 
     def _release(self) -> None:
         data, self._handle.data = self._handle.data, None
         self._handle.active = 0
-        _native.vokDestroyStream(data)
+        _libraries.vokDestroyStream(data)
 
     def __enter__(self) -> Writer:
         return self
