@@ -18,6 +18,7 @@ enum Want { kPlain = 0, kWithStatus = 1, kWithMeta = 2 };
 
 struct LevelInfo {
     std::string name; // of a group; empty at the top
+    Ref key;          // and as an interned str
     bool repeated = false;
     std::vector<FieldInfo> fields;
     Ref index;       // names (fields, then the top's groups) to their entry number
@@ -37,6 +38,7 @@ struct ClassPlan {
         int entry = -1; // in the level's entries; -1 when the schema lacks it
         bool has_default = false;
         Ref hint;
+        Ref inner; // the dataclass a group's hint names (None for none), once looked up
     };
     Ref cls;
     std::string cls_name;
@@ -62,12 +64,12 @@ class Codec {
     PyObject *fill(const FieldInfo &field, Ref &slot);
     ClassPlan *plan_for(PyObject *cls, int group);
     PyObject *build(PyObject *cls, int group, Slots &slots, std::vector<std::vector<Slots>> *occurrences,
-                    const std::string &prefix);
+                    const Where &where);
     PyObject *group_value(int group, PyObject *hint_cls, std::vector<Slots> &occurrences);
     PyObject *mapping_of(PyObject *object, const std::string &path, const char *refusal,
                          const LevelInfo &level, PyObject *known);
-    bool gather(PyObject *values, int group, Slots &slots, const std::string &prefix);
-    bool put_level(vokxRecordWriter &writer, int group, Slots &slots, const std::string &prefix);
+    bool gather(PyObject *values, int group, Slots &slots, const Where &where);
+    bool put_level(vokxRecordWriter &writer, int group, Slots &slots, const Where &where);
 
     Ref document_; // keeps the schema's tables alive
     Ref schema_module_;
@@ -130,6 +132,8 @@ bool Codec::load(PyObject *schema) {
         const vokxGroupSpec &spec = schema_->groups[g];
         LevelInfo level;
         level.name = spec.name;
+        level.key.reset(PyUnicode_InternFromString(spec.name));
+        if (!level.key) return false;
         level.repeated = (spec.flags & VOKX_REPEATED) != 0;
         Ref group_fields = attribute(PyList_GET_ITEM(group_list_.get(), g), "fields");
         if (!group_fields || !load_level(level, group_fields.get(), spec.fields, false)) return false;
@@ -189,9 +193,7 @@ PyObject *Codec::record_dict(Slots &top, std::vector<std::vector<Slots>> &occurr
             value.reset(level_dict(static_cast<int>(g), occurrences[g][0]));
         }
         if (!value) return nullptr;
-        Ref key(PyUnicode_FromStringAndSize(groups_[g].name.data(),
-                                            static_cast<Py_ssize_t>(groups_[g].name.size())));
-        if (!key || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return nullptr;
+        if (PyDict_SetItem(dict.get(), groups_[g].key.get(), value.get()) < 0) return nullptr;
     }
     return dict.release();
 }
@@ -243,7 +245,7 @@ ClassPlan *Codec::plan_for(PyObject *cls, int group) {
 PyObject *Codec::group_value(int group, PyObject *inner, std::vector<Slots> &occurrences) {
     const LevelInfo &info = level(group);
     auto occurrence = [&](size_t n) {
-        return build(inner, group, occurrences[n], nullptr, info.name + "[" + std::to_string(n) + "].");
+        return build(inner, group, occurrences[n], nullptr, Where{&info.name, n});
     };
     if (!info.repeated) return occurrence(0);
     Ref list(PyList_New(static_cast<Py_ssize_t>(occurrences.size())));
@@ -257,7 +259,7 @@ PyObject *Codec::group_value(int group, PyObject *inner, std::vector<Slots> &occ
 }
 
 PyObject *Codec::build(PyObject *cls, int group, Slots &slots,
-                       std::vector<std::vector<Slots>> *occurrences, const std::string &prefix) {
+                       std::vector<std::vector<Slots>> *occurrences, const Where &where) {
     ClassPlan *plan = plan_for(cls, group);
     if (plan == nullptr) return nullptr;
     const LevelInfo &info = level(group);
@@ -278,7 +280,7 @@ PyObject *Codec::build(PyObject *cls, int group, Slots &slots,
         if (!is_empty(size_t(entry))) {
             const std::string name = entry < int(field_count) ? info.fields[size_t(entry)].name
                                                               : groups_[size_t(entry) - field_count].name;
-            return set_record_error(VOKX_BAD_FIELD, prefix + name,
+            return set_record_error(VOKX_BAD_FIELD, where.prefix() + name,
                                     "holds a value but " + plan->cls_name +
                                         " has no field of that name");
         }
@@ -295,7 +297,7 @@ PyObject *Codec::build(PyObject *cls, int group, Slots &slots,
                                                        (*occurrences)[entry - field_count].empty());
         if (absent && (argument.entry < 0 || argument.has_default)) {
             if (!argument.has_default)
-                return set_record_error(VOKX_BAD_FIELD, prefix + argument.text,
+                return set_record_error(VOKX_BAD_FIELD, where.prefix() + argument.text,
                                         "is not in the schema and " + plan->cls_name +
                                             " gives it no default");
             continue; // the class's default stands
@@ -307,14 +309,15 @@ PyObject *Codec::build(PyObject *cls, int group, Slots &slots,
             value = Py_None;
         } else {
             const int g = int(entry - field_count);
-            Ref inner(PyObject_CallMethod(schema_module_.get(), "dataclass_in", "O",
-                                          argument.hint.get()));
+            Ref &inner = plan->arguments[k].inner;
+            if (!inner) inner.reset(PyObject_CallMethod(schema_module_.get(), "dataclass_in", "O",
+                                                        argument.hint.get()));
             if (!inner) return nullptr;
             if (inner.get() == Py_None) {
                 Ref hint(PyObject_CallMethod(schema_module_.get(), "hint_text", "O",
                                              argument.hint.get()));
                 if (!hint) return nullptr;
-                return set_record_error(VOK_WRONG_TYPE, prefix + argument.text,
+                return set_record_error(VOK_WRONG_TYPE, where.prefix() + argument.text,
                                         "the type hint of " + plan->cls_name + "." + argument.text +
                                             " names no dataclass for the group (" +
                                             PyUnicode_AsUTF8(hint.get()) + ")");
@@ -403,7 +406,7 @@ PyObject *Codec::decode(PyObject *const *args, Py_ssize_t count) {
     }
     if (status != VOK_END_OF_STREAM)
         return set_record_error(status, error.path, error.message, error.offset);
-    Ref record(cls == Py_None ? record_dict(top, occurrences) : build(cls, -1, top, &occurrences, ""));
+    Ref record(cls == Py_None ? record_dict(top, occurrences) : build(cls, -1, top, &occurrences, Where{}));
     if (!record || want == kPlain) return record.release();
     if (want == kWithStatus) return Py_BuildValue("(OH)", record.get(), opened);
     return Py_BuildValue("(OHO)", record.get(), opened, unknown.get());
@@ -428,47 +431,51 @@ PyObject *Codec::mapping_of(PyObject *object, const std::string &path, const cha
 
 // The values of a level by entry; a key that is no entry is refused as the
 // ctypes codec refuses it.
-bool Codec::gather(PyObject *values, int group, Slots &slots, const std::string &prefix) {
+bool Codec::gather(PyObject *values, int group, Slots &slots, const Where &where) {
     const LevelInfo &info = level(group);
-    PyObject *key, *value;
-    Py_ssize_t at = 0;
-    while (PyDict_Next(values, &at, &key, &value)) {
-        PyObject *entry = PyDict_GetItemWithError(info.index.get(), key);
-        if (entry == nullptr) {
+    // Each entry looked up by its interned name; a key left over is no entry.
+    Py_ssize_t found = 0;
+    for (size_t i = 0; i < slots.size(); ++i) {
+        PyObject *key = i < info.fields.size() ? info.fields[i].key.get()
+                                               : groups_[i - info.fields.size()].key.get();
+        PyObject *value = PyDict_GetItemWithError(values, key);
+        if (value == nullptr) {
             if (PyErr_Occurred()) return false;
-            Ref no_groups(PyList_New(0));
-            if (!no_groups) return false;
-            Ref refused(PyObject_CallMethod(schema_module_.get(), "refuse_unknown", "OOOs#", values,
-                                            info.python_fields.get(),
-                                            group < 0 ? group_list_.get() : no_groups.get(),
-                                            prefix.data(), static_cast<Py_ssize_t>(prefix.size())));
-            return false; // it raises
+            continue;
         }
-        slots[size_t(PyLong_AsSsize_t(entry))] = Ref::borrowed(value);
+        slots[i] = Ref::borrowed(value);
+        ++found;
     }
-    return true;
+    if (found == PyDict_GET_SIZE(values)) return true;
+    const std::string prefix = where.prefix();
+    Ref no_groups(PyList_New(0));
+    if (!no_groups) return false;
+    Ref refused(PyObject_CallMethod(schema_module_.get(), "refuse_unknown", "OOOs#", values,
+                                    info.python_fields.get(),
+                                    group < 0 ? group_list_.get() : no_groups.get(), prefix.data(),
+                                    static_cast<Py_ssize_t>(prefix.size())));
+    return false; // it raises
 }
 
-bool Codec::put_level(vokxRecordWriter &writer, int group, Slots &slots, const std::string &prefix) {
+bool Codec::put_level(vokxRecordWriter &writer, int group, Slots &slots, const Where &where) {
     const LevelInfo &info = level(group);
     for (size_t i = 0; i < info.fields.size(); ++i) {
         PyObject *value = slots[i].get();
         if (value == nullptr || value == Py_None) continue;
         const FieldInfo &field = info.fields[i];
         if (field.repeated && !PyList_Check(value) && !PyTuple_Check(value))
-            return refuse(VOK_WRONG_TYPE, prefix + field.name, "must be an array");
+            return refuse(VOK_WRONG_TYPE, Path{where, field.name}, "must be an array");
         const int is_default = holds_default(field, value);
         if (is_default < 0) return false;
         if (is_default) continue;
-        const std::string path = prefix + field.name;
         if (!field.repeated) {
-            if (!put_value(writer, uint32_t(i), field, value, path)) return false;
+            if (!put_value(writer, uint32_t(i), field, value, where)) return false;
             continue;
         }
         Ref items(PySequence_Fast(value, "must be an array"));
         if (!items) return false;
         for (Py_ssize_t n = 0; n < PySequence_Fast_GET_SIZE(items.get()); ++n)
-            if (!put_value(writer, uint32_t(i), field, PySequence_Fast_GET_ITEM(items.get(), n), path))
+            if (!put_value(writer, uint32_t(i), field, PySequence_Fast_GET_ITEM(items.get(), n), where))
                 return false;
     }
     return true;
@@ -491,7 +498,7 @@ PyObject *Codec::encode(PyObject *object) {
                           top_names_.get()));
     if (!values) return nullptr;
     Slots top(entries(-1));
-    if (!gather(values.get(), -1, top, "")) return nullptr;
+    if (!gather(values.get(), -1, top, Where{})) return nullptr;
     StreamGuard guard;
     vokStream &stream = guard.stream;
     if (uint16_t status = vokCreateStream(&stream, uint8_t(schema_->type), schema_->version))
@@ -499,7 +506,7 @@ PyObject *Codec::encode(PyObject *object) {
     vokxRecordWriter writer;
     vokxRecordError error;
     if (!record_status(vokxRecordBegin(&writer, schema_, &stream, &error), error)) return nullptr;
-    if (!put_level(writer, -1, top, "")) return nullptr;
+    if (!put_level(writer, -1, top, Where{})) return nullptr;
     for (size_t g = 0; g < groups_.size(); ++g) {
         PyObject *given = top[top_.fields.size() + g].get();
         if (given == nullptr || given == Py_None) continue;
@@ -509,14 +516,17 @@ PyObject *Codec::encode(PyObject *object) {
         Ref items(info.repeated ? PySequence_Fast(given, "") : Py_BuildValue("(O)", given));
         if (!items) return nullptr;
         for (Py_ssize_t n = 0; n < PySequence_Fast_GET_SIZE(items.get()); ++n) {
-            const std::string where = info.name + "[" + std::to_string(n) + "]";
-            Ref level_values(mapping_of(PySequence_Fast_GET_ITEM(items.get(), n), where,
-                                        "must be an object", info, group_names_[g].get()));
+            const Where where{&info.name, size_t(n)};
+            PyObject *occurrence = PySequence_Fast_GET_ITEM(items.get(), n);
+            Ref level_values(PyDict_Check(occurrence)
+                                 ? Ref::borrowed(occurrence).release()
+                                 : mapping_of(occurrence, info.name + "[" + std::to_string(n) + "]",
+                                              "must be an object", info, group_names_[g].get()));
             if (!level_values) return nullptr;
             Slots slots(info.fields.size());
-            if (!gather(level_values.get(), int(g), slots, where + ".")) return nullptr;
+            if (!gather(level_values.get(), int(g), slots, where)) return nullptr;
             if (!record_status(vokxRecordGroup(&writer, uint32_t(g), &error), error)) return nullptr;
-            if (!put_level(writer, int(g), slots, where + ".")) return nullptr;
+            if (!put_level(writer, int(g), slots, where)) return nullptr;
         }
     }
     if (!record_status(vokxRecordEnd(&writer, &error), error)) return nullptr;

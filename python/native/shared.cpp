@@ -73,6 +73,17 @@ Bytes::~Bytes() {
 
 Text::Text(PyObject *object) {
     if (PyUnicode_Check(object)) {
+        // The str's own UTF-8 (cached in it, terminated) where it has one;
+        // text with lone surrogates (bytes read back) is encoded anew.
+        Py_ssize_t size = 0;
+        if (const char *utf8 = PyUnicode_AsUTF8AndSize(object, &size)) {
+            owner_ = Ref::borrowed(object);
+            data_ = reinterpret_cast<const uint8_t *>(utf8);
+            size_ = static_cast<size_t>(size);
+            ok_ = true;
+            return;
+        }
+        PyErr_Clear();
         owner_.reset(PyUnicode_AsEncodedString(object, "utf-8", "surrogateescape"));
         if (!owner_) return;
     } else if (PyBytes_Check(object)) {

@@ -86,7 +86,7 @@ bool float_bits(uint32_t kind, PyObject *value, unsigned char (&bits)[8]) {
 }
 
 bool put_float(vokxRecordWriter &writer, uint32_t index, const FieldInfo &field, PyObject *value,
-               const std::string &path, vokxValue &out) {
+               const Path &path, vokxValue &out) {
     const bool narrow = field.kind == VOKX_KIND_FLOAT32;
     if (PyBool_Check(value) || !(PyLong_Check(value) || PyFloat_Check(value)))
         return refuse(VOK_WRONG_TYPE, path,
@@ -110,8 +110,29 @@ bool put_float(vokxRecordWriter &writer, uint32_t index, const FieldInfo &field,
     return true;
 }
 
+// Days since 1970-01-01 of a civil date (proleptic Gregorian).
+int64_t days_from_civil(int64_t year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t year_of_era = year - era * 400;
+    const int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146'097 + day_of_era - 719'468;
+}
+
 // Milliseconds since the epoch of an aware datetime; false with the refusal set.
-bool datetime_milliseconds(PyObject *value, const std::string &path, int64_t &ms) {
+bool datetime_milliseconds(PyObject *value, const Path &path, int64_t &ms) {
+    if (PyDateTime_DATE_GET_TZINFO(value) == PyDateTime_TimeZone_UTC) { // as decode makes them
+        const int microseconds = PyDateTime_DATE_GET_MICROSECOND(value);
+        if (microseconds % 1000 != 0)
+            return refuse(VOKX_BAD_FIELD, path, "has digits below the millisecond");
+        const int64_t days = days_from_civil(PyDateTime_GET_YEAR(value), PyDateTime_GET_MONTH(value),
+                                             PyDateTime_GET_DAY(value));
+        ms = days * kMillisecondsPerDay +
+             ((int64_t{PyDateTime_DATE_GET_HOUR(value)} * 60 + PyDateTime_DATE_GET_MINUTE(value)) * 60 +
+              PyDateTime_DATE_GET_SECOND(value)) * 1000 + microseconds / 1000;
+        return true;
+    }
     Ref offset(PyObject_CallMethod(value, "utcoffset", nullptr));
     if (!offset) return false;
     if (offset.get() == Py_None)
@@ -134,7 +155,7 @@ bool datetime_milliseconds(PyObject *value, const std::string &path, int64_t &ms
 
 // An integer field's value in low..high; false with the refusal set.
 template <typename T>
-bool integer_in(PyObject *value, const std::string &path, const char *words, T low, T high, T &out) {
+bool integer_in(PyObject *value, const Path &path, const char *words, T low, T high, T &out) {
     if (!is_int(value)) return refuse(VOK_WRONG_TYPE, path, words);
     bool fits;
     if constexpr (std::is_unsigned_v<T>) {
@@ -162,7 +183,7 @@ bool checked_status(uint16_t status, const vokxRecordError &error) {
 }
 
 bool put_wide(vokxRecordWriter &writer, uint32_t index, const FieldInfo &field, PyObject *value,
-              const std::string &path) {
+              const Path &path) {
     vokxValue out{};
     switch (field.kind) {
     case VOKX_KIND_FLOAT32:
@@ -202,6 +223,10 @@ bool put_wide(vokxRecordWriter &writer, uint32_t index, const FieldInfo &field, 
 bool refuse(uint16_t status, const std::string &path, const std::string &message) {
     set_record_error(status, path, message);
     return false;
+}
+
+bool refuse(uint16_t status, const Path &path, const std::string &message) {
+    return refuse(status, path.text(), message);
 }
 
 bool init_values() {
@@ -271,7 +296,8 @@ int holds_default(const FieldInfo &field, PyObject *value) {
 }
 
 bool put_value(vokxRecordWriter &writer, uint32_t index, const FieldInfo &field, PyObject *value,
-               const std::string &path) {
+               const Where &where) {
+    const Path path{where, field.name};
     if (field.kind >= VOKX_KIND_UNSIGNED64) return put_wide(writer, index, field, value, path);
     vokxItem item{};
     Ref text_owner;

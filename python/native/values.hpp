@@ -20,6 +20,21 @@ struct FieldInfo {
     Ref default_value; // as decode gives it; null without one
 };
 
+// Where a value stands in a record ("lines[2].sku"); spelled out only for
+// a refusal, so that writing costs no string building.
+struct Where {
+    const std::string *group = nullptr; // null at the top level
+    size_t occurrence = 0;
+    std::string prefix() const {
+        return group == nullptr ? std::string() : *group + "[" + std::to_string(occurrence) + "].";
+    }
+};
+struct Path {
+    const Where &where;
+    const std::string &name;
+    std::string text() const { return where.prefix() + name; }
+};
+
 // What decode gives for an item read for the field; nullptr with the error set.
 PyObject *decoded_value(const FieldInfo &field, const vokxItem &item);
 
@@ -30,10 +45,11 @@ int holds_default(const FieldInfo &field, PyObject *value);
 // Writes one value of the field (number `index` of its level) through the
 // writer; false with the RecordError set.
 bool put_value(vokxRecordWriter &writer, uint32_t index, const FieldInfo &field, PyObject *value,
-               const std::string &path);
+               const Where &where);
 
 // Sets RecordError(status, path, message) and returns false.
 bool refuse(uint16_t status, const std::string &path, const std::string &message);
+bool refuse(uint16_t status, const Path &path, const std::string &message);
 
 bool init_values(); // the datetime interface; false with the error set
 
