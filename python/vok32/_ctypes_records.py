@@ -170,7 +170,7 @@ def _engine_value(field: Field, value: Any, path: str) -> Any:
             raise RecordError(Status.WRONG_TYPE, path, words)
         try:
             packed = struct.pack(bits, value)
-        except OverflowError:
+        except (OverflowError, struct.error):  # too large for the format, or for any float
             packed = b""
         if not packed or (value != 0 and struct.unpack(bits, packed)[0] == 0):
             raise RecordError(Status.BAD_FIELD, path,

@@ -311,7 +311,7 @@ def float_bits(fmt: str, value: float) -> Optional[bytes]:
     """The bits of value in a float format; None where it overflows it."""
     try:
         return struct.pack(fmt, value)
-    except OverflowError:
+    except (OverflowError, struct.error):  # too large for the format, or for any float
         return None
 
 
