@@ -41,15 +41,15 @@ py::object block_info(const vokxBlockInfo &info) {
 
 py::object inspect(py::handle data) {
     const py::bytes raw = block_bytes(data);
-    return block_info(inspect_or_raise(reinterpret_cast<const uint8_t *>(PyBytes_AS_STRING(raw.ptr())),
-                                       static_cast<size_t>(PyBytes_GET_SIZE(raw.ptr()))));
+    return block_info(
+        inspect_or_raise(reinterpret_cast<const uint8_t *>(PyBytes_AS_STRING(raw.ptr())),
+                         static_cast<size_t>(PyBytes_GET_SIZE(raw.ptr()))));
 }
 
 // blocks(): a raw iterator type, so that taking a block costs no more than
 // a C call (pybind11's dispatch would cost more than the cut itself).
 struct BlockIterator {
-    PyObject_HEAD
-    PyObject *source; // bytes, or the file
+    PyObject_HEAD PyObject *source; // bytes, or the file
     PyObject *read;   // the file's read1 (reads what is there) or read; null for bytes
     Pending *pending; // what was read from the file and not yet yielded
     size_t offset;    // of the next block in the source

@@ -61,7 +61,8 @@ class Writer {
         check(vokWriteFlag(&handle_, truth));
     }
     void unsigned_(py::handle value) {
-        check(vokWriteUnsigned(&handle_, checked<uint32_t>(value, 0, UINT32_MAX, "unsigned value")));
+        check(
+            vokWriteUnsigned(&handle_, checked<uint32_t>(value, 0, UINT32_MAX, "unsigned value")));
     }
     void signed_(py::handle value) {
         check(vokWriteSigned(&handle_,
@@ -92,8 +93,8 @@ class Writer {
         if (!raw) throw_set();
         const std::string_view bytes(PyBytes_AS_STRING(raw.ptr()),
                                      static_cast<size_t>(PyBytes_GET_SIZE(raw.ptr())));
-        check(vokxWriteItem(&handle_, reinterpret_cast<const uint8_t *>(bytes.data()),
-                            bytes.size()));
+        check(
+            vokxWriteItem(&handle_, reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()));
     }
     py::bytes finish() {
         if (handle_.active == 0) check(VOK_NOT_ACTIVE);
@@ -125,8 +126,8 @@ class Writer {
             return;
         }
         const std::unique_ptr<uint8_t[]> encoded(new uint8_t[text.size() + 8]);
-        const uint8_t *end = vok_put_string(encoded.get(), form, text.data(),
-                                            static_cast<uint32_t>(text.size()));
+        const uint8_t *end =
+            vok_put_string(encoded.get(), form, text.data(), static_cast<uint32_t>(text.size()));
         check(vokxWriteItem(&handle_, encoded.get(), static_cast<size_t>(end - encoded.get())));
     }
 

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "small_vector.hpp"
 #include "values.hpp"
 #include "vok32.h"
 #include "vok32_items.h"
@@ -21,13 +22,29 @@ struct LevelInfo {
     Ref key;          // and as an interned str
     bool repeated = false;
     std::vector<FieldInfo> fields;
-    Ref index;       // names (fields, then the top's groups) to their entry number
+    Ref index;         // names (fields, then the top's groups) to their entry number
     Ref python_fields; // the schema's list of fields, for the shared refusals
 };
 
-// One level of a record as read: a value per field (null while absent) and,
-// at the top, the occurrences of each group.
-using Slots = std::vector<Ref>;
+// One level's values by entry (null while absent), for encoding.
+using Slots = SmallVector<Ref, 32>;
+
+// A record as read: every level's values in one arena, the top level's first
+// (null while absent), then each group occurrence's; and per occurrence its
+// group and where its values start.
+struct ReadRecord {
+    explicit ReadRecord(size_t top_fields) : slots(top_fields) {}
+    SmallVector<Ref, 64> slots;
+    SmallVector<std::pair<uint32_t, size_t>, 16> occurrences;
+
+    // Where the occurrences of a group start, in order.
+    SmallVector<size_t, 16> starts(uint32_t group) const {
+        SmallVector<size_t, 16> found;
+        for (const auto &[of, start] : occurrences)
+            if (of == group) found.push_back(start);
+        return found;
+    }
+};
 
 // How a dataclass takes one level: its init fields, the entry each comes
 // from, and the argument names of each combination of fields given.
@@ -59,13 +76,12 @@ class Codec {
         return level(group).fields.size() + (group < 0 ? groups_.size() : 0);
     }
     bool load_level(LevelInfo &level, PyObject *fields, const vokxFieldSpec *specs, bool top);
-    PyObject *level_dict(int group, Slots &slots);
-    PyObject *record_dict(Slots &top, std::vector<std::vector<Slots>> &occurrences);
+    PyObject *level_dict(int group, Ref *slots);
+    PyObject *record_dict(ReadRecord &record);
     PyObject *fill(const FieldInfo &field, Ref &slot);
     ClassPlan *plan_for(PyObject *cls, int group);
-    PyObject *build(PyObject *cls, int group, Slots &slots, std::vector<std::vector<Slots>> *occurrences,
-                    const Where &where);
-    PyObject *group_value(int group, PyObject *hint_cls, std::vector<Slots> &occurrences);
+    PyObject *build(PyObject *cls, int group, Ref *slots, ReadRecord &record, const Where &where);
+    PyObject *group_value(int group, PyObject *inner, ReadRecord &record);
     PyObject *mapping_of(PyObject *object, const std::string &path, const char *refusal,
                          const LevelInfo &level, PyObject *known);
     bool gather(PyObject *values, int group, Slots &slots, const Where &where);
@@ -73,8 +89,8 @@ class Codec {
 
     Ref document_; // keeps the schema's tables alive
     Ref schema_module_;
-    Ref group_list_;   // the schema's groups, for the shared refusals
-    Ref top_names_;    // a set of the top level's names
+    Ref group_list_; // the schema's groups, for the shared refusals
+    Ref top_names_;  // a set of the top level's names
     const vokxSchema *schema_ = nullptr;
     LevelInfo top_;
     std::vector<LevelInfo> groups_;
@@ -112,7 +128,8 @@ bool Codec::load_level(LevelInfo &level, PyObject *fields, const vokxFieldSpec *
         }
         if (fallback.get() != no_default.get()) info.default_value = std::move(fallback);
         Ref entry(PyLong_FromSsize_t(i));
-        if (!entry || PyDict_SetItem(level.index.get(), info.key.get(), entry.get()) < 0) return false;
+        if (!entry || PyDict_SetItem(level.index.get(), info.key.get(), entry.get()) < 0)
+            return false;
         level.fields.push_back(std::move(info));
     }
     (void)top;
@@ -136,7 +153,8 @@ bool Codec::load(PyObject *schema) {
         if (!level.key) return false;
         level.repeated = (spec.flags & VOKX_REPEATED) != 0;
         Ref group_fields = attribute(PyList_GET_ITEM(group_list_.get(), g), "fields");
-        if (!group_fields || !load_level(level, group_fields.get(), spec.fields, false)) return false;
+        if (!group_fields || !load_level(level, group_fields.get(), spec.fields, false))
+            return false;
         Ref key(PyUnicode_InternFromString(spec.name));
         Ref entry(PyLong_FromSize_t(top_.fields.size() + g));
         if (!key || !entry || PyDict_SetItem(top_.index.get(), key.get(), entry.get()) < 0)
@@ -162,7 +180,7 @@ PyObject *Codec::fill(const FieldInfo &field, Ref &slot) {
     return value;
 }
 
-PyObject *Codec::level_dict(int group, Slots &slots) {
+PyObject *Codec::level_dict(int group, Ref *slots) {
     const LevelInfo &info = level(group);
     Ref dict(PyDict_New());
     if (!dict) return nullptr;
@@ -174,23 +192,24 @@ PyObject *Codec::level_dict(int group, Slots &slots) {
     return dict.release();
 }
 
-PyObject *Codec::record_dict(Slots &top, std::vector<std::vector<Slots>> &occurrences) {
-    Ref dict(level_dict(-1, top));
+PyObject *Codec::record_dict(ReadRecord &record) {
+    Ref dict(level_dict(-1, record.slots.data()));
     if (!dict) return nullptr;
     for (size_t g = 0; g < groups_.size(); ++g) {
+        const SmallVector<size_t, 16> starts = record.starts(uint32_t(g));
         Ref value;
         if (groups_[g].repeated) {
-            value.reset(PyList_New(static_cast<Py_ssize_t>(occurrences[g].size())));
+            value.reset(PyList_New(static_cast<Py_ssize_t>(starts.size())));
             if (!value) return nullptr;
-            for (size_t n = 0; n < occurrences[g].size(); ++n) {
-                PyObject *occurrence = level_dict(static_cast<int>(g), occurrences[g][n]);
+            for (size_t n = 0; n < starts.size(); ++n) {
+                PyObject *occurrence = level_dict(int(g), record.slots.data() + starts[n]);
                 if (occurrence == nullptr) return nullptr;
                 PyList_SET_ITEM(value.get(), static_cast<Py_ssize_t>(n), occurrence);
             }
-        } else if (occurrences[g].empty()) {
+        } else if (starts.empty()) {
             value = Ref::borrowed(Py_None);
         } else {
-            value.reset(level_dict(static_cast<int>(g), occurrences[g][0]));
+            value.reset(level_dict(int(g), record.slots.data() + starts[0]));
         }
         if (!value) return nullptr;
         if (PyDict_SetItem(dict.get(), groups_[g].key.get(), value.get()) < 0) return nullptr;
@@ -242,15 +261,16 @@ ClassPlan *Codec::plan_for(PyObject *cls, int group) {
 
 // A group's value for a dataclass field: its occurrences built as the
 // dataclass the field's hint names.
-PyObject *Codec::group_value(int group, PyObject *inner, std::vector<Slots> &occurrences) {
+PyObject *Codec::group_value(int group, PyObject *inner, ReadRecord &record) {
     const LevelInfo &info = level(group);
+    const SmallVector<size_t, 16> starts = record.starts(uint32_t(group));
     auto occurrence = [&](size_t n) {
-        return build(inner, group, occurrences[n], nullptr, Where{&info.name, n});
+        return build(inner, group, record.slots.data() + starts[n], record, Where{&info.name, n});
     };
-    if (!info.repeated) return occurrence(0);
-    Ref list(PyList_New(static_cast<Py_ssize_t>(occurrences.size())));
+    if (!info.repeated) return starts.empty() ? Py_NewRef(Py_None) : occurrence(0);
+    Ref list(PyList_New(static_cast<Py_ssize_t>(starts.size())));
     if (!list) return nullptr;
-    for (size_t n = 0; n < occurrences.size(); ++n) {
+    for (size_t n = 0; n < starts.size(); ++n) {
         PyObject *made = occurrence(n);
         if (made == nullptr) return nullptr;
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(n), made);
@@ -258,43 +278,48 @@ PyObject *Codec::group_value(int group, PyObject *inner, std::vector<Slots> &occ
     return list.release();
 }
 
-PyObject *Codec::build(PyObject *cls, int group, Slots &slots,
-                       std::vector<std::vector<Slots>> *occurrences, const Where &where) {
+PyObject *Codec::build(PyObject *cls, int group, Ref *slots, ReadRecord &record,
+                       const Where &where) {
     ClassPlan *plan = plan_for(cls, group);
     if (plan == nullptr) return nullptr;
     const LevelInfo &info = level(group);
     const size_t field_count = info.fields.size();
-    // The level's values as decode gives them; a group's as its occurrences
-    // (null when it has none).
-    std::vector<Ref> values(entries(group));
-    for (size_t i = 0; i < field_count; ++i) {
-        values[i].reset(fill(info.fields[i], slots[i]));
-        if (!values[i]) return nullptr;
-    }
+    // A group (at the top) is absent when it has no occurrence; a field when
+    // decode would give None, and empty when it would give None or [].
+    auto occurs = [&](size_t entry) {
+        for (const auto &[of, start] : record.occurrences)
+            if (of == entry - field_count) return true;
+        return false;
+    };
     auto is_empty = [&](size_t entry) {
-        if (entry >= field_count) return (*occurrences)[entry - field_count].empty();
-        PyObject *value = values[entry].get();
-        return value == Py_None || (PyList_Check(value) && PyList_GET_SIZE(value) == 0);
+        if (entry >= field_count) return !occurs(entry);
+        return !slots[entry]
+                   ? info.fields[entry].repeated || !info.fields[entry].default_value
+                   : slots[entry].get() == Py_None || (PyList_Check(slots[entry].get()) &&
+                                                       PyList_GET_SIZE(slots[entry].get()) == 0);
     };
     for (int entry : plan->foreign)
         if (!is_empty(size_t(entry))) {
-            const std::string name = entry < int(field_count) ? info.fields[size_t(entry)].name
-                                                              : groups_[size_t(entry) - field_count].name;
+            const std::string name = entry < int(field_count)
+                                         ? info.fields[size_t(entry)].name
+                                         : groups_[size_t(entry) - field_count].name;
             return set_record_error(VOKX_BAD_FIELD, where.prefix() + name,
                                     "holds a value but " + plan->cls_name +
                                         " has no field of that name");
         }
-    std::vector<PyObject *> arguments;
-    std::vector<Ref> made; // group values built here
+    SmallVector<Ref, 32> values; // what is passed, owned
+    SmallVector<PyObject *, 32> arguments;
+    SmallVector<char, 32> given(plan->arguments.size()); // not bool: vector<bool> has no data()
     uint64_t mask = 0;
-    std::vector<bool> given(plan->arguments.size());
     for (size_t k = 0; k < plan->arguments.size(); ++k) {
-        const ClassPlan::Argument &argument = plan->arguments[k];
+        ClassPlan::Argument &argument = plan->arguments[k];
         const size_t entry = size_t(argument.entry);
-        const bool absent = argument.entry < 0 ||
-                            (entry < field_count ? values[entry].get() == Py_None
-                                                 : !groups_[entry - field_count].repeated &&
-                                                       (*occurrences)[entry - field_count].empty());
+        const bool is_group = argument.entry >= 0 && entry >= field_count;
+        const bool absent =
+            argument.entry < 0 ||
+            (is_group       ? !groups_[entry - field_count].repeated && !occurs(entry)
+             : slots[entry] ? slots[entry].get() == Py_None
+                            : !info.fields[entry].repeated && !info.fields[entry].default_value);
         if (absent && (argument.entry < 0 || argument.has_default)) {
             if (!argument.has_default)
                 return set_record_error(VOKX_BAD_FIELD, where.prefix() + argument.text,
@@ -302,18 +327,17 @@ PyObject *Codec::build(PyObject *cls, int group, Slots &slots,
                                             " gives it no default");
             continue; // the class's default stands
         }
-        PyObject *value;
-        if (entry < field_count) {
-            value = values[entry].get();
+        Ref value;
+        if (!is_group) {
+            value.reset(fill(info.fields[entry], slots[entry]));
         } else if (absent) {
-            value = Py_None;
+            value = Ref::borrowed(Py_None);
         } else {
-            const int g = int(entry - field_count);
-            Ref &inner = plan->arguments[k].inner;
-            if (!inner) inner.reset(PyObject_CallMethod(schema_module_.get(), "dataclass_in", "O",
-                                                        argument.hint.get()));
-            if (!inner) return nullptr;
-            if (inner.get() == Py_None) {
+            if (!argument.inner)
+                argument.inner.reset(PyObject_CallMethod(schema_module_.get(), "dataclass_in", "O",
+                                                         argument.hint.get()));
+            if (!argument.inner) return nullptr;
+            if (argument.inner.get() == Py_None) {
                 Ref hint(PyObject_CallMethod(schema_module_.get(), "hint_text", "O",
                                              argument.hint.get()));
                 if (!hint) return nullptr;
@@ -322,20 +346,20 @@ PyObject *Codec::build(PyObject *cls, int group, Slots &slots,
                                             " names no dataclass for the group (" +
                                             PyUnicode_AsUTF8(hint.get()) + ")");
             }
-            made.emplace_back(group_value(g, inner.get(), (*occurrences)[size_t(g)]));
-            if (!made.back()) return nullptr;
-            value = made.back().get();
+            value.reset(group_value(int(entry - field_count), argument.inner.get(), record));
         }
-        arguments.push_back(value);
-        given[k] = true;
+        if (!value) return nullptr;
+        arguments.push_back(value.get());
+        values.push_back(std::move(value));
+        given[k] = 1;
         if (k < 64) mask |= uint64_t{1} << k;
     }
     if (plan->arguments.size() > 64) { // past the mask's reach: the names as a dict
         Ref keywords(PyDict_New());
         if (!keywords) return nullptr;
-        for (size_t k = 0, n = 0; k < plan->arguments.size() && n < arguments.size(); ++k)
-            if (given[k] && PyDict_SetItem(keywords.get(), plan->arguments[k].name.get(),
-                                           arguments[n++]) < 0)
+        for (size_t k = 0, n = 0; k < plan->arguments.size(); ++k)
+            if (given[k] &&
+                PyDict_SetItem(keywords.get(), plan->arguments[k].name.get(), arguments[n++]) < 0)
                 return nullptr;
         Ref none(PyTuple_New(0));
         return none ? PyObject_Call(cls, none.get(), keywords.get()) : nullptr;
@@ -374,8 +398,7 @@ PyObject *Codec::decode(PyObject *const *args, Py_ssize_t count) {
     const uint16_t opened = vokxRecordOpen(&reader, schema_, data.data(), data.size(), &error);
     if (opened != VOK_OK && opened != VOK_OLDER_VERSION && opened != VOK_NEWER_VERSION)
         return set_record_error(opened, error.path, error.message, error.offset);
-    Slots top(top_.fields.size());
-    std::vector<std::vector<Slots>> occurrences(groups_.size());
+    ReadRecord record(top_.fields.size());
     Ref unknown(want == kWithMeta ? PyList_New(0) : nullptr);
     uint16_t status;
     while ((status = vokxRecordNext(&reader, &field, &error)) == VOK_OK) {
@@ -387,12 +410,15 @@ PyObject *Codec::decode(PyObject *const *args, Py_ssize_t count) {
             continue;
         }
         if (field.field == VOKX_RECORD_GROUP) {
-            occurrences[size_t(field.group)].emplace_back(groups_[size_t(field.group)].fields.size());
+            record.occurrences.push_back({uint32_t(field.group), record.slots.size()});
+            record.slots.grow_by(groups_[size_t(field.group)].fields.size());
             continue;
         }
         const FieldInfo &info = level(field.group).fields[size_t(field.field)];
-        Slots &slots = field.group < 0 ? top : occurrences[size_t(field.group)][field.occurrence];
-        Ref &slot = slots[size_t(field.field)];
+        // The engine reports fields of the occurrence last begun.
+        const size_t start =
+            field.group < 0 ? 0 : record.occurrences[record.occurrences.size() - 1].second;
+        Ref &slot = record.slots[start + size_t(field.field)];
         PyObject *value = decoded_value(info, field.item);
         if (value == nullptr) return nullptr;
         if (!info.repeated) {
@@ -406,10 +432,11 @@ PyObject *Codec::decode(PyObject *const *args, Py_ssize_t count) {
     }
     if (status != VOK_END_OF_STREAM)
         return set_record_error(status, error.path, error.message, error.offset);
-    Ref record(cls == Py_None ? record_dict(top, occurrences) : build(cls, -1, top, &occurrences, Where{}));
-    if (!record || want == kPlain) return record.release();
-    if (want == kWithStatus) return Py_BuildValue("(OH)", record.get(), opened);
-    return Py_BuildValue("(OHO)", record.get(), opened, unknown.get());
+    Ref made(cls == Py_None ? record_dict(record)
+                            : build(cls, -1, record.slots.data(), record, Where{}));
+    if (!made || want == kPlain) return made.release();
+    if (want == kWithStatus) return Py_BuildValue("(OH)", made.get(), opened);
+    return Py_BuildValue("(OHO)", made.get(), opened, unknown.get());
 }
 
 // ---------------------------------------------------------------- encoding
@@ -475,7 +502,8 @@ bool Codec::put_level(vokxRecordWriter &writer, int group, Slots &slots, const W
         Ref items(PySequence_Fast(value, "must be an array"));
         if (!items) return false;
         for (Py_ssize_t n = 0; n < PySequence_Fast_GET_SIZE(items.get()); ++n)
-            if (!put_value(writer, uint32_t(i), field, PySequence_Fast_GET_ITEM(items.get(), n), where))
+            if (!put_value(writer, uint32_t(i), field, PySequence_Fast_GET_ITEM(items.get(), n),
+                           where))
                 return false;
     }
     return true;
@@ -525,7 +553,8 @@ PyObject *Codec::encode(PyObject *object) {
             if (!level_values) return nullptr;
             Slots slots(info.fields.size());
             if (!gather(level_values.get(), int(g), slots, where)) return nullptr;
-            if (!record_status(vokxRecordGroup(&writer, uint32_t(g), &error), error)) return nullptr;
+            if (!record_status(vokxRecordGroup(&writer, uint32_t(g), &error), error))
+                return nullptr;
             if (!put_level(writer, int(g), slots, where)) return nullptr;
         }
     }
@@ -551,7 +580,8 @@ PyObject *encode_entry(PyObject *capsule, PyObject *object) {
     return codec_of(capsule)->encode(object);
 }
 
-PyMethodDef decode_method = {"decode", reinterpret_cast<PyCFunction>(reinterpret_cast<void *>(decode_entry)),
+PyMethodDef decode_method = {"decode",
+                             reinterpret_cast<PyCFunction>(reinterpret_cast<void *>(decode_entry)),
                              METH_FASTCALL, "decode(data, cls, allow_trailing, want)"};
 PyMethodDef encode_method = {"encode", encode_entry, METH_O, "encode(record) -> bytes"};
 

@@ -21,8 +21,7 @@ PyObject *set_instance(PyObject *type, Ref arguments) {
 
 } // namespace
 
-Ref new_vok_error(uint16_t status, std::optional<uint32_t> offset,
-                  std::optional<uint32_t> needed) {
+Ref new_vok_error(uint16_t status, std::optional<uint32_t> offset, std::optional<uint32_t> needed) {
     Ref at(optional_number(offset)), need(optional_number(needed));
     if (!at || !need) return Ref();
     return Ref(PyObject_CallFunction(shared.vok_error, "HOO", status, at.get(), need.get()));
@@ -42,10 +41,10 @@ PyObject *set_out_of_range(uint16_t status) {
 PyObject *set_record_error(uint16_t status, std::string_view path, std::string_view message,
                            std::optional<uint32_t> offset) {
     Ref at(optional_number(offset));
-    Ref path_text(PyUnicode_DecodeUTF8(path.data(), static_cast<Py_ssize_t>(path.size()),
-                                       "replace"));
-    Ref message_text(PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()),
-                                          "replace"));
+    Ref path_text(
+        PyUnicode_DecodeUTF8(path.data(), static_cast<Py_ssize_t>(path.size()), "replace"));
+    Ref message_text(
+        PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
     if (!path_text || !message_text) return nullptr;
     return set_instance(shared.record_error, Ref(Py_BuildValue("(HOOO)", status, path_text.get(),
                                                                message_text.get(), at.get())));

@@ -52,14 +52,14 @@ class Ref {
 };
 
 struct Shared {
-    PyObject *vok_error = nullptr;    // vok32.VokError
-    PyObject *out_of_range = nullptr; // its subclass for values refused before the call
-    PyObject *record_error = nullptr; // vok32.RecordError
-    PyObject *status = nullptr;       // vok32.Status
-    PyObject *item = nullptr;         // vok32.Item, a named tuple
-    PyObject *kinds = nullptr;        // list of 256: Kind members where named, else ints
-    PyObject *block_info = nullptr;   // vok32.BlockInfo
-    PyObject *checked_int = nullptr;  // the package's range check, for its words
+    PyObject *vok_error = nullptr;     // vok32.VokError
+    PyObject *out_of_range = nullptr;  // its subclass for values refused before the call
+    PyObject *record_error = nullptr;  // vok32.RecordError
+    PyObject *status = nullptr;        // vok32.Status
+    PyObject *item = nullptr;          // vok32.Item, a named tuple
+    PyObject *kinds = nullptr;         // list of 256: Kind members where named, else ints
+    PyObject *block_info = nullptr;    // vok32.BlockInfo
+    PyObject *checked_int = nullptr;   // the package's range check, for its words
     PyObject *schema_module = nullptr; // the shared record rules (vok32._schema)
 };
 extern Shared shared;

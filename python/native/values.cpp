@@ -76,8 +76,9 @@ bool float_bits(uint32_t kind, PyObject *value, unsigned char (&bits)[8]) {
         PyErr_Clear();
         return false;
     }
-    const int packed = kind == VOKX_KIND_FLOAT32 ? PyFloat_Pack4(number, reinterpret_cast<char *>(bits), 0)
-                                                 : PyFloat_Pack8(number, reinterpret_cast<char *>(bits), 0);
+    const int packed = kind == VOKX_KIND_FLOAT32
+                           ? PyFloat_Pack4(number, reinterpret_cast<char *>(bits), 0)
+                           : PyFloat_Pack8(number, reinterpret_cast<char *>(bits), 0);
     if (packed < 0) {
         PyErr_Clear();
         return false;
@@ -116,7 +117,8 @@ int64_t days_from_civil(int64_t year, int month, int day) {
     const int64_t era = (year >= 0 ? year : year - 399) / 400;
     const int64_t year_of_era = year - era * 400;
     const int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    const int64_t day_of_era =
+        year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
     return era * 146'097 + day_of_era - 719'468;
 }
 
@@ -126,11 +128,14 @@ bool datetime_milliseconds(PyObject *value, const Path &path, int64_t &ms) {
         const int microseconds = PyDateTime_DATE_GET_MICROSECOND(value);
         if (microseconds % 1000 != 0)
             return refuse(VOKX_BAD_FIELD, path, "has digits below the millisecond");
-        const int64_t days = days_from_civil(PyDateTime_GET_YEAR(value), PyDateTime_GET_MONTH(value),
-                                             PyDateTime_GET_DAY(value));
+        const int64_t days = days_from_civil(
+            PyDateTime_GET_YEAR(value), PyDateTime_GET_MONTH(value), PyDateTime_GET_DAY(value));
         ms = days * kMillisecondsPerDay +
-             ((int64_t{PyDateTime_DATE_GET_HOUR(value)} * 60 + PyDateTime_DATE_GET_MINUTE(value)) * 60 +
-              PyDateTime_DATE_GET_SECOND(value)) * 1000 + microseconds / 1000;
+             ((int64_t{PyDateTime_DATE_GET_HOUR(value)} * 60 + PyDateTime_DATE_GET_MINUTE(value)) *
+                  60 +
+              PyDateTime_DATE_GET_SECOND(value)) *
+                 1000 +
+             microseconds / 1000;
         return true;
     }
     Ref offset(PyObject_CallMethod(value, "utcoffset", nullptr));
@@ -139,9 +144,8 @@ bool datetime_milliseconds(PyObject *value, const Path &path, int64_t &ms) {
         return refuse(VOK_WRONG_TYPE, path,
                       "must be a timezone-aware datetime or an integer of milliseconds; a naive "
                       "datetime names no instant");
-    Ref epoch(PyDateTimeAPI->DateTime_FromDateAndTime(1970, 1, 1, 0, 0, 0, 0,
-                                                      PyDateTime_TimeZone_UTC,
-                                                      PyDateTimeAPI->DateTimeType));
+    Ref epoch(PyDateTimeAPI->DateTime_FromDateAndTime(
+        1970, 1, 1, 0, 0, 0, 0, PyDateTime_TimeZone_UTC, PyDateTimeAPI->DateTimeType));
     if (!epoch) return false;
     Ref delta(PyNumber_Subtract(value, epoch.get()));
     if (!delta) return false;
