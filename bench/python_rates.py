@@ -247,7 +247,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--items", type=int, default=1_000_000)
     parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--json", help="also write the ratios to this file")
+    parser.add_argument("--json", help="also record the ratios in this file")
     options = parser.parse_args()
     print(f"vok32 {vok32.__version__}, implementation {vok32.implementation}")
     records = make_records(options.items // 4)
@@ -278,12 +278,19 @@ def main():
     for name, (ours, peer) in results.items():
         unit = "us" if "time" in name else "per s"
         print(f"{name:50} {ours / peer:5.2f}  ({ours:,.2f} against {peer:,.2f} {unit})")
-    if options.json:
+    if options.json:  # one entry per implementation, added to what the file holds
+        try:
+            with open(options.json, encoding="utf-8") as existing:
+                recorded = json.load(existing)
+        except FileNotFoundError:
+            recorded = {}
+        recorded[vok32.implementation] = {
+            "version": vok32.__version__,
+            "ratios": {k: {"ratio": round(a / b, 3), "vok32": round(a, 2), "peer": round(b, 2)}
+                       for k, (a, b) in results.items()}}
         with open(options.json, "w", encoding="utf-8") as out:
-            json.dump({"implementation": vok32.implementation, "version": vok32.__version__,
-                       "ratios": {k: {"ratio": round(a / b, 3), "vok32": round(a), "peer": round(b)}
-                                  for k, (a, b) in results.items()}}, out, indent=1)
-
+            json.dump(recorded, out, indent=1)
+            out.write("\n")
 
 if __name__ == "__main__":
     main()
