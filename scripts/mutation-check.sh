@@ -32,7 +32,10 @@ failures() {
   local libs=$work/pylibs
   rm -rf "$libs" && mkdir -p "$libs"
   cp -a build/ci/src/libvok32.so* build/ci/src/vok32x/libvok32x.so* "$libs"/
-  VOK32_LIBRARY_PATH=$libs VOK_TOOL=$work/build/ci/tools/vok/vok PYTHONPATH=$work/python \
+  # The package with its compiled extension beside it: pytest runs over both.
+  rm -rf "$work/pypkg" && mkdir -p "$work/pypkg" && cp -r python/vok32 "$work/pypkg"/
+  cp build/ci/python/vok32/_native.*.so "$work/pypkg/vok32"/ 2>/dev/null
+  VOK32_LIBRARY_PATH=$libs VOK_TOOL=$work/build/ci/tools/vok/vok PYTHONPATH=$work/pypkg \
     /usr/bin/python3 -m pytest -q -p no:cacheprovider python/tests 2>/dev/null |
     sed -n 's/^FAILED \([^ ]*\).*/\1/p'
 }
