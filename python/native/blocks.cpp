@@ -50,7 +50,8 @@ py::object inspect(py::handle data) {
 // a C call (pybind11's dispatch would cost more than the cut itself).
 struct BlockIterator {
     PyObject_HEAD PyObject *source; // bytes, or the file
-    PyObject *read;   // the file's read1 (reads what is there) or read; null for bytes
+    PyObject *read; // the file's read1 (reads what is there) or read; null for bytes
+    bool read_is_read1;
     Pending *pending; // what was read from the file and not yet yielded
     size_t offset;    // of the next block in the source
     bool ended;       // the file gave no more
@@ -61,13 +62,18 @@ void iterator_free(PyObject *self) {
     Py_XDECREF(it->source);
     Py_XDECREF(it->read);
     delete it->pending;
-    Py_TYPE(self)->tp_free(self);
+    PyTypeObject *type = Py_TYPE(self);
+    type->tp_free(self);
+    Py_DECREF(type); // instances of a heap type hold a reference to it
 }
 
-// Reads one more piece of the file into pending; false with the error set
-// for a read that fails or gives what is not bytes.
+// Reads more of the file into pending: with read1, what is there (up to a
+// chunk); with read, no more than the block in hand still needs, so that a
+// pipe is never waited on for bytes past it.  False with the error set for
+// a read that fails or gives what is not bytes.
 bool read_more(BlockIterator *it, size_t wanted) {
-    Ref piece(PyObject_CallFunction(it->read, "n", static_cast<Py_ssize_t>(wanted)));
+    const size_t asked = it->read_is_read1 ? kChunk : std::min(wanted, kChunk);
+    Ref piece(PyObject_CallFunction(it->read, "n", static_cast<Py_ssize_t>(asked)));
     if (!piece) return false;
     if (piece.get() == Py_None) { // a non-blocking file with nothing there yet
         it->ended = true;
@@ -99,14 +105,15 @@ PyObject *next_of_bytes(BlockIterator *it) {
 
 PyObject *next_of_file(BlockIterator *it) {
     Pending &pending = *it->pending;
-    if (pending.size() < 4 && !it->ended && !read_more(it, kChunk)) return nullptr;
+    while (pending.size() < 4 && !it->ended)
+        if (!read_more(it, 4 - pending.size())) return nullptr;
     if (pending.size() == 0) return nullptr;
     vokxBlockInfo info;
     uint16_t status;
     while ((status = vokxInspect(pending.data(), pending.size(), &info)) == VOKX_NEED_MORE &&
            !it->ended) {
         const size_t wanted = std::max<size_t>(info.length, 4) - pending.size();
-        if (!read_more(it, std::min(wanted, kChunk))) return nullptr;
+        if (!read_more(it, wanted)) return nullptr;
     }
     if (status != VOK_OK) return set_vok_error(status, static_cast<uint32_t>(it->offset));
     PyObject *block =
@@ -134,13 +141,15 @@ PyObject *iterator_type = nullptr;
 
 py::object blocks(py::handle source) {
     const bool is_file = py::hasattr(source, "read");
+    const bool has_read1 = is_file && py::hasattr(source, "read1");
     py::object held = is_file ? py::reinterpret_borrow<py::object>(source) : block_bytes(source);
     py::object read;
-    if (is_file) read = py::getattr(source, py::hasattr(source, "read1") ? "read1" : "read");
+    if (is_file) read = py::getattr(source, has_read1 ? "read1" : "read");
     auto *it = PyObject_New(BlockIterator, reinterpret_cast<PyTypeObject *>(iterator_type));
     if (it == nullptr) throw_set();
     it->source = held.release().ptr();
     it->read = is_file ? read.release().ptr() : nullptr;
+    it->read_is_read1 = has_read1;
     it->pending = is_file ? new Pending() : nullptr;
     it->offset = 0;
     it->ended = false;

@@ -254,8 +254,7 @@ ClassPlan *Codec::plan_for(PyObject *cls, int group) {
         plan->arguments.push_back(std::move(argument));
     }
     ClassPlan *made = plan.get();
-    plans_.emplace(std::make_pair(cls, group), std::move(plan));
-    Py_INCREF(cls); // the cache keys it by address: keep it alive
+    plans_.emplace(std::make_pair(cls, group), std::move(plan)); // plan->cls keeps the key alive
     return made;
 }
 

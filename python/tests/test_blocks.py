@@ -1,6 +1,8 @@
 """Sequences of blocks, and random streams compared with the tool's listing."""
 import io
+import os
 import random
+import threading
 
 import pytest
 
@@ -32,6 +34,25 @@ def test_blocks_stop_at_a_damaged_or_partial_block_naming_its_offset(damaged, st
     assert b"".join(taken) == JOINED[:offset]
     with pytest.raises(vok32.VokError):
         vok32.inspect(damaged[offset:])
+
+
+@pytest.mark.parametrize("buffering", [-1, 0], ids=["buffered", "raw"])
+def test_blocks_of_a_pipe_come_as_they_arrive(buffering):
+    """A block is yielded once it is whole, without waiting for what follows."""
+    read_end, write_end = os.pipe()
+    taken = []
+    with os.fdopen(read_end, "rb", buffering=buffering) as source:
+        try:
+            iterator = vok32.blocks(source)
+            os.write(write_end, SEQUENCE[0] + SEQUENCE[1][:5])
+            reader = threading.Thread(target=lambda: taken.append(next(iterator)), daemon=True)
+            reader.start()
+            reader.join(10)
+            assert taken == [SEQUENCE[0]]
+            os.write(write_end, SEQUENCE[1][5:])
+        finally:
+            os.close(write_end)
+        assert list(iterator) == [SEQUENCE[1]]
 
 
 def test_partial_and_trailing_bytes():
