@@ -1,5 +1,9 @@
 """Bad values, wrong reads and damaged blocks: a clear exception, never a crash."""
+import os
 import re
+import shutil
+import subprocess
+import sys
 from pathlib import Path
 
 import pytest
@@ -81,6 +85,23 @@ def test_libraries_are_taken_from_the_first_place_holding_both(tmp_path):
     with pytest.raises(ImportError) as raised:
         _libraries.load_libraries(str(found), str(tmp_path), ("libnone.so.1", names[1]))
     assert all(place in str(raised.value) for place in (str(found), str(tmp_path), "system loader"))
+
+
+def test_an_implementation_asked_for_is_that_one_or_none(tmp_path, implementation):
+    if implementation != "ctypes":
+        pytest.skip("runs the interpreter itself: once is enough")
+    package = Path(vok32.__file__).parent
+    shutil.copytree(package, tmp_path / "vok32", ignore=shutil.ignore_patterns("_native*"))
+    environment = dict(os.environ, PYTHONPATH=str(tmp_path),
+                       VOK32_LIBRARY_PATH=str(Path(_libraries.loaded_from)))
+    for wanted, expected in (("ctypes", "ctypes\n"), ("", "ctypes\n"), ("native", None),
+                             ("fast", None)):
+        result = subprocess.run([sys.executable, "-c", "import vok32; print(vok32.implementation)"],
+                                env=dict(environment, VOK32_IMPLEMENTATION=wanted),
+                                capture_output=True, text=True)
+        assert result.stdout == (expected or "")
+        assert (result.returncode == 0) == (expected is not None), result.stderr
+        assert expected or "VOK32_IMPLEMENTATION" in result.stderr
 
 
 def test_status_and_kind_are_the_c_headers_names_and_values():
