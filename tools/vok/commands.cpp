@@ -294,6 +294,42 @@ int run_gen(const std::string &language, const vokxSchema &schema, const std::st
     return 0;
 }
 
+namespace {
+
+void describe_field(Sink &out, const vokxFieldSpec &f, const char *indent) {
+    out << indent << f.name << " (mark " << std::to_string(f.mark) << "): " << kind_word(f.kind);
+    if ((f.flags & VOKX_REPEATED) != 0) out << ", repeated, max " << std::to_string(f.max);
+    if ((f.flags & VOKX_OPTIONAL) != 0) out << ", optional";
+    if (f.detail != nullptr && f.detail->has_default != 0) out << ", with a default";
+    out << "\n";
+}
+
+} // namespace
+
+int run_schema_check(const std::string &path) {
+    SchemaFile file;
+    std::string error;
+    if (!file.load(path, error)) {
+        print_error(error);
+        return kExitInvalid;
+    }
+    const vokxSchema &s = file.schema();
+    Sink out(stdout);
+    out << s.name << ": stream type " << std::to_string(s.type) << ", version " << std::to_string(s.version) << ", "
+        << std::to_string(s.field_count) << (s.field_count == 1 ? " field, " : " fields, ") << std::to_string(s.group_count)
+        << (s.group_count == 1 ? " group\n" : " groups\n");
+    for (uint32_t i = 0; i < s.field_count; ++i) describe_field(out, s.fields[i], "  ");
+    for (uint32_t g = 0; g < s.group_count; ++g) {
+        const vokxGroupSpec &group = s.groups[g];
+        out << "  " << group.name << " (phrase " << std::to_string(group.phrase) << "): group";
+        if ((group.flags & VOKX_REPEATED) != 0) out << ", repeated, max " << std::to_string(group.max);
+        if ((group.flags & VOKX_OPTIONAL) != 0) out << ", optional";
+        out << "\n";
+        for (uint32_t i = 0; i < group.field_count; ++i) describe_field(out, group.fields[i], "    ");
+    }
+    return close_output(out) ? 0 : kExitInvalid;
+}
+
 int run_schema_compat(const std::string &old_path, const std::string &new_path) {
     SchemaFile was, now;
     std::string error;
@@ -301,17 +337,27 @@ int run_schema_compat(const std::string &old_path, const std::string &new_path) 
         print_error(error);
         return kExitInvalid;
     }
-    Sink out(stdout);
+    const std::vector<SchemaChange> changes = compare_schemas(was.schema(), now.schema());
     bool compatible = true;
-    for (const SchemaChange &c : compare_schemas(was.schema(), now.schema())) {
+    for (const SchemaChange &c : changes) compatible = compatible && c.new_reads_old && c.old_reads_new;
+    // A reader tells versions apart by their numbers: a change that breaks
+    // either direction needs a new one, and an older number cannot follow.
+    const uint32_t from = was.schema().version, to = now.schema().version;
+    const char *version_verdict = to < from ? ": incompatible (the version goes down)"
+                                  : to == from && !compatible
+                                      ? ": incompatible (a change that breaks a direction keeps the "
+                                        "same version)"
+                                      : "";
+    Sink out(stdout);
+    out << "version: " << std::to_string(from) << " -> " << std::to_string(to) << version_verdict
+        << "\n";
+    for (const SchemaChange &c : changes)
         for (const auto &[ok, direction] : {std::pair(c.new_reads_old, "new reads old"),
                                             std::pair(c.old_reads_new, "old reads new")})
             out << c.path << ": " << c.change << ": " << (ok ? "compatible" : "incompatible")
                 << " (" << direction << ")\n";
-        compatible = compatible && c.new_reads_old && c.old_reads_new;
-    }
     const bool written = close_output(out);
-    return compatible && written ? 0 : kExitInvalid;
+    return compatible && *version_verdict == '\0' && written ? 0 : kExitInvalid;
 }
 
 } // namespace vok::tool

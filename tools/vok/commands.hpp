@@ -30,6 +30,7 @@ int run_pack(const std::string &path, const std::string &output, bool json,
              const vokxSchema *schema = nullptr);
 // vok schema compat OLD NEW: prints each difference for both directions;
 // 0 when both are compatible.
+int run_schema_check(const std::string &path);
 int run_schema_compat(const std::string &old_path, const std::string &new_path);
 // vok gen c|cpp: writes the generated files into directory.
 int run_gen(const std::string &language, const vokxSchema &schema, const std::string &schema_path,

@@ -2,6 +2,7 @@
 //   vok dump  [FILE|-] [--full|--short] [--json] [--block N|--offset N] [--schema SCHEMA]
 //   vok check [FILE|-] [--type T] [--version V] [--json] [--verbose|--quiet] [--schema SCHEMA]
 //   vok pack  [FILE|-] [-o OUT] [--json [--schema SCHEMA]]
+//   vok schema check FILE
 //   vok schema compat OLD NEW
 //   vok gen c|cpp SCHEMA -o DIR [--namespace NS]
 //   vok --version
@@ -42,7 +43,7 @@ struct Options {
     bool pack_json = false;
     bool check_json = false;
     std::string schema_path; // --schema of dump, check and pack
-    std::string old_schema, new_schema;
+    std::string old_schema, new_schema, schema_file;
     std::string language, output_dir, name_space;
 };
 
@@ -98,6 +99,9 @@ CLI::App *add_pack(CLI::App &app, Options &o) {
 CLI::App *add_schema(CLI::App &app, Options &o) {
     CLI::App *schema = app.add_subcommand("schema", "Work with schema files");
     schema->require_subcommand(1);
+    CLI::App *check = schema->add_subcommand(
+        "check", "Check a schema file and print what it describes");
+    check->add_option("file", o.schema_file, "The schema file")->required();
     CLI::App *compat = schema->add_subcommand(
         "compat", "Whether records read across two versions of a schema, both ways");
     compat->add_option("old", o.old_schema, "The schema records were written with")->required();
@@ -199,7 +203,9 @@ int run(int argc, char **argv) {
         }
         return run_check(o.path, o.expected, o.check_json, verbosity, o.dump.schema);
     }
-    if (schema_command->parsed()) return run_schema_compat(o.old_schema, o.new_schema);
+    if (schema_command->parsed())
+        return schema_command->got_subcommand("check") ? run_schema_check(o.schema_file)
+                                                       : run_schema_compat(o.old_schema, o.new_schema);
     if (gen->parsed())
         return run_gen(o.language, schema.schema(), o.schema_path, o.output_dir, o.name_space);
     return run_pack(o.path, o.output, o.pack_json, o.dump.schema);

@@ -10,37 +10,6 @@ namespace {
 bool repeated(uint32_t flags) { return (flags & VOKX_REPEATED) != 0; }
 bool required(uint32_t flags) { return (flags & (VOKX_OPTIONAL | VOKX_REPEATED)) == 0; }
 
-const char *kind_word(uint32_t kind) {
-    switch (kind) {
-    case VOKX_KIND_FLAG:
-        return "flag";
-    case VOKX_KIND_UNSIGNED:
-        return "unsigned";
-    case VOKX_KIND_SIGNED:
-        return "signed";
-    case VOKX_KIND_STRING:
-        return "string";
-    case VOKX_KIND_UTF8:
-        return "utf8";
-    case VOKX_KIND_SAFE:
-        return "safe";
-    case VOKX_KIND_UNSIGNED64:
-        return "unsigned64";
-    case VOKX_KIND_SIGNED64:
-        return "signed64";
-    case VOKX_KIND_FLOAT32:
-        return "float32";
-    case VOKX_KIND_FLOAT64:
-        return "float64";
-    case VOKX_KIND_ENUM:
-        return "enum";
-    case VOKX_KIND_TIMESTAMP:
-        return "timestamp";
-    default:
-        return "?";
-    }
-}
-
 // Whether a reader of one kind takes every value a writer of another puts,
 // as the same value: a 64-bit kind widens its 32-bit one.  Anything else
 // changes the items (float32 and float64), the unit (timestamp) or how a
@@ -208,6 +177,37 @@ const vokxGroupSpec *group_by_name(const vokxSchema &s, const char *name) {
 }
 
 } // namespace
+
+const char *kind_word(uint32_t kind) {
+    switch (kind) {
+    case VOKX_KIND_FLAG:
+        return "flag";
+    case VOKX_KIND_UNSIGNED:
+        return "unsigned";
+    case VOKX_KIND_SIGNED:
+        return "signed";
+    case VOKX_KIND_STRING:
+        return "string";
+    case VOKX_KIND_UTF8:
+        return "utf8";
+    case VOKX_KIND_SAFE:
+        return "safe";
+    case VOKX_KIND_UNSIGNED64:
+        return "unsigned64";
+    case VOKX_KIND_SIGNED64:
+        return "signed64";
+    case VOKX_KIND_FLOAT32:
+        return "float32";
+    case VOKX_KIND_FLOAT64:
+        return "float64";
+    case VOKX_KIND_ENUM:
+        return "enum";
+    case VOKX_KIND_TIMESTAMP:
+        return "timestamp";
+    default:
+        return "?";
+    }
+}
 
 std::vector<SchemaChange> compare_schemas(const vokxSchema &was, const vokxSchema &now) {
     std::vector<SchemaChange> out;

@@ -17,6 +17,9 @@ struct SchemaChange {
     bool old_reads_new;
 };
 
+// The name of a field kind, as schema files spell it.
+const char *kind_word(uint32_t kind);
+
 std::vector<SchemaChange> compare_schemas(const vokxSchema &old_schema,
                                           const vokxSchema &new_schema);
 
