@@ -1,5 +1,6 @@
 #include "dumper.hpp"
 
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -52,6 +53,8 @@ void write_listing_line(Sink &out, const Entry &entry, uint32_t declared_length,
 std::vector<Problem> dump_stream(const Block &block, Sink &out, const DumpOptions &options) {
     StreamWalker walker(block);
     std::optional<uint8_t> phrase;
+    std::array<uint32_t, 256> occurrences{}; // of each phrase so far, to name a group's
+    std::string occurrence_label;
     Entry entry{};
     while (walker.next(entry)) {
         const ItemKind kind = entry.item.kind;
@@ -69,6 +72,14 @@ std::vector<Problem> dump_stream(const Block &block, Sink &out, const DumpOption
                 label = !phrase ? field_name(s.fields, s.field_count, entry.item.number)
                         : group ? field_name(group->fields, group->field_count, entry.item.number)
                                 : nullptr;
+            }
+            if (options.schema != nullptr && kind == ItemKind::phrase_mark) {
+                const auto number = static_cast<uint8_t>(entry.item.number);
+                if (const vokxGroupSpec *group = group_of(*options.schema, number)) {
+                    occurrence_label = std::string(group->name) + "[" +
+                                       std::to_string(occurrences[number]++) + "]";
+                    label = occurrence_label.c_str();
+                }
             }
             write_listing_line(out, entry, walker.declared_length(), in_phrase.has_value(),
                                options.notation, label);
