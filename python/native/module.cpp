@@ -6,6 +6,12 @@
 // their sonames).  vok32._implementation hands over the package's own
 // classes with setup(), so that both implementations raise the same
 // exceptions and give the same Item, BlockInfo and Status.
+//
+// pybind11 binds the classes (owned references, exceptions and argument
+// conversion come with it); the calls made once per record or block — a
+// codec's encode and decode, the blocks iterator — are plain C API
+// functions and a C type instead, because pybind11's dispatch would cost
+// more than the work of such a call.
 #include "blocks.hpp"
 #include "items.hpp"
 #include "records.hpp"
