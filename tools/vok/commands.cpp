@@ -315,17 +315,21 @@ int run_schema_check(const std::string &path) {
     }
     const vokxSchema &s = file.schema();
     Sink out(stdout);
-    out << s.name << ": stream type " << std::to_string(s.type) << ", version " << std::to_string(s.version) << ", "
-        << std::to_string(s.field_count) << (s.field_count == 1 ? " field, " : " fields, ") << std::to_string(s.group_count)
+    out << s.name << ": stream type " << std::to_string(s.type) << ", version "
+        << std::to_string(s.version) << ", " << std::to_string(s.field_count)
+        << (s.field_count == 1 ? " field, " : " fields, ") << std::to_string(s.group_count)
         << (s.group_count == 1 ? " group\n" : " groups\n");
-    for (uint32_t i = 0; i < s.field_count; ++i) describe_field(out, s.fields[i], "  ");
+    for (uint32_t i = 0; i < s.field_count; ++i)
+        describe_field(out, s.fields[i], "  ");
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const vokxGroupSpec &group = s.groups[g];
         out << "  " << group.name << " (phrase " << std::to_string(group.phrase) << "): group";
-        if ((group.flags & VOKX_REPEATED) != 0) out << ", repeated, max " << std::to_string(group.max);
+        if ((group.flags & VOKX_REPEATED) != 0)
+            out << ", repeated, max " << std::to_string(group.max);
         if ((group.flags & VOKX_OPTIONAL) != 0) out << ", optional";
         out << "\n";
-        for (uint32_t i = 0; i < group.field_count; ++i) describe_field(out, group.fields[i], "    ");
+        for (uint32_t i = 0; i < group.field_count; ++i)
+            describe_field(out, group.fields[i], "    ");
     }
     return close_output(out) ? 0 : kExitInvalid;
 }
@@ -339,15 +343,16 @@ int run_schema_compat(const std::string &old_path, const std::string &new_path) 
     }
     const std::vector<SchemaChange> changes = compare_schemas(was.schema(), now.schema());
     bool compatible = true;
-    for (const SchemaChange &c : changes) compatible = compatible && c.new_reads_old && c.old_reads_new;
+    for (const SchemaChange &c : changes)
+        compatible = compatible && c.new_reads_old && c.old_reads_new;
     // A reader tells versions apart by their numbers: a change that breaks
     // either direction needs a new one, and an older number cannot follow.
     const uint32_t from = was.schema().version, to = now.schema().version;
-    const char *version_verdict = to < from ? ": incompatible (the version goes down)"
-                                  : to == from && !compatible
-                                      ? ": incompatible (a change that breaks a direction keeps the "
-                                        "same version)"
-                                      : "";
+    const char *version_verdict =
+        to < from                   ? ": incompatible (the version goes down)"
+        : to == from && !compatible ? ": incompatible (a change that breaks a direction keeps the "
+                                      "same version)"
+                                    : "";
     Sink out(stdout);
     out << "version: " << std::to_string(from) << " -> " << std::to_string(to) << version_verdict
         << "\n";

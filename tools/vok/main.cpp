@@ -99,8 +99,8 @@ CLI::App *add_pack(CLI::App &app, Options &o) {
 CLI::App *add_schema(CLI::App &app, Options &o) {
     CLI::App *schema = app.add_subcommand("schema", "Work with schema files");
     schema->require_subcommand(1);
-    CLI::App *check = schema->add_subcommand(
-        "check", "Check a schema file and print what it describes");
+    CLI::App *check =
+        schema->add_subcommand("check", "Check a schema file and print what it describes");
     check->add_option("file", o.schema_file, "The schema file")->required();
     CLI::App *compat = schema->add_subcommand(
         "compat", "Whether records read across two versions of a schema, both ways");
@@ -204,8 +204,9 @@ int run(int argc, char **argv) {
         return run_check(o.path, o.expected, o.check_json, verbosity, o.dump.schema);
     }
     if (schema_command->parsed())
-        return schema_command->got_subcommand("check") ? run_schema_check(o.schema_file)
-                                                       : run_schema_compat(o.old_schema, o.new_schema);
+        return schema_command->got_subcommand("check")
+                   ? run_schema_check(o.schema_file)
+                   : run_schema_compat(o.old_schema, o.new_schema);
     if (gen->parsed())
         return run_gen(o.language, schema.schema(), o.schema_path, o.output_dir, o.name_space);
     return run_pack(o.path, o.output, o.pack_json, o.dump.schema);
