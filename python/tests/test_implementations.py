@@ -156,6 +156,21 @@ def test_dataclasses_are_built_through_their_own_init():
     assert reading.alarms[0].seen == [7] and schema.decode(schema.encode(reading), Reading) == reading
 
 
+def test_wide_records_read_alike_into_dicts_and_dataclasses():
+    """Past what a level keeps inline: 70 fields, 150 occurrences, and a
+    dataclass of more arguments than a call's mask of names covers."""
+    fields = [{"mark": i, "name": f"f{i}", "kind": "unsigned", "optional": True} for i in range(1, 71)]
+    schema = vok32.Schema.from_dict({"name": "W", "type": 1, "version": 0, "fields": fields, "groups": [
+        {"phrase": 1, "name": "g", "repeated": True, "max": 200, "fields": fields[:40]}]})
+    record = {**{f"f{i}": i for i in range(1, 71)},
+              "g": [{f"f{i}": i * n for i in range(1, 41)} for n in range(150)]}
+    group = dataclasses.make_dataclass("G", [(f"f{i}", int) for i in range(1, 41)])
+    wide = dataclasses.make_dataclass("Wide", [(f"f{i}", int) for i in range(1, 71)] + [("g", list[group])])
+    block = schema.encode(record)
+    assert schema.decode(block) == record
+    assert schema.encode(schema.decode(block, wide)) == block
+
+
 def test_meta_gives_the_version_and_the_items_passed_over():
     schema = vok32.Schema.from_dict({"name": "A", "type": 4, "version": 2, "fields": [
         {"mark": 1, "name": "a", "kind": "unsigned"}]})
