@@ -54,6 +54,7 @@ struct ClassPlan {
         std::string text;
         int entry = -1; // in the level's entries; -1 when the schema lacks it
         bool has_default = false;
+        bool keyword_only = false;
         Ref hint;
         Ref inner; // the dataclass a group's hint names (None for none), once looked up
     };
@@ -248,6 +249,7 @@ ClassPlan *Codec::plan_for(PyObject *cls, int group) {
         argument.text = PyUnicode_AsUTF8(argument.name.get());
         argument.has_default = PyObject_IsTrue(PyTuple_GET_ITEM(field, 1)) == 1;
         argument.hint = Ref::borrowed(PyTuple_GET_ITEM(field, 2));
+        argument.keyword_only = PyObject_IsTrue(PyTuple_GET_ITEM(field, 3)) == 1;
         PyObject *number = PyDict_GetItemWithError(info.index.get(), argument.name.get());
         if (number == nullptr && PyErr_Occurred()) return nullptr;
         argument.entry = number == nullptr ? -1 : static_cast<int>(PyLong_AsLong(number));
@@ -363,18 +365,25 @@ PyObject *Codec::build(PyObject *cls, int group, Ref *slots, ReadRecord &record,
         Ref none(PyTuple_New(0));
         return none ? PyObject_Call(cls, none.get(), keywords.get()) : nullptr;
     }
+    // The arguments given from the first on go by position (the class's
+    // __init__ then matches no names), the rest by name.
+    size_t leading = 0;
+    while (leading < plan->arguments.size() && given[leading] &&
+           !plan->arguments[leading].keyword_only)
+        ++leading;
     Ref &names = plan->names_by_mask[mask];
     if (!names) {
-        names.reset(PyTuple_New(static_cast<Py_ssize_t>(arguments.size())));
+        names.reset(PyTuple_New(static_cast<Py_ssize_t>(arguments.size() - leading)));
         if (!names) return nullptr;
         Py_ssize_t n = 0;
-        for (size_t k = 0; k < plan->arguments.size(); ++k)
+        for (size_t k = leading; k < plan->arguments.size(); ++k)
             if (given[k]) {
                 Py_INCREF(plan->arguments[k].name.get());
                 PyTuple_SET_ITEM(names.get(), n++, plan->arguments[k].name.get());
             }
     }
-    return PyObject_Vectorcall(cls, arguments.data(), 0, names.get());
+    return PyObject_Vectorcall(cls, arguments.data(), leading,
+                               PyTuple_GET_SIZE(names.get()) > 0 ? names.get() : nullptr);
 }
 
 PyObject *Codec::decode(PyObject *const *args, Py_ssize_t count) {

@@ -7,6 +7,7 @@ import math
 import os
 import random
 import resource
+import sys
 from typing import Optional
 
 import pytest
@@ -154,6 +155,14 @@ def test_dataclasses_are_built_through_their_own_init():
     reading = schema.decode(block, Reading)
     assert reading == Reading(2**40, time, [Alarm(7, -2**40)], "FAILED", [], "nowhere", 100, 1.5)
     assert reading.alarms[0].seen == [7] and schema.decode(schema.encode(reading), Reading) == reading
+    if sys.version_info >= (3, 10):  # fields given only by name, after those given by position
+        Later = dataclasses.make_dataclass("Later", [
+            ("sensor", int), ("time", datetime.datetime), ("temperature", float), ("samples", list),
+            ("site", Optional[str]), ("battery", int),
+            ("alarms", list[Alarm], dataclasses.field(kw_only=True)),
+            ("state", str, dataclasses.field(default="OK", kw_only=True))])
+        assert schema.decode(block, Later) == Later(2**40, time, 1.5, [], None, 100,
+                                                    alarms=[Alarm(7, -2**40)], state="FAILED")
 
 
 def test_wide_records_read_alike_into_dicts_and_dataclasses():

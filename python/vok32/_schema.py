@@ -339,6 +339,7 @@ class ClassField(NamedTuple):
     name: str
     has_default: bool
     hint: Any  # the resolved type hint, or the exception resolving it raised
+    keyword_only: bool  # may be given only by name (kw_only, Python 3.10 on)
 
 
 _CLASSES: dict[type, tuple[list[ClassField], frozenset[str]]] = {}
@@ -353,7 +354,8 @@ def dataclass_fields(cls: type) -> tuple[list[ClassField], frozenset[str]]:
             raise TypeError(f"{getattr(cls, '__name__', cls)!s} is not a dataclass")
         every = dataclasses.fields(cls)
         known = ([ClassField(f.name, f.default is not dataclasses.MISSING
-                             or f.default_factory is not dataclasses.MISSING, _hint(cls, f))
+                             or f.default_factory is not dataclasses.MISSING, _hint(cls, f),
+                             getattr(f, "kw_only", False) is True)
                   for f in every if f.init], frozenset(f.name for f in every))
         _CLASSES[cls] = known
     return known
