@@ -76,15 +76,15 @@ class Codec {
     size_t entries(int group) const {
         return level(group).fields.size() + (group < 0 ? groups_.size() : 0);
     }
-    bool load_level(LevelInfo &level, PyObject *fields, const vokxFieldSpec *specs, bool top);
+    bool load_level(LevelInfo &level, PyObject *fields, const vokxFieldSpec *specs);
     PyObject *level_dict(int group, Ref *slots);
     PyObject *record_dict(ReadRecord &record);
     PyObject *fill(const FieldInfo &field, Ref &slot);
     ClassPlan *plan_for(PyObject *cls, int group);
     PyObject *build(PyObject *cls, int group, Ref *slots, ReadRecord &record, const Where &where);
     PyObject *group_value(int group, PyObject *inner, ReadRecord &record);
-    PyObject *mapping_of(PyObject *object, const std::string &path, const char *refusal,
-                         const LevelInfo &level, PyObject *known);
+    PyObject *mapping_of(PyObject *object, const Where &where, const char *refusal,
+                         PyObject *known);
     bool gather(PyObject *values, int group, Slots &slots, const Where &where);
     bool put_level(vokxRecordWriter &writer, int group, Slots &slots, const Where &where);
 
@@ -103,7 +103,7 @@ Ref attribute(PyObject *object, const char *name) {
     return Ref(PyObject_GetAttrString(object, name));
 }
 
-bool Codec::load_level(LevelInfo &level, PyObject *fields, const vokxFieldSpec *specs, bool top) {
+bool Codec::load_level(LevelInfo &level, PyObject *fields, const vokxFieldSpec *specs) {
     Ref no_default = attribute(schema_module_.get(), "NO_DEFAULT");
     level.index.reset(PyDict_New());
     if (!no_default || !level.index) return false;
@@ -133,7 +133,6 @@ bool Codec::load_level(LevelInfo &level, PyObject *fields, const vokxFieldSpec *
             return false;
         level.fields.push_back(std::move(info));
     }
-    (void)top;
     return true;
 }
 
@@ -145,7 +144,7 @@ bool Codec::load(PyObject *schema) {
     if (!schema_module_ || !document_ || !address || !fields || !group_list_) return false;
     schema_ = static_cast<const vokxSchema *>(PyLong_AsVoidPtr(address.get()));
     if (schema_ == nullptr) return false;
-    if (!load_level(top_, fields.get(), schema_->fields, true)) return false;
+    if (!load_level(top_, fields.get(), schema_->fields)) return false;
     for (uint32_t g = 0; g < schema_->group_count; ++g) {
         const vokxGroupSpec &spec = schema_->groups[g];
         LevelInfo level;
@@ -154,8 +153,7 @@ bool Codec::load(PyObject *schema) {
         if (!level.key) return false;
         level.repeated = (spec.flags & VOKX_REPEATED) != 0;
         Ref group_fields = attribute(PyList_GET_ITEM(group_list_.get(), g), "fields");
-        if (!group_fields || !load_level(level, group_fields.get(), spec.fields, false))
-            return false;
+        if (!group_fields || !load_level(level, group_fields.get(), spec.fields)) return false;
         Ref key(PyUnicode_InternFromString(spec.name));
         Ref entry(PyLong_FromSize_t(top_.fields.size() + g));
         if (!key || !entry || PyDict_SetItem(top_.index.get(), key.get(), entry.get()) < 0)
@@ -449,14 +447,13 @@ PyObject *Codec::decode(PyObject *const *args, Py_ssize_t count) {
 
 // ---------------------------------------------------------------- encoding
 
-// A record or an occurrence as a dict: the shared rule for dataclasses and
-// other mappings, a dict as it is.
-PyObject *Codec::mapping_of(PyObject *object, const std::string &path, const char *refusal,
-                            const LevelInfo &, PyObject *known) {
-    if (PyDict_Check(object)) {
-        Py_INCREF(object);
-        return object;
-    }
+// A record (where names no group) or an occurrence as a dict: a dict as it
+// is, dataclasses and other mappings by the shared rule.
+PyObject *Codec::mapping_of(PyObject *object, const Where &where, const char *refusal,
+                            PyObject *known) {
+    if (PyDict_Check(object)) return Py_NewRef(object);
+    std::string path = where.prefix(); // "lines[2]." names the occurrence "lines[2]"
+    if (!path.empty()) path.pop_back();
     Ref mapping(PyObject_CallMethod(schema_module_.get(), "as_mapping", "Os#sO", object,
                                     path.data(), static_cast<Py_ssize_t>(path.size()), refusal,
                                     known));
@@ -530,7 +527,7 @@ bool record_status(uint16_t status, const vokxRecordError &error) {
 }
 
 PyObject *Codec::encode(PyObject *object) {
-    Ref values(mapping_of(object, "", "a record must be a mapping or a dataclass instance", top_,
+    Ref values(mapping_of(object, Where{}, "a record must be a mapping or a dataclass instance",
                           top_names_.get()));
     if (!values) return nullptr;
     Slots top(entries(-1));
@@ -554,10 +551,8 @@ PyObject *Codec::encode(PyObject *object) {
         for (Py_ssize_t n = 0; n < PySequence_Fast_GET_SIZE(items.get()); ++n) {
             const Where where{&info.name, size_t(n)};
             PyObject *occurrence = PySequence_Fast_GET_ITEM(items.get(), n);
-            Ref level_values(PyDict_Check(occurrence)
-                                 ? Ref::borrowed(occurrence).release()
-                                 : mapping_of(occurrence, info.name + "[" + std::to_string(n) + "]",
-                                              "must be an object", info, group_names_[g].get()));
+            Ref level_values(
+                mapping_of(occurrence, where, "must be an object", group_names_[g].get()));
             if (!level_values) return nullptr;
             Slots slots(info.fields.size());
             if (!gather(level_values.get(), int(g), slots, where)) return nullptr;

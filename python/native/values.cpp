@@ -86,8 +86,7 @@ bool float_bits(uint32_t kind, PyObject *value, unsigned char (&bits)[8]) {
     return true;
 }
 
-bool put_float(vokxRecordWriter &writer, uint32_t index, const FieldInfo &field, PyObject *value,
-               const Path &path, vokxValue &out) {
+bool put_float(const FieldInfo &field, PyObject *value, const Path &path, vokxValue &out) {
     const bool narrow = field.kind == VOKX_KIND_FLOAT32;
     if (PyBool_Check(value) || !(PyLong_Check(value) || PyFloat_Check(value)))
         return refuse(VOK_WRONG_TYPE, path,
@@ -106,8 +105,6 @@ bool put_float(vokxRecordWriter &writer, uint32_t index, const FieldInfo &field,
     } else {
         out.float64 = vok_f64_of_bits(vok_load_be64(bits));
     }
-    (void)writer;
-    (void)index;
     return true;
 }
 
@@ -192,7 +189,7 @@ bool put_wide(vokxRecordWriter &writer, uint32_t index, const FieldInfo &field, 
     switch (field.kind) {
     case VOKX_KIND_FLOAT32:
     case VOKX_KIND_FLOAT64:
-        if (!put_float(writer, index, field, value, path, out)) return false;
+        if (!put_float(field, value, path, out)) return false;
         break;
     case VOKX_KIND_UNSIGNED64:
         if (!integer_in<uint64_t>(value, path, kUnsigned64Words, 0, UINT64_MAX, out.unsigned64))

@@ -54,18 +54,24 @@ for _kind in Kind:
 _ITEM_LAYOUT = struct.Struct("@BIIIiPI")
 
 
+def _item(kind: int, offset: int, size: int, value: int, signed: int, text: int,
+          length: int) -> Item:
+    """An Item of a vokxItem's fields, its value taken by the kind."""
+    source = _VALUE_FROM[kind]
+    content: Union[int, bytes, str] = value
+    if source == _SIGNED:
+        content = signed
+    elif source != _UNSIGNED:
+        content = ctypes.string_at(text, length) if length else b""
+        if source == _TEXT:
+            content = content.decode("utf-8", "surrogateescape")
+    return _new_item(Item, (KINDS[kind], content, offset, size))
+
+
 def item_of(item: _libraries.VokxItem) -> Item:
     """A vokxItem as an Item, its value taken as Reader's iteration does."""
-    source = _VALUE_FROM[item.kind]
-    if source == _SIGNED:
-        value: Union[int, bytes, str] = item.signed_value
-    elif source == _UNSIGNED:
-        value = item.value
-    else:
-        value = ctypes.string_at(item.text, item.length) if item.length else b""
-        if source == _TEXT:
-            value = value.decode("utf-8", "surrogateescape")
-    return _new_item(Item, (KINDS[item.kind], value, item.offset, item.size))
+    return _item(item.kind, item.offset, item.size, item.value, item.signed_value,
+                 item.text or 0, item.length)
 
 
 class Reader:
@@ -139,17 +145,7 @@ class Reader:
             raise VokError(status, self._handle.position)
         # One unpacking of the whole record costs less than reading its
         # fields one by one through ctypes.
-        kind, offset, size, value, signed, text, length = _ITEM_LAYOUT.unpack_from(
-            self._item_fields
-        )
-        source = _VALUE_FROM[kind]
-        if source == _SIGNED:
-            value = signed
-        elif source != _UNSIGNED:
-            value = ctypes.string_at(text, length) if length else b""
-            if source == _TEXT:
-                value = value.decode("utf-8", "surrogateescape")
-        return _new_item(Item, (KINDS[kind], value, offset, size))
+        return _item(*_ITEM_LAYOUT.unpack_from(self._item_fields))
 
     def _check(self, status: int) -> None:
         if status:
