@@ -155,6 +155,13 @@ def test_dataclasses_are_built_through_their_own_init():
     reading = schema.decode(block, Reading)
     assert reading == Reading(2**40, time, [Alarm(7, -2**40)], "FAILED", [], "nowhere", 100, 1.5)
     assert reading.alarms[0].seen == [7] and schema.decode(schema.encode(reading), Reading) == reading
+    bare = dataclasses.make_dataclass("Bare", [  # no samples: refused only once some are lost
+        ("sensor", int), ("time", datetime.datetime), ("alarms", list[Alarm]), ("state", str),
+        ("temperature", float), ("site", Optional[str]), ("battery", int)])
+    assert schema.decode(block, bare).sensor == 2**40
+    with pytest.raises(vok32.RecordError) as raised:
+        schema.decode(schema.encode({**schema.decode(block), "samples": [0.5]}), bare)
+    assert (raised.value.status, raised.value.path) == (Status.BAD_FIELD, "samples")
     if sys.version_info >= (3, 10):  # fields given only by name, after those given by position
         Later = dataclasses.make_dataclass("Later", [
             ("sensor", int), ("time", datetime.datetime), ("temperature", float), ("samples", list),
