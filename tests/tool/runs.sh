@@ -18,3 +18,13 @@ orders() {
   printf '%s\n' '{"id": 1, "customer": "Gr\u00fc\u00dfe", "amount": -5, "tags": ["a", {"hex": "00ff"}], "card": 16, "paid": true, "lines": [{"sku": "X1", "quantity": 2}]}' \
     '{"id": 2, "customer": "B", "paid": false}' | vok pack --schema "$V2" --json "$@"
 }
+
+# The two orders with damage between good blocks, two good ones after each:
+# garbage, a torn block, a length field made too large, and an order that
+# breaks the schema (its id a string).
+damaged_orders() {
+  orders -o v2.bin && vok dump --block 0 v2.bin | vok pack > a.bin || return 1
+  printf 'stream type 7 version 2\nmark 1\nstr "x"\n' | vok pack > refused.bin
+  { cat a.bin; printf 'GARBAGE'; cat v2.bin; head -c 20 a.bin; cat v2.bin
+    printf '\0\1'; tail -c +3 a.bin; cat v2.bin; cat refused.bin v2.bin; } > damaged.bin
+}

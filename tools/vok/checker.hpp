@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "block_reader.hpp"
 #include "sink.hpp"
 #include "stream_walker.hpp"
 
@@ -37,33 +38,49 @@ CheckReport check_stream(const Block &block, const CheckExpectations &expected);
 // "12 items, 2 phrases, 80 bytes (type 7, version 3)"
 std::string block_summary(const CheckReport &report);
 
+// What a pass over an input found, for the closing line.
+struct Tally {
+    uint64_t blocks = 0; // found, damaged ones included
+    uint64_t good = 0;   // without a problem
+    uint64_t bytes = 0;  // of the good blocks
+    uint64_t problems = 0;
+    uint64_t skipped = 0; // bytes passed over while looking for a block
+
+    // "ok: N blocks, B bytes", or "P problems in M blocks (K well-formed, S
+    // bytes skipped)".
+    std::string closing_line() const;
+};
+
 // How much check says of good blocks: nothing (quiet), a closing line
 // (normal), or a line for each block as well (verbose).
 enum class Verbosity : uint8_t { quiet, normal, verbose };
 
-// What check prints: a single block's summary after "ok: ", or, for several,
-// a closing count; verbose, each block's summary after its offset before the
-// count.  As JSON lines: an object for each block as it is checked, and one
-// for each warning and for the problem that ends the check.
+// What check prints on standard output.  A lone good block: its summary
+// after "ok: "; otherwise the tally's closing line, and when verbose a line
+// for each block and skipped range before it, bad blocks marked "bad".  As
+// JSON lines: an object for each good block, problem, warning and skipped
+// range as it is found (docs/notation.md).
 class CheckPrinter {
   public:
     CheckPrinter(Sink &out, bool json, Verbosity verbosity = Verbosity::normal)
         : out_(out), json_(json), verbosity_(verbosity) {}
     void add(const CheckReport &report);
+    void bad(uint64_t block, const std::vector<Problem> &problems);
+    void skip(const Skipped &skipped);
     void warn(const Problem &warning);
-    void fail(const Problem &problem);
     void finish();
+    const Tally &tally() const noexcept { return tally_; }
 
   private:
+    void print_pending();
     void print_with_offset(const CheckReport &report);
     void print_json(const CheckReport &report);
 
     Sink &out_;
     bool json_;
     Verbosity verbosity_;
-    std::optional<CheckReport> first_;
-    uint64_t blocks_ = 0;
-    uint64_t bytes_ = 0;
+    std::optional<CheckReport> pending_; // a first good block, until more come
+    Tally tally_;
 };
 
 } // namespace vok::tool

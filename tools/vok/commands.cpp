@@ -6,13 +6,13 @@
 #include <functional>
 #include <unistd.h>
 
-#include "block_reader.hpp"
 #include "codegen.hpp"
 #include "input.hpp"
 #include "json_line.hpp"
 #include "output_file.hpp"
 #include "packer.hpp"
 #include "record_json.hpp"
+#include "reporting.hpp"
 #include "schema_compat.hpp"
 #include "schema_file.hpp"
 #include "system.hpp"
@@ -22,37 +22,6 @@
 namespace vok::tool {
 
 namespace {
-
-void print_error(const std::string &text) {
-    const std::string line = text + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-}
-
-void report(const std::string &name, const Problem &problem) {
-    print_error(name + ": block at offset " + std::to_string(problem.block) + ": byte " +
-                std::to_string(problem.offset) + ": " + problem.message);
-}
-
-// Writes out what the sink holds; false (and a message) if any of it failed.
-bool close_output(Sink &out) {
-    const int error = out.close();
-    if (error != 0)
-        print_error("vok: cannot write to standard output: " + std::string(std::strerror(error)));
-    return error == 0;
-}
-
-// Opens the input and hands its blocks to visit (see visit_blocks); false,
-// with a message, if the input could not be opened or read.
-bool read_blocks(Input &input, const std::string &path,
-                 const std::function<bool(const Block &)> &visit) {
-    std::string error;
-    if (input.open(path, error)) {
-        BlockReader reader(input);
-        if (visit_blocks(reader, visit, error)) return true;
-    }
-    print_error(input.name() + ": " + error);
-    return false;
-}
 
 void report_pack_error(const std::string &name, const PackError &e) {
     print_error(name + ":" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": " +
@@ -84,122 +53,17 @@ bool pack_lines(Input &input, Packer &packer, OutputFile &out) {
     }
 }
 
-} // namespace
-
-// Why the chosen block is not there: blocks were seen, the last of them
-// starting at last_start and ending at end.
-std::string missing_block(const BlockChoice &choice, uint64_t blocks, uint64_t last_start,
-                          uint64_t end) {
-    if (choice.index)
-        return "no block " + std::to_string(*choice.index) + ": the input holds " +
-               counted(blocks, "block");
-    const std::string where = "no block starts at offset " + std::to_string(*choice.offset);
-    if (blocks == 0 || end <= *choice.offset)
-        return where + ": the input's blocks end at offset " + std::to_string(end);
-    return where + ": the block at offset " + std::to_string(last_start) + " runs to offset " +
-           std::to_string(end);
-}
-
-// One block, listed: as a record with a schema and JSON, else its entries.
-std::vector<Problem> list_block(const Block &block, Sink &out, const DumpOptions &options) {
-    if (options.schema == nullptr || !options.json) return dump_stream(block, out, options);
-    Sink ignored; // the frame's problems, reported as dump reports them
-    std::vector<Problem> problems = dump_stream(block, ignored, {});
-    Problem refused;
-    if (problems.empty() && !write_record_json(out, block, *options.schema, refused))
-        problems.push_back(refused);
-    return problems;
-}
-
-namespace {
-
-// A listing labels marks with the schema's names only in blocks of the
-// schema's stream type; another type's block is listed plainly, with a
-// warning.  A record's JSON needs the schema, and refuses the block.
-DumpOptions options_for(const Block &block, const DumpOptions &options, const std::string &name) {
-    vokxBlockInfo info{};
-    if (options.schema == nullptr || options.json ||
-        vokxInspect(block.bytes, block.size, &info) != VOK_OK || info.type == options.schema->type)
-        return options;
-    report(name, {block.offset + kTypeOffset,
-                  "warning: stream type " + std::to_string(info.type) + ", not the schema's " +
-                      std::to_string(options.schema->type) + ": listed without its names",
-                  block.offset});
-    DumpOptions plain = options;
-    plain.schema = nullptr;
-    return plain;
+// What dump --schema --json writes for a block it could not read as a record
+// is passed over, with a warning, so that dump | pack keeps the good ones.
+bool refused_by_dump(const nlohmann::json &record, const std::string &where) {
+    if (!record.is_object() || !record.contains("$error")) return false;
+    const auto offset = record.find("$offset");
+    print_error(where + ": warning: skipped a block dump could not read as a record" +
+                (offset != record.end() ? " (at offset " + offset->dump() + ")" : std::string()));
+    return true;
 }
 
 } // namespace
-
-int run_dump(const std::string &path, const DumpOptions &options, const BlockChoice &choice) {
-    Sink out(stdout);
-    Input input;
-    std::vector<Problem> problems;
-    uint64_t blocks = 0, last_start = 0, end = 0;
-    bool found = !choice.index && !choice.offset;
-    const bool read = read_blocks(input, path, [&](const Block &block) {
-        if (choice.offset && block.offset > *choice.offset) return false; // passed it
-        const uint64_t index = blocks++;
-        if (found) {
-            problems = list_block(block, out, options_for(block, options, input.name()));
-            return problems.empty();
-        }
-        if (index == choice.index || block.offset == choice.offset) { // listed, then done
-            problems = list_block(block, out, options_for(block, options, input.name()));
-            found = true;
-            return false;
-        }
-        last_start = block.offset;
-        end = block.offset + block.size;
-        return block.size != 0;
-    });
-    const bool written = close_output(out);
-    for (const Problem &p : problems)
-        report(input.name(), p);
-    if (read && !found)
-        print_error(input.name() + ": " + missing_block(choice, blocks, last_start, end));
-    return read && written && found && problems.empty() ? 0 : kExitInvalid;
-}
-
-int run_check(const std::string &path, const CheckExpectations &expected, bool json,
-              Verbosity verbosity, const vokxSchema *schema) {
-    Sink out(stdout);
-    CheckPrinter printer(out, json, verbosity);
-    Input input;
-    bool good = true, records = true;
-    const bool read = read_blocks(input, path, [&](const Block &block) {
-        const CheckReport result = check_stream(block, expected);
-        good = result.problems.empty();
-        if (!good) {
-            // By schema, a record refused before the broken item is named as
-            // dump --schema and the library's reader name it.
-            Problem first = result.problems.front();
-            if (Problem refused; schema != nullptr && !check_record(block, *schema, refused) &&
-                                 refused.offset < first.offset)
-                first = refused;
-            report(input.name(), first);
-            printer.fail(first);
-            return false;
-        }
-        // A block that breaks the schema is reported; the next is checked too.
-        if (Problem refused; schema != nullptr && !check_record(block, *schema, refused)) {
-            report(input.name(), refused);
-            printer.fail(refused);
-            records = false;
-        }
-        if (result.warning && verbosity != Verbosity::quiet) {
-            const Problem warning{result.offset, "warning: " + *result.warning, result.offset};
-            report(input.name(), warning);
-            printer.warn({result.offset, *result.warning, result.offset});
-        }
-        printer.add(result);
-        return true;
-    });
-    if (read && good && records) printer.finish();
-    const bool written = close_output(out);
-    return read && good && records && written ? 0 : kExitInvalid;
-}
 
 // Records as JSON: one object per line, or one JSON array of them.
 bool pack_records(Input &input, const vokxSchema &schema, OutputFile &out) {
@@ -225,7 +89,9 @@ bool pack_records(Input &input, const vokxSchema &schema, OutputFile &out) {
         for (size_t i = 0; i < count; ++i) {
             const std::string where = input.name() + ":" + std::to_string(number) +
                                       (parsed.is_array() ? ": record " + std::to_string(i) : "");
-            if (!pack_record_json(parsed.is_array() ? parsed[i] : parsed, schema, block, error)) {
+            const nlohmann::json &record = parsed.is_array() ? parsed[i] : parsed;
+            if (refused_by_dump(record, where)) continue;
+            if (!pack_record_json(record, schema, block, error)) {
                 print_error(where + ": " + error);
                 return false;
             }

@@ -86,7 +86,7 @@ std::vector<Problem> dump_stream(const Block &block, Sink &out, const DumpOption
         }
         if (kind == ItemKind::phrase_mark) phrase = static_cast<uint8_t>(entry.item.number);
     }
-    if (options.json)
+    if (options.json && !options.entries_only)
         for (const Problem &problem : walker.problems())
             write_json_problem(out, problem);
     return walker.problems();

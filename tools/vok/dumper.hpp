@@ -18,6 +18,8 @@ struct DumpOptions {
     // With a schema, each mark of the notation is labelled with its field's
     // name in a comment (the JSON lines are the records', see record_json.hpp).
     const vokxSchema *schema = nullptr;
+    // JSON: the entries alone, without lines for the problems.
+    bool entries_only = false;
 };
 
 // Lists every entry that can be read, then returns what was found wrong

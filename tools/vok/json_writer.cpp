@@ -82,12 +82,31 @@ void write_json_entry(Sink &out, const Entry &entry, uint32_t declared_length,
         write_content(json, out, item, options);
 }
 
-void write_json_problem(Sink &out, const Problem &problem, std::string_view kind) {
-    JsonObject json(out);
-    json.number("offset", static_cast<int64_t>(problem.offset));
-    json.number("block", static_cast<int64_t>(problem.block));
-    json.text("kind", kind);
+void write_problem_keys(JsonObject &json, const Problem &problem, bool with_block) {
+    if (with_block) json.number("block", static_cast<int64_t>(problem.block));
+    json.number("byte", static_cast<int64_t>(problem.offset));
+    json.text("status", vokxStatusName(problem.status));
+    if (problem.record) json.text("path", problem.path);
     json.text("message", problem.message);
+}
+
+void write_json_problem(Sink &out, const Problem &problem, bool warning) {
+    if (warning) out << "{\"warning\":";
+    {
+        JsonObject json(out, !warning);
+        write_problem_keys(json, problem);
+    }
+    if (warning) out << "}\n";
+}
+
+void write_json_skipped(Sink &out, const Skipped &skipped) {
+    out << "{\"skipped\":";
+    {
+        JsonObject range(out, false);
+        range.number("from", static_cast<int64_t>(skipped.from));
+        range.number("to", static_cast<int64_t>(skipped.to));
+    }
+    out << "}\n";
 }
 
 } // namespace vok::tool

@@ -15,8 +15,9 @@ namespace vok::tool {
 // One JSON object on one line; keys are written in the order given.
 class JsonObject {
   public:
-    explicit JsonObject(Sink &out) : out_(out) { out_ << '{'; }
-    ~JsonObject() { out_ << "}\n"; }
+    // line: the object ends its line (else it is nested in another).
+    explicit JsonObject(Sink &out, bool line = true) : out_(out), line_(line) { out_ << '{'; }
+    ~JsonObject() { out_ << (line_ ? "}\n" : "}"); }
     JsonObject(const JsonObject &) = delete;
     JsonObject &operator=(const JsonObject &) = delete;
 
@@ -27,6 +28,7 @@ class JsonObject {
 
   private:
     Sink &out_;
+    bool line_;
     bool first_ = true;
 };
 
@@ -35,7 +37,15 @@ class JsonObject {
 void write_json_entry(Sink &out, const Entry &entry, uint32_t declared_length,
                       std::optional<uint8_t> in_phrase, const NotationOptions &options);
 
-// {"offset":N,"kind":"problem","message":"..."}; kind may also be "warning".
-void write_json_problem(Sink &out, const Problem &problem, std::string_view kind = "problem");
+// A problem's keys: "block" (unless with_block is false), "byte", "status",
+// "path" (records only) and "message".
+void write_problem_keys(JsonObject &json, const Problem &problem, bool with_block = true);
+
+// {"block":B,"byte":N,"status":"VOK_...","message":"..."} on a line, or
+// {"warning":{...}} around the same keys.
+void write_json_problem(Sink &out, const Problem &problem, bool warning = false);
+
+// {"skipped":{"from":A,"to":B}}
+void write_json_skipped(Sink &out, const Skipped &skipped);
 
 } // namespace vok::tool

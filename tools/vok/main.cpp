@@ -1,7 +1,10 @@
 // vok: lists, checks and builds vok32 streams from the command line.
 //   vok dump  [FILE|-] [--full|--short] [--json] [--block N|--offset N] [--schema SCHEMA]
+//             [--first] [--max-block BYTES]
 //   vok check [FILE|-] [--type T] [--version V] [--json] [--verbose|--quiet] [--schema SCHEMA]
+//             [--first] [--max-block BYTES]
 //   vok pack  [FILE|-] [-o OUT] [--json [--schema SCHEMA]]
+//   vok salvage [FILE|-] [-o OUT] [--schema SCHEMA] [--max-block BYTES]
 //   vok schema check FILE
 //   vok schema compat OLD NEW
 //   vok gen c|cpp SCHEMA -o DIR [--namespace NS]
@@ -42,10 +45,22 @@ struct Options {
     std::string output;
     bool pack_json = false;
     bool check_json = false;
+    ScanOptions scan;
     std::string schema_path; // --schema of dump, check and pack
     std::string old_schema, new_schema, schema_file;
     std::string language, output_dir, name_space;
 };
+
+// The options of the commands that go on past damage.
+void add_scan_options(CLI::App *command, Options &o, bool first) {
+    if (first) command->add_flag("--first", o.scan.first, "Stop at the first problem");
+    command
+        ->add_option("--max-block", o.scan.max_block,
+                     "The largest block to accept, in bytes (default 16 MiB; suffixes such as "
+                     "KiB and MiB work); a length field above it is damage")
+        ->transform(CLI::AsSizeValue(false))
+        ->check(CLI::Range(uint64_t{9}, uint64_t{UINT32_MAX}));
+}
 
 CLI::App *add_dump(CLI::App &app, Options &o) {
     CLI::App *dump = app.add_subcommand("dump", "List blocks, one item per line, in the text "
@@ -61,6 +76,7 @@ CLI::App *add_dump(CLI::App &app, Options &o) {
     dump->add_option("--offset", o.block_offset,
                      "List only the block that starts at this offset (decimal or 0x...)")
         ->excludes(index);
+    add_scan_options(dump, o, true);
     return dump;
 }
 
@@ -77,9 +93,13 @@ CLI::App *add_check(CLI::App &app, Options &o) {
                      "Expected version (an older or newer one is a warning)")
         ->excludes(schema);
     check->add_flag("--json", o.check_json, "One JSON object per block instead of the summary");
-    auto *verbose = check->add_flag("--verbose", o.verbose, "A line for every good block too");
-    check->add_flag("--quiet", o.quiet, "Nothing on success, only the problem otherwise")
+    auto *verbose = check->add_flag("--verbose", o.verbose,
+                                    "A line for every block and skipped range, bad ones marked");
+    check
+        ->add_flag("--quiet", o.quiet,
+                   "Nothing on success; otherwise only the problems and the closing line")
         ->excludes(verbose);
+    add_scan_options(check, o, true);
     return check;
 }
 
@@ -94,6 +114,18 @@ CLI::App *add_pack(CLI::App &app, Options &o) {
             "With --json: read records (dump --schema --json) and write them by this schema")
         ->needs(json);
     return pack;
+}
+
+CLI::App *add_salvage(CLI::App &app, Options &o) {
+    CLI::App *salvage = app.add_subcommand(
+        "salvage", "Copy every well-formed block of a damaged input, saying what was dropped");
+    salvage->add_option("file", o.path, "Blocks to read, - for standard input (the default)");
+    salvage->add_option("-o,--output", o.output,
+                        "Where to write the blocks kept (default: standard output)");
+    salvage->add_option("--schema", o.schema_path,
+                        "Keep only the blocks that are records of this schema too");
+    add_scan_options(salvage, o, false);
+    return salvage;
 }
 
 CLI::App *add_schema(CLI::App &app, Options &o) {
@@ -144,7 +176,7 @@ int run_dump_command(Options &o) {
     // a pipe, say) is complete unless asked otherwise.
     if (o.shorten || (!o.full && sys::is_terminal(STDOUT_FILENO)))
         o.dump.notation.shorten_above = 64;
-    return run_dump(o.path, o.dump, o.block);
+    return run_dump(o.path, o.dump, o.block, o.scan);
 }
 
 // CLI11 reports an unknown word in place of the subcommand as a missing
@@ -154,8 +186,8 @@ bool known_subcommand(int argc, char **argv, const CLI::App &app) {
     for (const CLI::App *sub : app.get_subcommands({}))
         if (sub->check_name(argv[1])) return true;
     std::fprintf(stderr,
-                 "vok: unknown subcommand '%s' (expected dump, check, pack, schema or gen); see "
-                 "vok --help\n",
+                 "vok: unknown subcommand '%s' (expected dump, check, pack, salvage, schema or "
+                 "gen); see vok --help\n",
                  argv[1]);
     return false;
 }
@@ -170,6 +202,7 @@ int run(int argc, char **argv) {
     CLI::App *dump = add_dump(app, o);
     CLI::App *check = add_check(app, o);
     add_pack(app, o);
+    CLI::App *salvage = add_salvage(app, o);
     CLI::App *schema_command = add_schema(app, o);
     CLI::App *gen = add_gen(app, o);
     if (!known_subcommand(argc, argv, app)) return kExitUsage;
@@ -201,8 +234,9 @@ int run(int argc, char **argv) {
             o.expected.type = static_cast<uint8_t>(o.dump.schema->type);
             o.expected.version = o.dump.schema->version;
         }
-        return run_check(o.path, o.expected, o.check_json, verbosity, o.dump.schema);
+        return run_check(o.path, o.expected, o.check_json, verbosity, o.dump.schema, o.scan);
     }
+    if (salvage->parsed()) return run_salvage(o.path, o.output, o.dump.schema, o.scan);
     if (schema_command->parsed())
         return schema_command->got_subcommand("check")
                    ? run_schema_check(o.schema_file)

@@ -39,26 +39,39 @@ Item item_of(const vokxItem &x, const uint8_t *at) {
     return item;
 }
 
-StreamWalker::StreamWalker(const Block &block) : block_(block) { check_frame(); }
-
-void StreamWalker::record(uint64_t offset, std::string message) {
-    problems_.push_back({block_.offset + offset, std::move(message), block_.offset});
+std::string problem_text(const Problem &problem) {
+    if (!problem.record) return problem.message;
+    return (problem.path.empty() ? "" : problem.path + ": ") + problem.message + " (" +
+           vokxStatusName(problem.status) + ")";
 }
 
-bool StreamWalker::stop(uint64_t offset, std::string message) {
-    record(offset, std::move(message));
+StreamWalker::StreamWalker(const Block &block) : block_(block) { check_frame(); }
+
+void StreamWalker::record(uint64_t offset, std::string message, uint16_t status) {
+    problems_.push_back({block_.offset + offset, std::move(message), block_.offset, status});
+}
+
+bool StreamWalker::stop(uint64_t offset, std::string message, uint16_t status) {
+    record(offset, std::move(message), status);
     phase_ = Phase::done;
     return false;
 }
 
 void StreamWalker::check_frame() {
     if (block_.size < 4) {
-        stop(0, "only " + counted(block_.size, "byte") + ": too short for the length field");
+        stop(0, "only " + counted(block_.size, "byte") + ": too short for the length field",
+             VOKX_NEED_MORE);
         return;
     }
     std::copy_n(block_.bytes, std::min(block_.size, sizeof header_bytes_), header_bytes_);
     vokxInspect(block_.bytes, block_.size, &info_); // the length field, at least
     declared_length_ = info_.length;
+    if (block_.limit != 0 && declared_length_ > block_.limit) {
+        stop(0, "the length field says " + counted(declared_length_, "byte") +
+                    ", more than the largest block allowed (" + std::to_string(block_.limit) +
+                    "; see --max-block)");
+        return;
+    }
     if (declared_length_ < kSmallestBlock) {
         stop(0, "the length field says " + counted(declared_length_, "byte") +
                     ", below the smallest stream of " + std::to_string(kSmallestBlock));
@@ -78,8 +91,10 @@ void StreamWalker::check_frame() {
 bool StreamWalker::check_end() {
     trusted_end_ = length_;
     if (length_ > block_.size) {
-        record(0, "the length field says " + counted(length_, "byte") +
-                      " but the input ends after " + counted(block_.size, "byte"));
+        record(0,
+               "the length field says " + counted(length_, "byte") + " but the input ends after " +
+                   counted(block_.size, "byte"),
+               VOKX_NEED_MORE);
         trusted_end_ = static_cast<uint32_t>(std::min<size_t>(block_.size, UINT32_MAX));
         return supply_end_marker(block_.size);
     }

@@ -18,12 +18,20 @@
 namespace vok::tool {
 
 // Where a block went wrong: the byte, and the start of the block it is in,
-// both as offsets in the input.
+// both as offsets in the input; the status names the kind of fault (framing
+// and items: VOK_INVALID_STREAM, bytes missing at the end of the input:
+// VOKX_NEED_MORE), and for a record the engine's status and the field's path.
 struct Problem {
     uint64_t offset;
     std::string message;
     uint64_t block = 0;
+    uint16_t status = VOK_INVALID_STREAM;
+    std::string path{};  // a record's field, when the schema refused it
+    bool record = false; // found by the records engine
 };
+
+// "path: message (STATUS)" for a record, else the message.
+std::string problem_text(const Problem &problem);
 
 struct Entry {
     uint64_t offset;
@@ -64,8 +72,8 @@ class StreamWalker {
     bool next_body_item(Entry &entry);
     bool end_marker(uint32_t offset, Entry &entry);
     bool bad_item(uint32_t offset);
-    bool stop(uint64_t offset, std::string message);
-    void record(uint64_t offset, std::string message);
+    bool stop(uint64_t offset, std::string message, uint16_t status = VOK_INVALID_STREAM);
+    void record(uint64_t offset, std::string message, uint16_t status = VOK_INVALID_STREAM);
 
     Block block_;
     // The header as read, before a repair changed its length field.

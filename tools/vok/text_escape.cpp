@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <unicode/utf8.h>
 
 namespace vok::tool {
@@ -82,18 +83,31 @@ void write_quoted(Sink &out, std::string_view bytes, bool utf8) {
     out << '"';
 }
 
-void write_json_string(Sink &out, std::string_view bytes) {
-    out << '"';
-    for (const char c : bytes) {
+void append_json_string(std::string &out, std::string_view bytes) {
+    out.push_back('"');
+    size_t run = 0; // start of the bytes that need no escape
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (static_cast<uint8_t>(c) >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(bytes.data() + run, i - run);
+        run = i + 1;
         if (const char e = short_escape(c)) {
-            out << '\\' << e;
-        } else if (static_cast<uint8_t>(c) < 0x20) {
-            write_escape(out, "\\u%04x", static_cast<uint8_t>(c));
+            out.push_back('\\');
+            out.push_back(e);
         } else {
-            out << c;
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<uint8_t>(c));
+            out += escape;
         }
     }
-    out << '"';
+    out.append(bytes.data() + run, bytes.size() - run);
+    out.push_back('"');
+}
+
+void write_json_string(Sink &out, std::string_view bytes) {
+    std::string literal;
+    append_json_string(literal, bytes);
+    out << literal;
 }
 
 bool is_valid_utf8(std::string_view bytes) noexcept {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "sink.hpp"
@@ -14,8 +15,9 @@ namespace vok::tool {
 // \u{H} (control characters and line separators).
 void write_quoted(Sink &out, std::string_view bytes, bool utf8);
 
-// Writes a JSON string literal of bytes that are valid UTF-8.
+// Writes (appends) a JSON string literal of bytes that are valid UTF-8.
 void write_json_string(Sink &out, std::string_view bytes);
+void append_json_string(std::string &out, std::string_view bytes);
 
 bool is_valid_utf8(std::string_view bytes) noexcept;
 
