@@ -2,7 +2,10 @@
 // it must call a file well-formed exactly when a walk with the library's
 // readers, item by item with the reader of each tag, reaches the end marker
 // at the block's last byte.  dump must agree, and a well-formed block dumped
-// in either notation must pack back to the very bytes.
+// in either notation must pack back to the very bytes.  Read as a whole, the
+// file must give the blocks, damaged blocks and skipped ranges that the
+// documented rule gives, the rule being applied here by brute force with
+// the readers' walk (block_reader.hpp states it).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -11,10 +14,16 @@
 #include <span>
 #include <vector>
 
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include "block_reader.hpp"
 #include "checker.hpp"
 #include "dumper.hpp"
 #include "packer.hpp"
 #include "vok32.h"
+#include "vok32x.h"
 
 namespace {
 
@@ -115,6 +124,83 @@ void expect_round_trips(const std::vector<uint8_t> &file, bool checker_ok) {
     }
 }
 
+// What the tool's reader finds in the file, one word each.
+std::vector<std::string> found_by_reader(const std::vector<uint8_t> &file, uint32_t max_block) {
+    const int fd = memfd_create("input", 0);
+    if (fd < 0 || (!file.empty() && write(fd, file.data(), file.size()) < 0)) std::abort();
+    vok::tool::Input input;
+    std::string error;
+    if (!input.open("/proc/self/fd/" + std::to_string(fd), error)) std::abort();
+    close(fd);
+    vok::tool::BlockReader reader(input, {max_block, {}});
+    std::vector<std::string> found;
+    const bool read = vok::tool::visit_blocks(
+        reader,
+        [&](const vok::tool::Found &f) {
+            if (f.kind == vok::tool::BlockReader::Result::skipped)
+                found.push_back("skipped " + std::to_string(f.skipped->from) + "-" +
+                                std::to_string(f.skipped->to));
+            else
+                found.push_back(
+                    (f.kind == vok::tool::BlockReader::Result::block ? "block " : "damaged ") +
+                    std::to_string(f.block->offset));
+            return true;
+        },
+        error);
+    if (!read) std::abort();
+    return found;
+}
+
+// The same by the rule: a block whose frame vokxInspect accepts is read and
+// the next one sought at its end; after one it refuses, the first later
+// place is taken where a block of at most max_block bytes walks to its end
+// marker and is followed by another or by the end of the file.
+std::vector<std::string> found_by_rule(const std::vector<uint8_t> &file, uint32_t max_block) {
+    const uint8_t *d = file.data();
+    const size_t n = file.size();
+    const auto length_at = [&](size_t at) { return n - at < 4 ? 0 : big_endian(d + at, 4); };
+    const auto sound = [&](size_t at) {
+        const uint32_t length = length_at(at);
+        return length != 0 && length <= max_block && length <= n - at &&
+               vokxInspect(d + at, length, nullptr) == VOK_OK;
+    };
+    const auto walks = [&](size_t at) {
+        const uint32_t length = length_at(at);
+        return length <= max_block && length <= n - at && well_formed_by_readers(d + at, length);
+    };
+    if (n == 0) return {"damaged 0"};
+    std::vector<std::string> found;
+    for (size_t at = 0; at < n;) {
+        if (sound(at)) {
+            found.push_back("block " + std::to_string(at));
+            at += length_at(at);
+            continue;
+        }
+        found.push_back("damaged " + std::to_string(at));
+        size_t next = at + 1;
+        while (next < n &&
+               !(walks(next) && (next + length_at(next) == n || walks(next + length_at(next)))))
+            ++next;
+        found.push_back("skipped " + std::to_string(at) + "-" + std::to_string(std::min(next, n)));
+        at = next;
+    }
+    return found;
+}
+
+void expect_the_rule(const std::vector<uint8_t> &file) {
+    for (const uint32_t max_block : {vok::tool::ScanRules::kDefaultMaxBlock, uint32_t{40}}) {
+        const std::vector<std::string> reader = found_by_reader(file, max_block);
+        const std::vector<std::string> rule = found_by_rule(file, max_block);
+        if (reader != rule) {
+            std::fprintf(stderr, "max %u, reader | rule:\n", max_block);
+            for (size_t i = 0; i < std::max(reader.size(), rule.size()); ++i)
+                std::fprintf(stderr, "  %s | %s\n", i < reader.size() ? reader[i].c_str() : "",
+                             i < rule.size() ? rule[i].c_str() : "");
+            std::abort();
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -133,5 +219,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::abort();
     }
     expect_round_trips(file, checker_ok);
+    expect_the_rule(file);
     return 0;
 }

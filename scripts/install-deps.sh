@@ -42,6 +42,7 @@ needs=(
   /usr/include/pb.h libnanopb-dev
   /usr/include/msgpack.hpp libmsgpack-cxx-dev
   /usr/bin/time time
+  xxd xxd
   # Windows: cross compilers, GoogleTest sources, MSVC-format import
   # libraries, and Wine with its 64-bit loader
   x86_64-w64-mingw32-gcc-posix gcc-mingw-w64-x86-64-posix

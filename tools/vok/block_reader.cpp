@@ -169,7 +169,7 @@ bool BlockReader::candidate(size_t at, bool &ok, uint32_t &length, std::string &
 // stopped there.
 bool BlockReader::walks_to_end(size_t start, uint32_t length, uint32_t body) {
     const size_t last = start + length - 1;
-    if (reach_.size() < capacity_) reach_.resize(capacity_);
+    if (reach_.size() <= last) reach_.resize(last + 1);
     if (reach_end_ <= last) {
         std::fill(reach_.begin() + static_cast<long>(reach_end_),
                   reach_.begin() + static_cast<long>(last) + 1, 0);

@@ -1,6 +1,8 @@
 #include "json_writer.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <string>
 
 #include "hex_column.hpp"
@@ -9,13 +11,32 @@
 
 namespace vok::tool {
 
+// Keys are the tool's own short words; each goes out in one piece, as the
+// listing of a large file writes millions of them.
 Sink &JsonObject::key(const char *name) {
-    if (!first_) out_ << ',';
+    char text[32];
+    const std::string_view word(name);
+    if (word.size() > sizeof text - 4) { // not one of ours, but correct all the same
+        if (!first_) out_ << ',';
+        first_ = false;
+        return out_ << '"' << word << "\":";
+    }
+    size_t n = 0;
+    if (!first_) text[n++] = ',';
     first_ = false;
-    return out_ << '"' << std::string_view(name) << "\":";
+    text[n++] = '"';
+    std::memcpy(text + n, word.data(), word.size());
+    n += word.size();
+    text[n++] = '"';
+    text[n++] = ':';
+    return out_ << std::string_view(text, n);
 }
 
-void JsonObject::number(const char *name, int64_t value) { key(name) << std::to_string(value); }
+void JsonObject::number(const char *name, int64_t value) {
+    char digits[24];
+    const auto done = std::to_chars(digits, digits + sizeof digits, value);
+    key(name) << std::string_view(digits, static_cast<size_t>(done.ptr - digits));
+}
 
 void JsonObject::text(const char *name, std::string_view value) {
     write_json_string(key(name), value);
