@@ -22,6 +22,7 @@ needs=(
   /usr/include/unicode/ucnv.h libicu-dev
   /usr/include/CLI/CLI.hpp libcli11-dev
   /usr/include/nlohmann/json.hpp nlohmann-json3-dev
+  /usr/include/rapidjson/document.h rapidjson-dev
   # tests, formatting, sanitizers, fuzzers
   /usr/include/gtest/gtest.h libgtest-dev
   /usr/include/gmock/gmock.h libgmock-dev

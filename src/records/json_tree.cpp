@@ -9,11 +9,16 @@ namespace vok::records {
 
 namespace {
 
-template <typename T> bool grow(T *&array, uint32_t &room, uint32_t needed) {
+// Grows array to hold needed elements; while it is still the tree's inline
+// storage, the first growth moves it to the heap.
+template <typename T>
+bool grow(T *&array, uint32_t &room, uint32_t needed, const T *inline_storage) {
     if (needed <= room) return true;
     const uint32_t wanted = needed < 64 ? 64 : needed + needed / 2;
-    void *grown = std::realloc(array, size_t{wanted} * sizeof(T));
+    const bool inline_now = array == inline_storage;
+    void *grown = std::realloc(inline_now ? nullptr : array, size_t{wanted} * sizeof(T));
     if (grown == nullptr) return false;
+    if (inline_now) std::memcpy(grown, array, size_t{room} * sizeof(T));
     array = static_cast<T *>(grown);
     room = wanted;
     return true;
@@ -82,7 +87,8 @@ class JsonTree::Parser {
     }
 
     uint16_t add_value(JsonValue::Type type, uint32_t &index) {
-        if (!grow(tree_.values_, tree_.value_room_, tree_.value_count_ + 1)) return no_memory();
+        if (!grow(tree_.values_, tree_.value_room_, tree_.value_count_ + 1, tree_.inline_values_))
+            return no_memory();
         index = tree_.value_count_++;
         tree_.values_[index] =
             JsonValue{type, false, static_cast<uint32_t>(p_ - start_), 0, 0, 0, 0, 0, 0, 0};
@@ -90,7 +96,9 @@ class JsonTree::Parser {
     }
 
     uint16_t put_bytes(const char *bytes, uint32_t size) {
-        if (!grow(tree_.buffer_, tree_.buffer_room_, tree_.buffer_size_ + size)) return no_memory();
+        if (!grow(tree_.buffer_, tree_.buffer_room_, tree_.buffer_size_ + size,
+                  tree_.inline_buffer_))
+            return no_memory();
         std::memcpy(tree_.buffer_ + tree_.buffer_size_, bytes, size);
         tree_.buffer_size_ += size;
         return VOK_OK;
@@ -300,17 +308,14 @@ class JsonTree::Parser {
 };
 
 JsonTree::~JsonTree() {
-    std::free(values_);
-    std::free(buffer_);
+    if (values_ != inline_values_) std::free(values_);
+    if (buffer_ != inline_buffer_) std::free(buffer_);
 }
 
 uint16_t JsonTree::parse(const char *text, size_t length, vokxRecordError *error) {
     source_ = text;
     if (length > kMaxJsonText)
         return fail(error, VOKX_BAD_SCHEMA, 0, "", "larger than 16 MiB: not a schema file");
-    // The buffer is never empty, so that decoded() has memory to point at.
-    if (!grow(buffer_, buffer_room_, 1))
-        return fail(error, VOK_NO_MEMORY, 0, "", "not enough memory for the schema");
     return Parser(*this, text, length, error).run();
 }
 

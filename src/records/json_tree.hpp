@@ -3,9 +3,10 @@
 // three bytes that would encode it, which no identifier contains), numbers
 // keep their text so that the loader can refuse -0 or 1.0 where it wants an
 // integer, and members keep their order, duplicates included: the loader
-// names them by path.  Nesting is bounded before any recursion.  Memory
-// comes from malloc and goes back when the tree is destroyed; nothing
-// throws.
+// names them by path.  Nesting is bounded before any recursion.  A small
+// text (one value, as vokxValueParse reads for each field) fits in the
+// tree itself; a larger one takes memory from malloc, which goes back when
+// the tree is destroyed; nothing throws.
 #pragma once
 
 #include <cstddef>
@@ -55,10 +56,13 @@ class JsonTree {
   private:
     class Parser;
 
-    JsonValue *values_ = nullptr;
-    uint32_t value_count_ = 0, value_room_ = 0;
-    char *buffer_ = nullptr;
-    uint32_t buffer_size_ = 0, buffer_room_ = 0;
+    static constexpr uint32_t kInlineValues = 8, kInlineBuffer = 128;
+    JsonValue inline_values_[kInlineValues];
+    char inline_buffer_[kInlineBuffer];
+    JsonValue *values_ = inline_values_;
+    uint32_t value_count_ = 0, value_room_ = kInlineValues;
+    char *buffer_ = inline_buffer_; // never empty, so decoded() has memory to point at
+    uint32_t buffer_size_ = 0, buffer_room_ = kInlineBuffer;
     const char *source_ = nullptr;
 };
 

@@ -11,7 +11,7 @@
 #include "json_line.hpp"
 #include "output_file.hpp"
 #include "packer.hpp"
-#include "record_json.hpp"
+#include "record_packer.hpp"
 #include "reporting.hpp"
 #include "schema_compat.hpp"
 #include "schema_file.hpp"
@@ -53,21 +53,14 @@ bool pack_lines(Input &input, Packer &packer, OutputFile &out) {
     }
 }
 
-// What dump --schema --json writes for a block it could not read as a record
-// is passed over, with a warning, so that dump | pack keeps the good ones.
-bool refused_by_dump(const nlohmann::json &record, const std::string &where) {
-    if (!record.is_object() || !record.contains("$error")) return false;
-    const auto offset = record.find("$offset");
-    print_error(where + ": warning: skipped a block dump could not read as a record" +
-                (offset != record.end() ? " (at offset " + offset->dump() + ")" : std::string()));
-    return true;
-}
-
 } // namespace
 
-// Records as JSON: one object per line, or one JSON array of them.
+// Records as JSON: one object per line, or one JSON array of them.  What
+// dump --schema --json writes for a block it could not read as a record is
+// passed over, with a warning, so that dump | pack keeps the good ones.
 bool pack_records(Input &input, const vokxSchema &schema, OutputFile &out) {
     LineReader lines(input);
+    RecordPacker records(schema);
     std::string_view line;
     std::string error;
     std::vector<uint8_t> block;
@@ -79,19 +72,20 @@ bool pack_records(Input &input, const vokxSchema &schema, OutputFile &out) {
         }
         if (result == LineReader::Result::end) return true;
         if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
-        nlohmann::json parsed;
-        if (NotationError refused; !parse_json_line(line, parsed, refused)) {
+        if (NotationError refused; !records.parse(line, refused)) {
             print_error(input.name() + ":" + std::to_string(number) + ":" +
                         std::to_string(refused.column) + ": " + refused.message);
             return false;
         }
-        const size_t count = parsed.is_array() ? parsed.size() : 1;
-        for (size_t i = 0; i < count; ++i) {
+        for (size_t i = 0; i < records.size(); ++i) {
             const std::string where = input.name() + ":" + std::to_string(number) +
-                                      (parsed.is_array() ? ": record " + std::to_string(i) : "");
-            const nlohmann::json &record = parsed.is_array() ? parsed[i] : parsed;
-            if (refused_by_dump(record, where)) continue;
-            if (!pack_record_json(record, schema, block, error)) {
+                                      (records.is_array() ? ": record " + std::to_string(i) : "");
+            if (const auto offset = records.refused_by_dump(i)) {
+                print_error(where + ": warning: skipped a block dump could not read as a record" +
+                            (offset->empty() ? "" : " (at offset " + *offset + ")"));
+                continue;
+            }
+            if (!records.pack(i, block, error)) {
                 print_error(where + ": " + error);
                 return false;
             }

@@ -1,11 +1,10 @@
 // Records as JSON objects, one per block: field names as keys, in schema
 // order; docs/schema.md describes the mapping.  Reading goes through the
-// records engine (vokxRecordOpen / vokxRecordNext), writing through its
-// writer, so the rules live in one place.
+// records engine (vokxRecordOpen / vokxRecordNext), so the rules live in one
+// place; record_packer.hpp reads the objects back.
 #pragma once
 
 #include <cstdint>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -62,12 +61,5 @@ void write_refused_json(Sink &out, const Block &block, const Problem &problem,
 
 // Whether the engine reads block as a record, or why it refuses it.
 bool check_record(const Block &block, const vokxSchema &schema, Problem &problem);
-
-// Writes the record that object describes as a block: $type must be the
-// schema's if given, $version is written if given (else the schema's),
-// $offset is ignored and a non-empty $unknown refused.  False with error
-// ("path: message").
-bool pack_record_json(const nlohmann::json &object, const vokxSchema &schema,
-                      std::vector<uint8_t> &block, std::string &error);
 
 } // namespace vok::tool

@@ -1,0 +1,362 @@
+#include "record_packer.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include "json_line.hpp"
+#include "text_escape.hpp"
+#include "wording.hpp"
+
+namespace vok::tool {
+
+namespace {
+
+using Value = rapidjson::Value;
+
+bool repeated(uint32_t flags) { return (flags & VOKX_REPEATED) != 0; }
+
+std::string_view name_of(const Value &v) { return {v.GetString(), v.GetStringLength()}; }
+
+// "Invalid value." as "invalid value", the form of the tool's other messages.
+std::string parse_reason(rapidjson::ParseErrorCode code) {
+    std::string reason = rapidjson::GetParseError_En(code);
+    if (!reason.empty() && reason.back() == '.') reason.pop_back();
+    if (!reason.empty()) reason[0] = static_cast<char>(std::tolower(reason[0]));
+    return reason;
+}
+
+// The first key an object (at any depth) names twice, or null.
+const Value *repeated_key(const Value &value) {
+    if (value.IsArray()) {
+        for (const Value &element : value.GetArray())
+            if (const Value *found = repeated_key(element)) return found;
+        return nullptr;
+    }
+    if (!value.IsObject()) return nullptr;
+    for (auto m = value.MemberBegin(); m != value.MemberEnd(); ++m) {
+        for (auto earlier = value.MemberBegin(); earlier != m; ++earlier)
+            if (name_of(earlier->name) == name_of(m->name)) return &m->name;
+        if (const Value *found = repeated_key(m->value)) return found;
+    }
+    return nullptr;
+}
+
+const Value *member(const Value &object, const char *key) {
+    const auto found = object.FindMember(key);
+    return found == object.MemberEnd() ? nullptr : &found->value;
+}
+
+// What an absent field reads as: its default, or nothing.
+const vokxFieldDetail *default_of(const vokxFieldSpec &field) {
+    return field.detail != nullptr && field.detail->has_default != 0 ? field.detail : nullptr;
+}
+
+// A value as the JSON text vokxValueParse reads, for the kinds that ride on
+// other items.  Numbers are written back in their shortest exact form.
+std::string json_text(const Value &value) {
+    std::string text;
+    char digits[32];
+    std::to_chars_result done{};
+    if (value.IsString()) {
+        append_json_string(text, name_of(value));
+        return text;
+    }
+    if (value.IsUint64()) {
+        done = std::to_chars(digits, digits + sizeof digits, value.GetUint64());
+    } else if (value.IsInt64()) {
+        done = std::to_chars(digits, digits + sizeof digits, value.GetInt64());
+    } else if (value.IsDouble()) {
+        done = std::to_chars(digits, digits + sizeof digits, value.GetDouble());
+    } else {
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        value.Accept(writer);
+        return {buffer.GetString(), buffer.GetSize()};
+    }
+    return {digits, done.ptr};
+}
+
+uint8_t nibble(char c) {
+    if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
+    if (c >= 'a' && c <= 'f') return static_cast<uint8_t>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
+    throw std::string(R"(must be a string or {"hex": "<pairs of hex digits>"})");
+}
+
+// The bytes of a string field: a JSON string, or {"hex": "..."}.  Points
+// into the document or into storage.  Throws the message for another shape.
+std::string_view text_of(const Value &value, std::string &storage) {
+    if (value.IsString()) return name_of(value);
+    const Value *digits =
+        value.IsObject() && value.MemberCount() == 1 ? member(value, "hex") : nullptr;
+    if (digits == nullptr || !digits->IsString() || digits->GetStringLength() % 2 != 0)
+        throw std::string(R"(must be a string or {"hex": "<pairs of hex digits>"})");
+    const std::string_view hex = name_of(*digits);
+    storage.clear();
+    for (size_t i = 0; i < hex.size(); i += 2)
+        storage.push_back(static_cast<char>(nibble(hex[i]) * 16 + nibble(hex[i + 1])));
+    return storage;
+}
+
+int64_t integer(const Value &value, int64_t low, int64_t high, const char *what) {
+    const bool fits = value.IsUint64()  ? value.GetUint64() <= uint64_t(high)
+                      : value.IsInt64() ? value.GetInt64() >= low && value.GetInt64() <= high
+                                        : false;
+    if (!fits) throw std::string("must be ") + what;
+    return value.IsUint64() ? static_cast<int64_t>(value.GetUint64()) : value.GetInt64();
+}
+
+// A JSON value as the item a field of `kind` takes; text points into the
+// document or storage.  Throws the message for a value of the wrong shape.
+vokxItem item_for(const Value &value, uint32_t kind, std::string &storage) {
+    vokxItem item{};
+    switch (kind) {
+    case VOKX_CLASS_FLAG:
+        if (!value.IsBool()) throw std::string("must be true or false");
+        item.value = value.GetBool() ? 1 : 0;
+        return item;
+    case VOKX_CLASS_SIGNED:
+        item.signed_value = static_cast<int32_t>(
+            integer(value, INT32_MIN, INT32_MAX, "an integer from -2147483648 to 2147483647"));
+        return item;
+    case VOKX_CLASS_STRING:
+    case VOKX_CLASS_UTF8: {
+        const std::string_view text = text_of(value, storage);
+        if (text.size() > UINT32_MAX) throw std::string("is too long");
+        item.text = reinterpret_cast<const uint8_t *>(text.data());
+        item.length = static_cast<uint32_t>(text.size());
+        return item;
+    }
+    default: // unsigned, safe
+        item.value =
+            static_cast<uint32_t>(integer(value, 0, UINT32_MAX, "an integer from 0 to 4294967295"));
+        return item;
+    }
+}
+
+bool is_item_class_kind(uint32_t kind) { return kind >= VOKX_KIND_FLAG && kind <= VOKX_KIND_SAFE; }
+
+// Whether an item-class value (as item_for made it) is the field's default.
+bool holds_default(const vokxFieldSpec &field, const vokxItem &item) {
+    const vokxFieldDetail *d = default_of(field);
+    if (d == nullptr) return false;
+    if (field.kind == VOKX_KIND_STRING || field.kind == VOKX_KIND_UTF8)
+        return item.length == d->default_text.length &&
+               (item.length == 0 || std::memcmp(item.text, d->default_text.data, item.length) == 0);
+    if (field.kind == VOKX_KIND_SIGNED) return item.signed_value == d->default_value.signed64;
+    if (field.kind == VOKX_KIND_FLAG)
+        return (item.value != 0) == (d->default_value.unsigned64 != 0);
+    return item.value == d->default_value.unsigned64;
+}
+
+struct Packing {
+    vokxRecordWriter writer;
+    vokxRecordError error;
+};
+
+std::string field_path(const char *group, size_t occurrence, const char *field) {
+    return group == nullptr ? std::string(field)
+                            : std::string(group) + "[" + std::to_string(occurrence) + "]." + field;
+}
+
+// Writes the value of field number `index` of the current level, or leaves
+// it out when it is the field's default.  Throws "path: message".
+void put_value(Packing &p, const vokxFieldSpec &field, uint32_t index, const Value &value,
+               const char *group, size_t occurrence) {
+    uint16_t status = VOK_OK;
+    if (is_item_class_kind(field.kind)) {
+        std::string storage;
+        vokxItem item;
+        try {
+            item = item_for(value, field.kind, storage);
+        } catch (const std::string &message) {
+            throw field_path(group, occurrence, field.name) + ": " + message;
+        }
+        if (holds_default(field, item)) return;
+        status = vokxRecordPut(&p.writer, index, &item, &p.error);
+    } else {
+        const std::string text = json_text(value);
+        vokxValue parsed{};
+        const char *why = "";
+        if (vokxValueParse(&field, text.data(), text.size(), &parsed, &why) != VOK_OK)
+            throw field_path(group, occurrence, field.name) + ": " + why;
+        const vokxFieldDetail *d = default_of(field);
+        const size_t bytes = field.kind == VOKX_KIND_FLOAT32 ? 4 : 8; // floats by their bits
+        if (d != nullptr && std::memcmp(&parsed, &d->default_value, bytes) == 0) return;
+        status = vokxRecordPutValue(&p.writer, index, &parsed, &p.error);
+    }
+    if (status != VOK_OK) throw std::string(p.error.path) + ": " + p.error.message;
+}
+
+void refuse_unknown_keys(const Value &object, const vokxFieldSpec *fields, uint32_t count,
+                         const vokxSchema *top, const std::string &where) {
+    for (auto m = object.MemberBegin(); m != object.MemberEnd(); ++m) {
+        const std::string_view key = name_of(m->name);
+        if (key == "$unknown") {
+            const Value &v = m->value;
+            if (!v.IsNull() && !(v.IsArray() && v.Empty()) && !(v.IsObject() && v.ObjectEmpty()))
+                throw where + "$unknown: items passed over cannot be packed";
+            continue;
+        }
+        if (top != nullptr && (key == "$type" || key == "$version" || key == "$offset")) continue;
+        bool known = false;
+        for (uint32_t i = 0; i < count && !known; ++i)
+            known = key == fields[i].name;
+        for (uint32_t g = 0; top != nullptr && g < top->group_count && !known; ++g)
+            known = key == top->groups[g].name;
+        if (!known) throw where + std::string(key) + ": not a field of the schema";
+    }
+}
+
+void put_fields(Packing &p, const Value &object, const vokxFieldSpec *fields, uint32_t count,
+                const char *group, size_t occurrence) {
+    for (uint32_t i = 0; i < count; ++i) {
+        const Value *found = member(object, fields[i].name);
+        if (found == nullptr || found->IsNull()) continue;
+        if (!repeated(fields[i].flags)) {
+            put_value(p, fields[i], i, *found, group, occurrence);
+            continue;
+        }
+        if (!found->IsArray())
+            throw field_path(group, occurrence, fields[i].name) + ": must be an array";
+        for (const Value &value : found->GetArray())
+            put_value(p, fields[i], i, value, group, occurrence);
+    }
+}
+
+void put_occurrence(Packing &p, const Value &occurrence, uint32_t g, const vokxGroupSpec &group,
+                    size_t n) {
+    const std::string where = std::string(group.name) + "[" + std::to_string(n) + "].";
+    if (!occurrence.IsObject()) throw where.substr(0, where.size() - 1) + ": must be an object";
+    refuse_unknown_keys(occurrence, group.fields, group.field_count, nullptr, where);
+    if (vokxRecordGroup(&p.writer, g, &p.error) != VOK_OK)
+        throw std::string(p.error.path) + ": " + p.error.message;
+    put_fields(p, occurrence, group.fields, group.field_count, group.name, n);
+}
+
+void put_groups(Packing &p, const Value &object, const vokxSchema &s) {
+    for (uint32_t g = 0; g < s.group_count; ++g) {
+        const vokxGroupSpec &group = s.groups[g];
+        const Value *found = member(object, group.name);
+        if (found == nullptr || found->IsNull()) continue;
+        if (!repeated(group.flags)) {
+            put_occurrence(p, *found, g, group, 0);
+            continue;
+        }
+        if (!found->IsArray()) throw std::string(group.name) + ": must be an array of objects";
+        size_t n = 0;
+        for (const Value &occurrence : found->GetArray())
+            put_occurrence(p, occurrence, g, group, n++);
+    }
+}
+
+uint32_t header_number(const Value &object, const char *key, uint32_t fallback, uint32_t max) {
+    const Value *found = member(object, key);
+    if (found == nullptr) return fallback;
+    if (!found->IsUint64() || found->GetUint64() > max)
+        throw std::string(key) + ": must be an integer from 0 to " + std::to_string(max);
+    return static_cast<uint32_t>(found->GetUint64());
+}
+
+} // namespace
+
+struct RecordPacker::Parsed {
+    std::string text; // the line, which the parser changes in place
+    rapidjson::Document document;
+};
+
+RecordPacker::RecordPacker(const vokxSchema &schema)
+    : schema_(schema), parsed_(std::make_unique<Parsed>()) {}
+
+RecordPacker::~RecordPacker() = default;
+
+bool RecordPacker::parse(std::string_view line, NotationError &error) {
+    if (!within_depth(line, error)) return false;
+    Parsed &p = *parsed_;
+    // The document's pool keeps every line's values until it is cleared:
+    // cleared once it holds a mebibyte, memory follows the longest line.
+    p.document.SetNull();
+    if (p.document.GetAllocator().Size() > (size_t{1} << 20)) p.document.GetAllocator().Clear();
+    p.text.assign(line);
+    p.document
+        .ParseInsitu<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag>(
+            p.text.data());
+    if (p.document.HasParseError()) {
+        error = {p.document.GetErrorOffset() + 1,
+                 "not JSON: " + parse_reason(p.document.GetParseError())};
+        return false;
+    }
+    if (const Value *key = repeated_key(p.document)) {
+        // In place, a key's characters stay where they were, after its quote.
+        error = {static_cast<size_t>(key->GetString() - p.text.data()),
+                 "the key \"" + printable(name_of(*key)) + "\" appears twice in one object"};
+        return false;
+    }
+    return true;
+}
+
+size_t RecordPacker::size() const {
+    const rapidjson::Document &d = parsed_->document;
+    return d.IsArray() ? d.Size() : 1;
+}
+
+bool RecordPacker::is_array() const { return parsed_->document.IsArray(); }
+
+namespace {
+
+const Value &record_at(const rapidjson::Document &d, size_t index) {
+    return d.IsArray() ? d[static_cast<rapidjson::SizeType>(index)] : d;
+}
+
+} // namespace
+
+std::optional<std::string> RecordPacker::refused_by_dump(size_t index) const {
+    const Value &record = record_at(parsed_->document, index);
+    if (!record.IsObject() || member(record, "$error") == nullptr) return std::nullopt;
+    const Value *offset = member(record, "$offset");
+    return offset != nullptr ? json_text(*offset) : std::string();
+}
+
+bool RecordPacker::pack(size_t index, std::vector<uint8_t> &block, std::string &error) {
+    const Value &object = record_at(parsed_->document, index);
+    const vokxSchema &s = schema_;
+    vokStream stream{};
+    const auto release = [&stream] {
+        if (stream.data != nullptr && vokCloseStream(&stream) == VOK_OK)
+            vokDestroyStream(vokGetData(&stream));
+        stream = vokStream{};
+    };
+    try {
+        if (!object.IsObject()) throw std::string("a record must be a JSON object");
+        const uint32_t type = header_number(object, "$type", s.type, 255);
+        if (type != s.type)
+            throw "$type: " + std::to_string(type) + " is not the schema's " +
+                std::to_string(s.type);
+        refuse_unknown_keys(object, s.fields, s.field_count, &s, "");
+        const uint32_t version = header_number(object, "$version", s.version, UINT32_MAX);
+        Packing p{};
+        if (vokCreateStream(&stream, static_cast<uint8_t>(s.type), version) != VOK_OK)
+            throw std::string("not enough memory");
+        vokxRecordBegin(&p.writer, &s, &stream, &p.error);
+        put_fields(p, object, s.fields, s.field_count, nullptr, 0);
+        put_groups(p, object, s);
+        if (vokxRecordEnd(&p.writer, &p.error) != VOK_OK)
+            throw std::string(p.error.path) + ": " + p.error.message;
+        if (vokCloseStream(&stream) != VOK_OK) throw std::string("not enough memory");
+        const uint8_t *data = vokGetData(&stream);
+        block.assign(data, data + vokGetLength(&stream));
+    } catch (const std::string &message) {
+        error = message;
+        release();
+        return false;
+    }
+    release();
+    return true;
+}
+
+} // namespace vok::tool
