@@ -13,6 +13,7 @@
 // Exit status: 0 success, 1 invalid input or a failed read or write, 2 usage.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +47,7 @@ struct Options {
     bool pack_json = false;
     bool check_json = false;
     ScanOptions scan;
+    uint64_t max_block = ScanRules::kDefaultMaxBlock; // 4 GiB: no block is larger
     std::string schema_path; // --schema of dump, check and pack
     std::string old_schema, new_schema, schema_file;
     std::string language, output_dir, name_space;
@@ -55,11 +57,11 @@ struct Options {
 void add_scan_options(CLI::App *command, Options &o, bool first) {
     if (first) command->add_flag("--first", o.scan.first, "Stop at the first problem");
     command
-        ->add_option("--max-block", o.scan.max_block,
+        ->add_option("--max-block", o.max_block,
                      "The largest block to accept, in bytes (default 16 MiB; suffixes such as "
-                     "KiB and MiB work); a length field above it is damage")
+                     "KiB, MiB and GiB work, 4GiB allows any); a length field above it is damage")
         ->transform(CLI::AsSizeValue(false))
-        ->check(CLI::Range(uint64_t{9}, uint64_t{UINT32_MAX}));
+        ->check(CLI::Range(uint64_t{9}, uint64_t{1} << 32));
 }
 
 CLI::App *add_dump(CLI::App &app, Options &o) {
@@ -211,6 +213,7 @@ int run(int argc, char **argv) {
     } catch (const CLI::ParseError &e) {
         return app.exit(e) == 0 ? 0 : kExitUsage;
     }
+    o.scan.max_block = static_cast<uint32_t>(std::min<uint64_t>(o.max_block, UINT32_MAX));
     if (gen->parsed() && o.language == "c" && gen->count("--namespace") != 0) {
         std::fprintf(stderr,
                      "vok gen: --namespace is for C++ (vok gen cpp); C has no namespaces\n");
