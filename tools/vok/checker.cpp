@@ -24,6 +24,18 @@ void compare_with_expectations(CheckReport &report, const CheckExpectations &exp
 
 } // namespace
 
+CheckReport frame_report(const Block &block, const CheckExpectations &expected) {
+    CheckReport report;
+    report.offset = block.offset;
+    vokxBlockInfo info{};
+    vokxInspect(block.bytes, block.size, &info);
+    report.length = info.length;
+    report.type = info.type;
+    report.version = info.version;
+    compare_with_expectations(report, expected);
+    return report;
+}
+
 CheckReport check_stream(const Block &block, const CheckExpectations &expected) {
     CheckReport report;
     report.offset = block.offset;

@@ -35,6 +35,11 @@ struct CheckReport {
 
 CheckReport check_stream(const Block &block, const CheckExpectations &expected);
 
+// The report of a block whose frame vokxInspect accepts, from its frame
+// alone: items and phrases are not counted, and the items not checked.  For
+// a block the records engine reads to its end, which walks every item.
+CheckReport frame_report(const Block &block, const CheckExpectations &expected);
+
 // "12 items, 2 phrases, 80 bytes (type 7, version 3)"
 std::string block_summary(const CheckReport &report);
 

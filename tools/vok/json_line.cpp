@@ -4,24 +4,46 @@
 
 namespace vok::tool {
 
+namespace {
+
+// The bytes that matter to nesting, outside strings and in them.
+struct DepthBytes {
+    bool outside[256] = {};
+    bool inside[256] = {};
+    constexpr DepthBytes() {
+        for (const unsigned char c : {'"', '[', ']', '{', '}'})
+            outside[c] = true;
+        inside[static_cast<unsigned char>('"')] = inside[static_cast<unsigned char>('\\')] = true;
+    }
+};
+constexpr DepthBytes kDepthBytes;
+
+} // namespace
+
+// Most bytes of a line are neither brackets nor quotes: the loops pass over
+// them with one table look-up each, as lines are scanned before every parse.
 bool within_depth(std::string_view line, NotationError &error) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(line.data());
+    const size_t size = line.size();
     size_t depth = 0;
-    bool in_string = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (in_string) {
-            if (c == '\\')
-                ++i; // the escaped character cannot end the string
-            else if (c == '"')
-                in_string = false;
-        } else if (c == '"') {
-            in_string = true;
+    for (size_t i = 0; i < size; ++i) {
+        while (i < size && !kDepthBytes.outside[bytes[i]])
+            ++i;
+        if (i == size) break;
+        const unsigned char c = bytes[i];
+        if (c == '"') { // to the closing quote
+            for (++i; i < size; ++i) {
+                while (i < size && !kDepthBytes.inside[bytes[i]])
+                    ++i;
+                if (i == size || bytes[i] == '"') break;
+                ++i; // after a backslash: the escaped byte cannot end the string
+            }
         } else if (c == '[' || c == '{') {
             if (++depth > kMaxJsonDepth) {
                 error = {i + 1, "nested deeper than " + std::to_string(kMaxJsonDepth)};
                 return false;
             }
-        } else if ((c == ']' || c == '}') && depth > 0) {
+        } else if (depth > 0) {
             --depth;
         }
     }

@@ -11,21 +11,6 @@
 
 namespace vok::tool {
 
-// Keys are the tool's own short words, written from constant memory in
-// three pieces: assembling them in a local buffer first stalls on reading
-// back what was just stored, and a large listing writes millions of keys.
-Sink &JsonObject::key(const char *name) {
-    out_ << (first_ ? std::string_view("\"") : std::string_view(",\""));
-    first_ = false;
-    return out_ << std::string_view(name) << std::string_view("\":");
-}
-
-void JsonObject::number(const char *name, int64_t value) {
-    char digits[24];
-    const auto done = std::to_chars(digits, digits + sizeof digits, value);
-    key(name) << std::string_view(digits, static_cast<size_t>(done.ptr - digits));
-}
-
 void JsonObject::text(const char *name, std::string_view value) {
     write_json_string(key(name), value);
 }

@@ -1,6 +1,7 @@
 #include "record_packer.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <rapidjson/document.h>
@@ -193,30 +194,62 @@ void put_value(Packing &p, const vokxFieldSpec &field, uint32_t index, const Val
     if (status != VOK_OK) throw std::string(p.error.path) + ": " + p.error.message;
 }
 
-void refuse_unknown_keys(const Value &object, const vokxFieldSpec *fields, uint32_t count,
-                         const vokxSchema *top, const std::string &where) {
+// A level's names (its fields', or the groups'), measured once.
+using Names = std::vector<std::string_view>;
+
+Names names_of(const vokxFieldSpec *fields, uint32_t count) {
+    Names names;
+    for (uint32_t i = 0; i < count; ++i)
+        names.emplace_back(fields[i].name);
+    return names;
+}
+
+size_t index_of(const Names &names, std::string_view key) {
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == key) return i;
+    return names.size();
+}
+
+// The most fields or groups a level can have: marks and phrases are below 256.
+constexpr size_t kMaxSlots = 256;
+using Slots = std::array<const Value *, kMaxSlots>;
+
+// Puts each member of a level's object in the slot of its field (or, for
+// the record itself, of its group), in one pass; refuses any other key but
+// the $ keys a record may carry, and a non-empty $unknown.
+void place_members(const Value &object, const Names &fields, const Names *groups,
+                   const std::string &where, Slots &field_slots, Slots &group_slots) {
+    if (fields.size() > kMaxSlots || (groups != nullptr && groups->size() > kMaxSlots))
+        throw where + "more fields than marks"; // a schema the engine would refuse
+    std::fill_n(field_slots.begin(), fields.size(), nullptr);
+    if (groups != nullptr) std::fill_n(group_slots.begin(), groups->size(), nullptr);
     for (auto m = object.MemberBegin(); m != object.MemberEnd(); ++m) {
         const std::string_view key = name_of(m->name);
+        if (const size_t i = index_of(fields, key); i < fields.size()) {
+            field_slots[i] = &m->value;
+            continue;
+        }
+        if (groups != nullptr)
+            if (const size_t g = index_of(*groups, key); g < groups->size()) {
+                group_slots[g] = &m->value;
+                continue;
+            }
         if (key == "$unknown") {
             const Value &v = m->value;
             if (!v.IsNull() && !(v.IsArray() && v.Empty()) && !(v.IsObject() && v.ObjectEmpty()))
                 throw where + "$unknown: items passed over cannot be packed";
             continue;
         }
-        if (top != nullptr && (key == "$type" || key == "$version" || key == "$offset")) continue;
-        bool known = false;
-        for (uint32_t i = 0; i < count && !known; ++i)
-            known = key == fields[i].name;
-        for (uint32_t g = 0; top != nullptr && g < top->group_count && !known; ++g)
-            known = key == top->groups[g].name;
-        if (!known) throw where + std::string(key) + ": not a field of the schema";
+        if (groups != nullptr && (key == "$type" || key == "$version" || key == "$offset"))
+            continue;
+        throw where + std::string(key) + ": not a field of the schema";
     }
 }
 
-void put_fields(Packing &p, const Value &object, const vokxFieldSpec *fields, uint32_t count,
+void put_fields(Packing &p, const Slots &slots, const vokxFieldSpec *fields, uint32_t count,
                 const char *group, size_t occurrence) {
     for (uint32_t i = 0; i < count; ++i) {
-        const Value *found = member(object, fields[i].name);
+        const Value *found = slots[i];
         if (found == nullptr || found->IsNull()) continue;
         if (!repeated(fields[i].flags)) {
             put_value(p, fields[i], i, *found, group, occurrence);
@@ -230,28 +263,30 @@ void put_fields(Packing &p, const Value &object, const vokxFieldSpec *fields, ui
 }
 
 void put_occurrence(Packing &p, const Value &occurrence, uint32_t g, const vokxGroupSpec &group,
-                    size_t n) {
+                    const Names &names, size_t n) {
     const std::string where = std::string(group.name) + "[" + std::to_string(n) + "].";
     if (!occurrence.IsObject()) throw where.substr(0, where.size() - 1) + ": must be an object";
-    refuse_unknown_keys(occurrence, group.fields, group.field_count, nullptr, where);
+    Slots slots;
+    place_members(occurrence, names, nullptr, where, slots, slots);
     if (vokxRecordGroup(&p.writer, g, &p.error) != VOK_OK)
         throw std::string(p.error.path) + ": " + p.error.message;
-    put_fields(p, occurrence, group.fields, group.field_count, group.name, n);
+    put_fields(p, slots, group.fields, group.field_count, group.name, n);
 }
 
-void put_groups(Packing &p, const Value &object, const vokxSchema &s) {
+void put_groups(Packing &p, const Slots &slots, const vokxSchema &s,
+                const std::vector<Names> &group_fields) {
     for (uint32_t g = 0; g < s.group_count; ++g) {
         const vokxGroupSpec &group = s.groups[g];
-        const Value *found = member(object, group.name);
+        const Value *found = slots[g];
         if (found == nullptr || found->IsNull()) continue;
         if (!repeated(group.flags)) {
-            put_occurrence(p, *found, g, group, 0);
+            put_occurrence(p, *found, g, group, group_fields[g], 0);
             continue;
         }
         if (!found->IsArray()) throw std::string(group.name) + ": must be an array of objects";
         size_t n = 0;
         for (const Value &occurrence : found->GetArray())
-            put_occurrence(p, occurrence, g, group, n++);
+            put_occurrence(p, occurrence, g, group, group_fields[g], n++);
     }
 }
 
@@ -268,10 +303,19 @@ uint32_t header_number(const Value &object, const char *key, uint32_t fallback, 
 struct RecordPacker::Parsed {
     std::string text; // the line, which the parser changes in place
     rapidjson::Document document;
+    Names fields, groups;            // of the record
+    std::vector<Names> group_fields; // of each group
 };
 
 RecordPacker::RecordPacker(const vokxSchema &schema)
-    : schema_(schema), parsed_(std::make_unique<Parsed>()) {}
+    : schema_(schema), parsed_(std::make_unique<Parsed>()) {
+    Parsed &p = *parsed_;
+    p.fields = names_of(schema.fields, schema.field_count);
+    for (uint32_t g = 0; g < schema.group_count; ++g) {
+        p.groups.emplace_back(schema.groups[g].name);
+        p.group_fields.push_back(names_of(schema.groups[g].fields, schema.groups[g].field_count));
+    }
+}
 
 RecordPacker::~RecordPacker() = default;
 
@@ -337,14 +381,15 @@ bool RecordPacker::pack(size_t index, std::vector<uint8_t> &block, std::string &
         if (type != s.type)
             throw "$type: " + std::to_string(type) + " is not the schema's " +
                 std::to_string(s.type);
-        refuse_unknown_keys(object, s.fields, s.field_count, &s, "");
+        Slots fields, groups;
+        place_members(object, parsed_->fields, &parsed_->groups, "", fields, groups);
         const uint32_t version = header_number(object, "$version", s.version, UINT32_MAX);
         Packing p{};
         if (vokCreateStream(&stream, static_cast<uint8_t>(s.type), version) != VOK_OK)
             throw std::string("not enough memory");
         vokxRecordBegin(&p.writer, &s, &stream, &p.error);
-        put_fields(p, object, s.fields, s.field_count, nullptr, 0);
-        put_groups(p, object, s);
+        put_fields(p, fields, s.fields, s.field_count, nullptr, 0);
+        put_groups(p, groups, s, parsed_->group_fields);
         if (vokxRecordEnd(&p.writer, &p.error) != VOK_OK)
             throw std::string(p.error.path) + ": " + p.error.message;
         if (vokCloseStream(&stream) != VOK_OK) throw std::string("not enough memory");

@@ -4,8 +4,10 @@
 // reached the file.
 #pragma once
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -17,14 +19,17 @@ class Sink {
     Sink(const Sink &) = delete;
     Sink &operator=(const Sink &) = delete;
 
-    Sink &operator<<(std::string_view text) {
-        buffer_.append(text);
-        if (buffer_.size() >= kFlushSize) flush();
+    // A listing is millions of small pieces: each is copied into room
+    // already there, with a single check, and the buffer goes out when full.
+    [[gnu::always_inline]] Sink &operator<<(std::string_view text) {
+        if (text.size() > buffer_.size() - used_) return append_slowly(text);
+        std::memcpy(buffer_.data() + used_, text.data(), text.size());
+        used_ += text.size();
         return *this;
     }
     Sink &operator<<(char c) {
-        buffer_.push_back(c);
-        if (buffer_.size() >= kFlushSize) flush();
+        if (used_ == buffer_.size()) return append_slowly({&c, 1});
+        buffer_[used_++] = c;
         return *this;
     }
 
@@ -37,19 +42,30 @@ class Sink {
     }
 
     // Everything written so far (in-memory sinks only).
-    const std::string &text() const noexcept { return buffer_; }
+    std::string_view text() const noexcept { return {buffer_.data(), used_}; }
 
   private:
+    Sink &append_slowly(std::string_view text) {
+        flush();
+        if (text.size() > buffer_.size() - used_)
+            buffer_.resize(std::max({buffer_.size() * 2, used_ + text.size(), kFlushSize}));
+        std::memcpy(buffer_.data() + used_, text.data(), text.size());
+        used_ += text.size();
+        return *this;
+    }
+
+    // Writes out what is held, unless the sink keeps everything (no FILE).
     void flush() {
         if (file_ == nullptr) return;
-        if (error_ == 0 && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
+        if (error_ == 0 && std::fwrite(buffer_.data(), 1, used_, file_) != used_)
             error_ = errno != 0 ? errno : EIO;
-        buffer_.clear();
+        used_ = 0;
     }
 
     static constexpr size_t kFlushSize = 1 << 16;
     std::FILE *file_;
-    std::string buffer_;
+    std::string buffer_; // its size is the room; used_ bytes hold output
+    size_t used_ = 0;
     int error_ = 0;
 };
 

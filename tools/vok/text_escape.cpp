@@ -83,31 +83,35 @@ void write_quoted(Sink &out, std::string_view bytes, bool utf8) {
     out << '"';
 }
 
-void append_json_string(std::string &out, std::string_view bytes) {
-    out.push_back('"');
+namespace {
+
+// A JSON string literal of bytes, handed to emit in pieces: the runs that
+// need no escape as they are, and each escape.
+template <typename Emit> void emit_json_string(std::string_view bytes, Emit emit) {
+    emit(std::string_view("\""));
     size_t run = 0; // start of the bytes that need no escape
     for (size_t i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
         if (static_cast<uint8_t>(c) >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(bytes.data() + run, i - run);
+        emit(bytes.substr(run, i - run));
         run = i + 1;
-        if (const char e = short_escape(c)) {
-            out.push_back('\\');
-            out.push_back(e);
-        } else {
-            char escape[8];
+        char escape[8] = {'\\', short_escape(c)};
+        if (escape[1] == 0)
             std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<uint8_t>(c));
-            out += escape;
-        }
+        emit(std::string_view(escape));
     }
-    out.append(bytes.data() + run, bytes.size() - run);
-    out.push_back('"');
+    emit(bytes.substr(run));
+    emit(std::string_view("\""));
+}
+
+} // namespace
+
+void append_json_string(std::string &out, std::string_view bytes) {
+    emit_json_string(bytes, [&out](std::string_view piece) { out.append(piece); });
 }
 
 void write_json_string(Sink &out, std::string_view bytes) {
-    std::string literal;
-    append_json_string(literal, bytes);
-    out << literal;
+    emit_json_string(bytes, [&out](std::string_view piece) { out << piece; });
 }
 
 bool is_valid_utf8(std::string_view bytes) noexcept {
