@@ -31,18 +31,25 @@ std::string parse_reason(rapidjson::ParseErrorCode code) {
     return reason;
 }
 
-// The first key an object (at any depth) names twice, or null.
-const Value *repeated_key(const Value &value) {
-    if (value.IsArray()) {
-        for (const Value &element : value.GetArray())
-            if (const Value *found = repeated_key(element)) return found;
+// The first key an object names twice, or null; too_deep when the value
+// nests deeper than kMaxJsonDepth, where the walk stops.
+const Value *repeated_key(const Value &value, size_t depth, bool &too_deep) {
+    if (!value.IsArray() && !value.IsObject()) return nullptr;
+    if (depth == kMaxJsonDepth) {
+        too_deep = true;
         return nullptr;
     }
-    if (!value.IsObject()) return nullptr;
+    if (value.IsArray()) {
+        for (const Value &element : value.GetArray())
+            if (const Value *found = repeated_key(element, depth + 1, too_deep); found || too_deep)
+                return found;
+        return nullptr;
+    }
     for (auto m = value.MemberBegin(); m != value.MemberEnd(); ++m) {
         for (auto earlier = value.MemberBegin(); earlier != m; ++earlier)
             if (name_of(earlier->name) == name_of(m->name)) return &m->name;
-        if (const Value *found = repeated_key(m->value)) return found;
+        if (const Value *found = repeated_key(m->value, depth + 1, too_deep); found || too_deep)
+            return found;
     }
     return nullptr;
 }
@@ -319,23 +326,34 @@ RecordPacker::RecordPacker(const vokxSchema &schema)
 
 RecordPacker::~RecordPacker() = default;
 
+// The parser works without recursion, and the pool it allocates from
+// frees nothing value by value, so a deep line costs memory in proportion
+// to its length and no stack; the depth is bounded after parsing, by the
+// walk that looks for repeated keys.  Only when a line is refused is it
+// scanned for the column where it goes too deep, which is the message then.
 bool RecordPacker::parse(std::string_view line, NotationError &error) {
-    if (!within_depth(line, error)) return false;
     Parsed &p = *parsed_;
     // The document's pool keeps every line's values until it is cleared:
     // cleared once it holds a mebibyte, memory follows the longest line.
     p.document.SetNull();
     if (p.document.GetAllocator().Size() > (size_t{1} << 20)) p.document.GetAllocator().Clear();
     p.text.assign(line);
-    p.document
-        .ParseInsitu<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag>(
-            p.text.data());
+    p.document.ParseInsitu<rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag |
+                           rapidjson::kParseValidateEncodingFlag>(p.text.data());
     if (p.document.HasParseError()) {
-        error = {p.document.GetErrorOffset() + 1,
-                 "not JSON: " + parse_reason(p.document.GetParseError())};
+        if (within_depth(line, error))
+            error = {p.document.GetErrorOffset() + 1,
+                     "not JSON: " + parse_reason(p.document.GetParseError())};
         return false;
     }
-    if (const Value *key = repeated_key(p.document)) {
+    bool too_deep = false;
+    const Value *key = repeated_key(p.document, 0, too_deep);
+    if (too_deep) { // the scan finds the same nesting, and names its column
+        error = {1, "nested deeper than " + std::to_string(kMaxJsonDepth)};
+        within_depth(line, error);
+        return false;
+    }
+    if (key != nullptr) {
         // In place, a key's characters stay where they were, after its quote.
         error = {static_cast<size_t>(key->GetString() - p.text.data()),
                  "the key \"" + printable(name_of(*key)) + "\" appears twice in one object"};
