@@ -178,9 +178,8 @@ TEST(Cli, MemoryFollowsTheBytesPresentNotTheLengthField) {
                R"(truncate -s 1048575 mib.bin; printf '\311' >> mib.bin; )"
                "yes mib.bin | head -300 | xargs cat | (ulimit -v 100000; vok check)",
                0, "ok: 300 blocks, 314572800 bytes");
-    expect_run(
-        R"(ulimit -v 100000; printf '\377\377\377\377\310' | vok dump --max-block 4GiB)", 1,
-        "says 4294967295 bytes but the input ends after 5 bytes");
+    expect_run(R"(ulimit -v 100000; printf '\377\377\377\377\310' | vok dump --max-block 4GiB)", 1,
+               "says 4294967295 bytes but the input ends after 5 bytes");
     expect_run("{ echo 'stream type 1 version 0'; printf 'str \"'; head -c 200M /dev/zero; } | "
                "(ulimit -v 100000; vok pack -o nm.bin); ls nm.bin* || echo nothing left",
                0,

@@ -48,7 +48,7 @@ struct Options {
     bool check_json = false;
     ScanOptions scan;
     uint64_t max_block = ScanRules::kDefaultMaxBlock; // 4 GiB: no block is larger
-    std::string schema_path; // --schema of dump, check and pack
+    std::string schema_path;                          // --schema of dump, check and pack
     std::string old_schema, new_schema, schema_file;
     std::string language, output_dir, name_space;
 };
