@@ -192,7 +192,7 @@ std::vector<std::string> findings(const Bytes &bytes, ScanRules rules = {}) {
 
 TEST(Resynchronisation, FindsTheNextBlockThatIsFollowedByAnother) {
     const Bytes a = kRecord;                                     // 13 bytes, type 7
-    const Bytes b = block_of(hex("D1 03 00 00 00 0D C8 07"), 2); // a block inside a string
+    const Bytes b = block_of(hex("D4 01 2C"), 2); // of type 2
     const Bytes torn(a.begin(), a.begin() + 8);
     const struct {
         const char *name;
@@ -219,6 +219,13 @@ TEST(Resynchronisation, FindsTheNextBlockThatIsFollowedByAnother) {
          {"damaged@0", "skipped@0-" + std::to_string(1 + b.size()),
           "block@" + std::to_string(1 + b.size()), "block@" + std::to_string(14 + b.size())},
          {.max_block = ScanRules::kDefaultMaxBlock, .type = 7}},
+        // A place claiming 36 bytes whose string passes over a real block's
+        // header, so that its items walk through that block's and stop at
+        // its end marker: the claim is refused, and the real block, whose
+        // walk is then the one remembered, found.
+        {"a walk that ends early, remembered",
+         concat(concat(hex("FF 00 00 00 24 C8 07 D2 03 CC 08"), a), a),
+         {"damaged@0", "skipped@0-11", "block@11", "block@24"}},
         {"an empty input", {}, {"damaged@0"}},
     };
     for (const auto &c : cases) {
