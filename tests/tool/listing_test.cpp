@@ -191,7 +191,7 @@ std::vector<std::string> findings(const Bytes &bytes, ScanRules rules = {}) {
 }
 
 TEST(Resynchronisation, FindsTheNextBlockThatIsFollowedByAnother) {
-    const Bytes a = kRecord;                                     // 13 bytes, type 7
+    const Bytes a = kRecord;                      // 13 bytes, type 7
     const Bytes b = block_of(hex("D4 01 2C"), 2); // of type 2
     const Bytes torn(a.begin(), a.begin() + 8);
     const struct {
