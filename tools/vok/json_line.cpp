@@ -11,8 +11,8 @@ struct DepthBytes {
     bool outside[256] = {};
     bool inside[256] = {};
     constexpr DepthBytes() {
-        for (const unsigned char c : {'"', '[', ']', '{', '}'})
-            outside[c] = true;
+        for (const char c : std::string_view("\"[]{}"))
+            outside[static_cast<unsigned char>(c)] = true;
         inside[static_cast<unsigned char>('"')] = inside[static_cast<unsigned char>('\\')] = true;
     }
 };
@@ -25,22 +25,22 @@ constexpr DepthBytes kDepthBytes;
 bool within_depth(std::string_view line, NotationError &error) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(line.data());
     const size_t size = line.size();
-    size_t depth = 0;
-    for (size_t i = 0; i < size; ++i) {
+    size_t depth = 0, i = 0;
+    while (i < size) {
         while (i < size && !kDepthBytes.outside[bytes[i]])
             ++i;
         if (i == size) break;
-        const unsigned char c = bytes[i];
-        if (c == '"') { // to the closing quote
-            for (++i; i < size; ++i) {
+        const unsigned char c = bytes[i++];
+        if (c == '"') { // past the closing quote; an escaped byte cannot end it
+            while (i < size && bytes[i] != '"') {
                 while (i < size && !kDepthBytes.inside[bytes[i]])
                     ++i;
-                if (i == size || bytes[i] == '"') break;
-                ++i; // after a backslash: the escaped byte cannot end the string
+                if (i < size && bytes[i] == '\\') i += 2;
             }
+            ++i;
         } else if (c == '[' || c == '{') {
             if (++depth > kMaxJsonDepth) {
-                error = {i + 1, "nested deeper than " + std::to_string(kMaxJsonDepth)};
+                error = {i, "nested deeper than " + std::to_string(kMaxJsonDepth)}; // 1-based
                 return false;
             }
         } else if (depth > 0) {
