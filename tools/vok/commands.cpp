@@ -1,14 +1,10 @@
 #include "commands.hpp"
 
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <functional>
 #include <unistd.h>
 
 #include "codegen.hpp"
 #include "input.hpp"
-#include "json_line.hpp"
 #include "output_file.hpp"
 #include "packer.hpp"
 #include "record_packer.hpp"
@@ -16,8 +12,6 @@
 #include "schema_compat.hpp"
 #include "schema_file.hpp"
 #include "system.hpp"
-#include "tags.hpp"
-#include "wording.hpp"
 
 namespace vok::tool {
 
@@ -78,15 +72,18 @@ bool pack_records(Input &input, const vokxSchema &schema, OutputFile &out) {
             return false;
         }
         for (size_t i = 0; i < records.size(); ++i) {
-            const std::string where = input.name() + ":" + std::to_string(number) +
-                                      (records.is_array() ? ": record " + std::to_string(i) : "");
+            // Made only for a message: a line is packed without formatting any.
+            const auto where = [&] {
+                return input.name() + ":" + std::to_string(number) +
+                       (records.is_array() ? ": record " + std::to_string(i) : "");
+            };
             if (const auto offset = records.refused_by_dump(i)) {
-                print_error(where + ": warning: skipped a block dump could not read as a record" +
+                print_error(where() + ": warning: skipped a block dump could not read as a record" +
                             (offset->empty() ? "" : " (at offset " + *offset + ")"));
                 continue;
             }
             if (!records.pack(i, block, error)) {
-                print_error(where + ": " + error);
+                print_error(where() + ": " + error);
                 return false;
             }
             if (!out.write(block, error)) {

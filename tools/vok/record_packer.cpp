@@ -6,8 +6,6 @@
 #include <cstring>
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 
 #include "json_line.hpp"
 #include "text_escape.hpp"
@@ -22,6 +20,13 @@ using Value = rapidjson::Value;
 bool repeated(uint32_t flags) { return (flags & VOKX_REPEATED) != 0; }
 
 std::string_view name_of(const Value &v) { return {v.GetString(), v.GetStringLength()}; }
+
+// Numbers are parsed as their text, which the engine then reads itself, so
+// that a float field sees the digits as written, not a double's rounding.
+// Parsed in place, a string's characters follow its opening quote, and a
+// number's follow a separator: that tells the two apart.
+bool is_number(const Value &v) { return v.IsString() && v.GetString()[-1] != '"'; }
+bool is_text(const Value &v) { return v.IsString() && v.GetString()[-1] == '"'; }
 
 // "Invalid value." as "invalid value", the form of the tool's other messages.
 std::string parse_reason(rapidjson::ParseErrorCode code) {
@@ -64,29 +69,39 @@ const vokxFieldDetail *default_of(const vokxFieldSpec &field) {
     return field.detail != nullptr && field.detail->has_default != 0 ? field.detail : nullptr;
 }
 
-// A value as the JSON text vokxValueParse reads, for the kinds that ride on
-// other items.  Numbers are written back in their shortest exact form.
+// A value as JSON text, for vokxValueParse and messages: numbers as written.
+void append_json(std::string &text, const Value &value) {
+    if (is_text(value)) {
+        append_json_string(text, name_of(value));
+    } else if (value.IsString()) {
+        text.append(name_of(value));
+    } else if (value.IsArray()) {
+        char separator = '[';
+        for (const Value &element : value.GetArray()) {
+            text.push_back(separator);
+            append_json(text, element);
+            separator = ',';
+        }
+        text.append(value.Empty() ? "[]" : "]");
+    } else if (value.IsObject()) {
+        char separator = '{';
+        for (auto m = value.MemberBegin(); m != value.MemberEnd(); ++m) {
+            text.push_back(separator);
+            append_json_string(text, name_of(m->name));
+            text.push_back(':');
+            append_json(text, m->value);
+            separator = ',';
+        }
+        text.append(value.ObjectEmpty() ? "{}" : "}");
+    } else {
+        text.append(value.IsNull() ? "null" : value.IsTrue() ? "true" : "false");
+    }
+}
+
 std::string json_text(const Value &value) {
     std::string text;
-    char digits[32];
-    std::to_chars_result done{};
-    if (value.IsString()) {
-        append_json_string(text, name_of(value));
-        return text;
-    }
-    if (value.IsUint64()) {
-        done = std::to_chars(digits, digits + sizeof digits, value.GetUint64());
-    } else if (value.IsInt64()) {
-        done = std::to_chars(digits, digits + sizeof digits, value.GetInt64());
-    } else if (value.IsDouble()) {
-        done = std::to_chars(digits, digits + sizeof digits, value.GetDouble());
-    } else {
-        rapidjson::StringBuffer buffer;
-        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-        value.Accept(writer);
-        return {buffer.GetString(), buffer.GetSize()};
-    }
-    return {digits, done.ptr};
+    append_json(text, value);
+    return text;
 }
 
 uint8_t nibble(char c) {
@@ -99,10 +114,10 @@ uint8_t nibble(char c) {
 // The bytes of a string field: a JSON string, or {"hex": "..."}.  Points
 // into the document or into storage.  Throws the message for another shape.
 std::string_view text_of(const Value &value, std::string &storage) {
-    if (value.IsString()) return name_of(value);
+    if (is_text(value)) return name_of(value);
     const Value *digits =
         value.IsObject() && value.MemberCount() == 1 ? member(value, "hex") : nullptr;
-    if (digits == nullptr || !digits->IsString() || digits->GetStringLength() % 2 != 0)
+    if (digits == nullptr || !is_text(*digits) || digits->GetStringLength() % 2 != 0)
         throw std::string(R"(must be a string or {"hex": "<pairs of hex digits>"})");
     const std::string_view hex = name_of(*digits);
     storage.clear();
@@ -111,12 +126,23 @@ std::string_view text_of(const Value &value, std::string &storage) {
     return storage;
 }
 
+// Whether all of digits is one number of type T, in range.
+template <typename T> bool whole(std::string_view digits, T &n) {
+    const char *end = digits.data() + digits.size();
+    const auto [stop, failure] = std::from_chars(digits.data(), end, n);
+    return failure == std::errc() && stop == end;
+}
+
+// A whole number from low to high, from its text; a fraction or an
+// exponent makes it no integer, as it does for JSON's readers.
 int64_t integer(const Value &value, int64_t low, int64_t high, const char *what) {
-    const bool fits = value.IsUint64()  ? value.GetUint64() <= uint64_t(high)
-                      : value.IsInt64() ? value.GetInt64() >= low && value.GetInt64() <= high
-                                        : false;
-    if (!fits) throw std::string("must be ") + what;
-    return value.IsUint64() ? static_cast<int64_t>(value.GetUint64()) : value.GetInt64();
+    const std::string_view digits = is_number(value) ? name_of(value) : std::string_view();
+    int64_t n = 0;
+    uint64_t u = 0;
+    if (!digits.empty() && digits[0] == '-' && whole(digits, n) && n >= low) return n;
+    if (!digits.empty() && digits[0] != '-' && whole(digits, u) && u <= uint64_t(high))
+        return static_cast<int64_t>(u);
+    throw std::string("must be ") + what;
 }
 
 // A JSON value as the item a field of `kind` takes; text points into the
@@ -165,6 +191,7 @@ bool holds_default(const vokxFieldSpec &field, const vokxItem &item) {
 struct Packing {
     vokxRecordWriter writer;
     vokxRecordError error;
+    std::string text; // a value's JSON text, reused from value to value
 };
 
 std::string field_path(const char *group, size_t occurrence, const char *field) {
@@ -188,7 +215,11 @@ void put_value(Packing &p, const vokxFieldSpec &field, uint32_t index, const Val
         if (holds_default(field, item)) return;
         status = vokxRecordPut(&p.writer, index, &item, &p.error);
     } else {
-        const std::string text = json_text(value);
+        if (!is_number(value)) {
+            p.text.clear();
+            append_json(p.text, value);
+        }
+        const std::string_view text = is_number(value) ? name_of(value) : p.text;
         vokxValue parsed{};
         const char *why = "";
         if (vokxValueParse(&field, text.data(), text.size(), &parsed, &why) != VOK_OK)
@@ -300,15 +331,18 @@ void put_groups(Packing &p, const Slots &slots, const vokxSchema &s,
 uint32_t header_number(const Value &object, const char *key, uint32_t fallback, uint32_t max) {
     const Value *found = member(object, key);
     if (found == nullptr) return fallback;
-    if (!found->IsUint64() || found->GetUint64() > max)
-        throw std::string(key) + ": must be an integer from 0 to " + std::to_string(max);
-    return static_cast<uint32_t>(found->GetUint64());
+    const std::string what = "an integer from 0 to " + std::to_string(max);
+    try {
+        return static_cast<uint32_t>(integer(*found, 0, max, what.c_str()));
+    } catch (const std::string &message) {
+        throw std::string(key) + ": " + message;
+    }
 }
 
 } // namespace
 
 struct RecordPacker::Parsed {
-    std::string text; // the line, which the parser changes in place
+    std::string text; // a space and the line, which the parser changes in place
     rapidjson::Document document;
     Names fields, groups;            // of the record
     std::vector<Names> group_fields; // of each group
@@ -337,9 +371,12 @@ bool RecordPacker::parse(std::string_view line, NotationError &error) {
     // cleared once it holds a mebibyte, memory follows the longest line.
     p.document.SetNull();
     if (p.document.GetAllocator().Size() > (size_t{1} << 20)) p.document.GetAllocator().Clear();
-    p.text.assign(line);
-    p.document.ParseInsitu<rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag |
-                           rapidjson::kParseValidateEncodingFlag>(p.text.data());
+    // A space ahead of the line gives every value a byte before it, which
+    // is_number reads, a document that is a bare number included.
+    p.text.assign(1, ' ');
+    p.text.append(line);
+    p.document.ParseInsitu<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag |
+                           rapidjson::kParseValidateEncodingFlag>(p.text.data() + 1);
     if (p.document.HasParseError()) {
         if (within_depth(line, error))
             error = {p.document.GetErrorOffset() + 1,
@@ -355,7 +392,7 @@ bool RecordPacker::parse(std::string_view line, NotationError &error) {
     }
     if (key != nullptr) {
         // In place, a key's characters stay where they were, after its quote.
-        error = {static_cast<size_t>(key->GetString() - p.text.data()),
+        error = {static_cast<size_t>(key->GetString() - (p.text.data() + 1)),
                  "the key \"" + printable(name_of(*key)) + "\" appears twice in one object"};
         return false;
     }
