@@ -371,7 +371,8 @@ VOK_API uint16_t vokDecodeUnsigned(uint8_t **cursor, uint32_t *value);
 /* Plain or UTF-8 string into a new malloc'ed block of length + 1 bytes,
  * zero-terminated, released with vokDestroyStream.  VOK_WRONG_TYPE on a
  * non-string item, VOK_UNEXPECTED on a safe string (nothing allocated),
- * VOK_NO_MEMORY if the block cannot be allocated (nothing changed). */
+ * VOK_NO_MEMORY if the block cannot be allocated, or its size does not fit
+ * a size_t (a 4 GiB string on a 32-bit platform; nothing changed). */
 VOK_API uint16_t vokDecodeString(uint8_t **cursor, char **string);
 
 /* ======================================================================== */

@@ -2,6 +2,7 @@
 // both the pointer and the result alone, so the caller can peek again and
 // pick another decoder.  Nothing knows where the block ends: the tags and
 // length fields are trusted.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,8 +14,6 @@
 
 using namespace vok::format;
 
-// A string of 0xFFFFFFFF bytes plus its terminator must not wrap around.
-static_assert(sizeof(size_t) > sizeof(uint32_t), "the library targets 64-bit platforms");
 
 VOK_API uint8_t vokPeekType(const uint8_t *pointer) { return *pointer; }
 
@@ -49,6 +48,9 @@ VOK_API uint16_t vokDecodeString(uint8_t **cursor, char **string) {
     if (width == 0) return VOK_WRONG_TYPE;
     if (is_safe_tag(item[0])) return VOK_UNEXPECTED;
     const size_t length = get_string_length(item, width);
+    // Where size_t is 32 bits wide (WebAssembly), a string of 0xFFFFFFFF
+    // bytes and its terminator cannot be held: no block that size exists.
+    if (length > SIZE_MAX - 1) return VOK_NO_MEMORY;
     auto *block = static_cast<char *>(std::malloc(length + 1));
     if (block == nullptr) return VOK_NO_MEMORY;
     const uint8_t *content = item + 1 + width;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "field_kinds.hpp"
+#include "float_text.hpp"
 
 namespace vok::records {
 namespace {
@@ -112,9 +113,8 @@ size_t format_float(Float f, Bits quiet_nan, char *out, size_t size) {
             std::snprintf(out, size, "%s", negative ? "\"-Infinity\"" : "\"Infinity\""));
     // Negative zero as "-0.0": JSON readers take "-0" for the integer 0.
     if (f == 0 && negative) return static_cast<size_t>(std::snprintf(out, size, "-0.0"));
-    char text[64];
-    const auto written = std::to_chars(text, text + sizeof text, f);
-    *written.ptr = '\0';
+    char text[400];
+    *float_text::to_chars(text, f) = '\0';
     return static_cast<size_t>(std::snprintf(out, size, "%s", text));
 }
 
@@ -125,10 +125,10 @@ const char *parse_float(const JsonTree &tree, const JsonValue &json, Bits quiet_
         return std::string_view(tree.decoded(v.text), v.length);
     };
     if (json.type == JsonValue::number) {
-        const char *digits = tree.source() + json.text;
-        const auto read = std::from_chars(digits, digits + json.length, out);
-        if (read.ec == std::errc::result_out_of_range) return too_large;
-        return read.ec == std::errc{} && read.ptr == digits + json.length ? nullptr : wrong;
+        const std::errc read =
+            float_text::from_chars(std::string_view(tree.source() + json.text, json.length), out);
+        if (read == std::errc::result_out_of_range) return too_large;
+        return read == std::errc{} ? nullptr : wrong;
     }
     if (json.type == JsonValue::string) {
         const std::string_view s = text(json);

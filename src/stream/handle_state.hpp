@@ -23,7 +23,8 @@ static_assert(offsetof(vokStream, data) == 0);
 static_assert(offsetof(vokStream, capacity) == sizeof(uint8_t *));
 static_assert(offsetof(vokStream, position) == sizeof(uint8_t *) + 4);
 static_assert(offsetof(vokStream, active) == sizeof(uint8_t *) + 8);
-static_assert(sizeof(vokStream) == sizeof(uint8_t *) + 16);
+// 24 bytes where pointers have 8 (the ABI that ships), 16 where they have 4.
+static_assert(sizeof(vokStream) == (sizeof(uint8_t *) == 8 ? 24 : 16));
 
 namespace vok::stream {
 
