@@ -14,7 +14,6 @@
 
 using namespace vok::format;
 
-
 VOK_API uint8_t vokPeekType(const uint8_t *pointer) { return *pointer; }
 
 VOK_API uint16_t vokIsUTF8String(uint8_t tag) { return is_utf8_tag(tag) ? VOK_OK : VOK_NOT_UTF8; }
