@@ -52,6 +52,7 @@ uint32_t address(const void *p) { return static_cast<uint32_t>(reinterpret_cast<
 
 // The tape the last call filled; it moves when it grows.
 VOKJS_API uint32_t *vokjsTape(void) { return tape.words; }
+VOKJS_API uint32_t vokjsSteps(void) { return tape.steps; }
 
 // Walks up to max items of a stream opened for reading, a step each:
 // kind, offset, size, value, signed value, text address, text length.
@@ -82,6 +83,15 @@ VOKJS_API int32_t vokjsWalk(vokStream *stream, uint32_t max, uint16_t *status) {
         w[7] = 0;
     }
     return static_cast<int32_t>(tape.steps);
+}
+
+// Walks a stream opened for reading to its end without describing its
+// items: VOK_END_OF_STREAM when every item is sound, else the refusal.
+VOKJS_API uint16_t vokjsWalkToEnd(vokStream *stream) {
+    uint16_t status;
+    while ((status = vokxNextItem(stream, nullptr)) == VOK_OK) {
+    }
+    return status;
 }
 
 // Reads a whole record, a step per field value or group occurrence: group,
@@ -122,7 +132,9 @@ VOKJS_API uint16_t vokjsDecode(const vokxSchema *schema, const uint8_t *bytes, u
 
 namespace {
 
-enum Operation : uint32_t { kJsonValue = 0, kText = 1, kGroup = 2 };
+// kRefused stands where JavaScript found a value of the wrong shape: the
+// record is refused there, after what comes before it was written.
+enum Operation : uint32_t { kJsonValue = 0, kText = 1, kGroup = 2, kRefused = 3 };
 
 bool holds_default(const vokxFieldSpec &field, const vokxValue &value) {
     const vokxFieldDetail *d = field.detail;
@@ -139,6 +151,7 @@ bool holds_default_text(const vokxFieldSpec &field, const uint8_t *text, uint32_
 
 uint16_t put_step(vokxRecordWriter &writer, const vokxSchema &schema, int32_t &group,
                   const uint32_t *w, vokxRecordError *error, const char **why) {
+    if (w[0] == kRefused) return VOK_WRONG_TYPE;
     if (w[0] == kGroup) {
         group = static_cast<int32_t>(w[1]);
         return vokxRecordGroup(&writer, w[1], error);
