@@ -6,6 +6,7 @@ import {
 } from './core.js';
 
 const VOK_START = 200;
+const SIGNED = CLASS_NAMES.indexOf('signed');
 const VOK_INVALID_STREAM = 11;
 const DEFAULT_MAX_BLOCK = 16 * 1024 * 1024;
 const INFO_SIZE = 16; // vokxBlockInfo: length, type (padded), version, body
@@ -130,8 +131,11 @@ export function items(block, { start = 0, count = Infinity } = {}) {
         const steps = wasm._vokjsWalk(stream, Math.min(4096, start + count - seen), statusAt);
         status = heap.u8[statusAt] | (heap.u8[statusAt + 1] << 8);
         const tape = wasm._vokjsTape() >> 2;
-        for (let i = 0; i < steps; i++, seen++) {
-          if (seen >= start) list.push(describe(heap.u32, tape + i * 8, address));
+        const u32 = heap.u32;
+        const end = u32[(stream >> 2) + 2]; // the stream's position: where the last one ends
+        for (let i = 0, w = tape; i < steps; i++, seen++, w += 4) {
+          const next = i + 1 < steps ? u32[w + 5] : end;
+          if (seen >= start) list.push(describe(u32, w, next));
         }
         if (steps === 0) break;
       }
@@ -149,19 +153,54 @@ export function items(block, { start = 0, count = Infinity } = {}) {
   });
 }
 
-function describe(u32, w, base) {
+// An item of the walk's tape (kind, offset, value or length, text address)
+// that ends where the next begins.
+function describe(u32, w, end) {
   const tag = u32[w];
   const kind = CLASS_NAMES[classOfKind[tag]];
-  const item = { offset: u32[w + 1], size: u32[w + 2], tag, class: kind };
-  if (kind === 'signed') item.value = u32[w + 4] | 0;
-  else if (kind === 'safe') item.length = u32[w + 3];
+  const item = { offset: u32[w + 1], size: end - u32[w + 1], tag, class: kind };
+  if (kind === 'signed') item.value = u32[w + 2] | 0;
+  else if (kind === 'safe') item.length = u32[w + 2];
   else if (kind === 'string' || kind === 'utf8') {
-    const content = heap.u8.slice(u32[w + 5], u32[w + 5] + u32[w + 6]);
+    const content = heap.u8.subarray(u32[w + 3], u32[w + 3] + u32[w + 2]);
     item.length = content.length;
     if (kind === 'utf8') item.text = decoder.decode(content);
-    else item.bytes = content;
-  } else item.value = u32[w + 3];
+    else item.bytes = content.slice();
+  } else item.value = u32[w + 2];
   return item;
+}
+
+// Calls visit(tag, offset, value) for every item of the blocks that follow
+// one another from the start of bytes, their end markers included (value:
+// the block's length), offsets from the start of bytes; value is the
+// number (signed for a signed item), the flag byte, the mark, or a
+// string's length.  The walk stays
+// in WebAssembly and hands items over in batches, for scans of whole files.
+// Stops at the end or at the first block that does not frame or walk, and
+// returns { items, end, status }: end is where it stopped.
+export function forEachItem(bytes, visit) {
+  const address = alloc(bytes.length + 12);
+  const at = address + bytes.length + (4 - (bytes.length % 4)) % 4;
+  try {
+    heap.u8.set(bytes, address);
+    heap.u32[at >> 2] = 0;
+    let count = 0;
+    let status = VOK_OK;
+    while (status === VOK_OK) {
+      const steps = wasm._vokjsWalkBlocks(address, bytes.length, at, 1 << 14, at + 4);
+      status = heap.u8[at + 4] | (heap.u8[at + 5] << 8);
+      const u32 = heap.u32;
+      for (let i = 0, w = wasm._vokjsTape() >> 2; i < steps; i++, w += 4) {
+        const tag = u32[w];
+        visit(tag, u32[w + 1], classOfKind[tag] === SIGNED ? u32[w + 2] | 0 : u32[w + 2]);
+      }
+      count += steps;
+      if (steps === 0 && status === VOK_OK) break;
+    }
+    return { items: count, end: heap.u32[at >> 2], status: statusName(status) };
+  } finally {
+    wasm._free(address);
+  }
 }
 
 // Writes one block through a vokStream handle: new Writer(type, version),

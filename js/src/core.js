@@ -60,13 +60,23 @@ export function alloc(size) {
 }
 
 // Copies bytes into the module's memory for the length of fn(address).
+// One buffer is kept from call to call (records come one after another);
+// a call made while it is in use gets memory of its own.
+let scratch = { address: 0, size: 0, busy: false };
 export function withBytes(bytes, fn) {
-  const address = alloc(bytes.length);
+  const own = scratch.busy || bytes.length > 1 << 20;
+  if (!own && scratch.size < bytes.length) {
+    wasm._free(scratch.address);
+    scratch = { address: alloc(Math.max(bytes.length, 4096)), size: Math.max(bytes.length, 4096) };
+  }
+  const address = own ? alloc(bytes.length) : scratch.address;
+  if (!own) scratch.busy = true;
   try {
     heap.u8.set(bytes, address);
     return fn(address);
   } finally {
-    wasm._free(address);
+    if (own) wasm._free(address);
+    else scratch.busy = false;
   }
 }
 

@@ -36,19 +36,16 @@ function signed64(lo, hi) {
   return BigInt.asIntN(64, (BigInt(hi) << 32n) | BigInt(lo));
 }
 
-// The JavaScript value of a field's value, its 8 bytes at byte address at
-// (4-aligned: a schema document packs its tables).
-function valueOf(field, at) {
-  const u32 = heap.u32;
-  const lo = u32[at >> 2];
-  const hi = u32[(at >> 2) + 1];
+// The JavaScript value of a field's value from its 8 bytes: lo and hi as
+// 32-bit words, and the float the kind may name, read by the caller.
+function valueFrom(field, lo, hi, float) {
   switch (field.kind) {
     case KIND.flag: return lo !== 0;
     case KIND.signed: return lo | 0;
     case KIND.unsigned64: return unsigned64(lo, hi);
     case KIND.signed64: return signed64(lo, hi);
-    case KIND.float32: return heap.view.getFloat32(at, true);
-    case KIND.float64: return heap.view.getFloat64(at, true);
+    case KIND.float32:
+    case KIND.float64: return float;
     case KIND.enum: return field.names.get(lo) ?? lo;
     case KIND.timestamp: {
       const ms = signed64(lo, hi);
@@ -56,6 +53,13 @@ function valueOf(field, at) {
     }
     default: return lo; // unsigned, safe (its length)
   }
+}
+
+// A value at any 4-aligned address (a schema document packs its tables).
+function valueAt(field, at) {
+  const view = heap.view;
+  const float = field.kind === KIND.float32 ? view.getFloat32(at, true) : view.getFloat64(at, true);
+  return valueFrom(field, view.getUint32(at, true), view.getUint32(at + 4, true), float);
 }
 
 function readFields(address, count) {
@@ -81,7 +85,7 @@ function readFields(address, count) {
       if (field.hasDefault) {
         const text = heap.u8.slice(u32[d + 6], u32[d + 6] + u32[d + 7]);
         field.default = field.kind === KIND.string ? text
-          : field.kind === KIND.utf8 ? decoder.decode(text) : valueOf(field, detail + 16);
+          : field.kind === KIND.utf8 ? decoder.decode(text) : valueAt(field, detail + 16);
       }
     }
     fields.push(field);
@@ -227,13 +231,14 @@ export class Schema {
     }
   }
 
+  // The tape's values sit 8-aligned (the glue's steps are 32 bytes from an
+  // allocation), so the typed arrays read them in place.
   #build(tape, steps) {
     const record = emptyLevel(this.fields);
     for (const group of this.groups) record[group.name] = group.repeated ? [] : null;
-    const u32 = heap.u32;
+    const { u32, f32, f64, u8 } = heap;
     let occurrence = null;
-    for (let i = 0; i < steps; i++) {
-      const w = (tape >> 2) + i * 8;
+    for (let i = 0, w = tape >> 2; i < steps; i++, w += 8) {
       const groupIndex = u32[w] | 0;
       const fieldIndex = u32[w + 2] | 0;
       if (fieldIndex === -2) continue; // passed over: not the schema's
@@ -244,14 +249,14 @@ export class Schema {
         else record[group.name] = occurrence;
         continue;
       }
-      const fields = groupIndex < 0 ? this.fields : this.groups[groupIndex].fields;
-      const field = fields[fieldIndex];
+      const field = (groupIndex < 0 ? this.fields : this.groups[groupIndex].fields)[fieldIndex];
       let value;
       if (field.kind === KIND.string || field.kind === KIND.utf8) {
-        const bytes = heap.u8.slice(u32[w + 6], u32[w + 6] + u32[w + 7]);
-        value = field.kind === KIND.utf8 ? decoder.decode(bytes) : bytes;
+        const bytes = u8.subarray(u32[w + 6], u32[w + 6] + u32[w + 7]);
+        value = field.kind === KIND.utf8 ? decoder.decode(bytes) : bytes.slice();
       } else {
-        value = valueOf(field, (w + 4) << 2);
+        const float = field.kind === KIND.float32 ? f32[w + 4] : f64[(w + 4) >> 1];
+        value = valueFrom(field, u32[w + 4], u32[w + 5], float);
       }
       const level = groupIndex < 0 ? record : occurrence;
       if (field.repeated) level[field.name].push(value);

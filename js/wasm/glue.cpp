@@ -25,21 +25,27 @@ static_assert(offsetof(vokxRecordError, path) == 8 && offsetof(vokxRecordError, 
 
 namespace {
 
-// Words per step of a tape; a step's 64-bit value sits 8-byte aligned.
+// Words per step of a record's tape (a step's 64-bit value sits 8-byte
+// aligned), and per item of a walk's.
 constexpr uint32_t kWords = 8;
+constexpr uint32_t kItemWords = 4;
 
 struct Tape {
     uint32_t *words = nullptr;
     uint32_t steps = 0, capacity = 0;
 
+    // Room for at least `steps` steps.
+    bool reserve(uint32_t wanted) {
+        if (wanted <= capacity) return true;
+        void *moved = std::realloc(words, size_t{wanted} * kWords * 4);
+        if (moved == nullptr) return false;
+        words = static_cast<uint32_t *>(moved);
+        capacity = wanted;
+        return true;
+    }
+
     uint32_t *next() {
-        if (steps == capacity) {
-            const uint32_t grown = capacity == 0 ? 256 : capacity * 2;
-            void *moved = std::realloc(words, size_t{grown} * kWords * 4);
-            if (moved == nullptr) return nullptr;
-            words = static_cast<uint32_t *>(moved);
-            capacity = grown;
-        }
+        if (steps == capacity && !reserve(capacity == 0 ? 256 : capacity * 2)) return nullptr;
         return words + size_t{steps++} * kWords;
     }
 };
@@ -54,35 +60,98 @@ uint32_t address(const void *p) { return static_cast<uint32_t>(reinterpret_cast<
 VOKJS_API uint32_t *vokjsTape(void) { return tape.words; }
 VOKJS_API uint32_t vokjsSteps(void) { return tape.steps; }
 
-// Walks up to max items of a stream opened for reading, a step each:
-// kind, offset, size, value, signed value, text address, text length.
-// Returns the steps written; *status is VOK_OK while items remain, then
-// VOK_END_OF_STREAM or vokxNextItem's refusal.
+// Walks up to max items of a stream opened for reading, four words each:
+// kind, offset, value (the signed value for a signed item, the length for
+// a string), text address.  An item's size is where the next one starts
+// (the stream's position, after the last).  Returns the items written;
+// *status is VOK_OK while items remain, then VOK_END_OF_STREAM or
+// vokxNextItem's refusal.
 VOKJS_API int32_t vokjsWalk(vokStream *stream, uint32_t max, uint16_t *status) {
-    tape.steps = 0;
+    if (!tape.reserve(max < 65536 ? max : 65536)) {
+        *status = VOK_NO_MEMORY;
+        return 0;
+    }
+    uint32_t *w = tape.words;
+    uint32_t count = 0;
+    const uint32_t room = tape.capacity * kWords / kItemWords;
     vokxItem item;
-    *status = VOK_OK;
-    while (tape.steps < max) {
-        const uint16_t step = vokxNextItem(stream, &item);
-        if (step != VOK_OK) {
-            *status = step;
-            break;
-        }
-        uint32_t *w = tape.next();
-        if (w == nullptr) {
-            *status = VOK_NO_MEMORY;
-            break;
-        }
+    uint16_t step = VOK_OK;
+    while (count < max && count < room && (step = vokxNextItem(stream, &item)) == VOK_OK) {
         w[0] = item.kind;
         w[1] = item.offset;
-        w[2] = item.size;
-        w[3] = item.value;
-        w[4] = static_cast<uint32_t>(item.signed_value);
-        w[5] = address(item.text);
-        w[6] = item.length;
-        w[7] = 0;
+        // Of value, signed value and length, only the item's own is not zero.
+        w[2] = item.value | static_cast<uint32_t>(item.signed_value) | item.length;
+        w[3] = address(item.text);
+        w += kItemWords;
+        ++count;
     }
-    return static_cast<int32_t>(tape.steps);
+    *status = step;
+    return static_cast<int32_t>(count);
+}
+
+// Walks the items of consecutive blocks, from the block at bytes[*at] on,
+// as vokjsWalk does but with each block's items followed by its end
+// marker's step (kind VOK_END, offset from the file's start, value the
+// block's length): at most max steps, ending on a block's end.  Moves *at
+// past the blocks walked; returns the steps, with *status VOK_OK while
+// blocks remain, VOK_END_OF_STREAM at the end of the bytes, or the refusal
+// of the first block that does not frame or walk (its offset in *at).
+VOKJS_API int32_t vokjsWalkBlocks(const uint8_t *bytes, uint32_t size, uint32_t *at, uint32_t max,
+                                  uint16_t *status) {
+    if (!tape.reserve(max / 2 + 1)) {
+        *status = VOK_NO_MEMORY;
+        return 0;
+    }
+    uint32_t *w = tape.words;
+    uint32_t count = 0;
+    *status = VOK_OK;
+    while (*at < size) {
+        vokxBlockInfo info;
+        const uint16_t framed = vokxInspect(bytes + *at, size - *at, &info);
+        if (framed != VOK_OK) {
+            *status = framed;
+            break;
+        }
+        // A block has fewer items than bytes: one that may not fit waits for
+        // the next call, which makes room for it however large it is.
+        if (info.length > max - count) {
+            if (count > 0) break;
+            max = info.length;
+            if (!tape.reserve(max / 2 + 1)) {
+                *status = VOK_NO_MEMORY;
+                return 0;
+            }
+            w = tape.words;
+        }
+        vokStream stream{};
+        vokxOpen(&stream, bytes + *at, info.length, info.type, info.version);
+        uint32_t *first = w;
+        vokxItem item;
+        uint16_t step;
+        while ((step = vokxNextItem(&stream, &item)) == VOK_OK && count < max) {
+            w[0] = item.kind;
+            w[1] = *at + item.offset;
+            w[2] = item.value | static_cast<uint32_t>(item.signed_value) | item.length;
+            w[3] = address(item.text);
+            w += kItemWords;
+            ++count;
+        }
+        if (step != VOK_END_OF_STREAM) { // the block's walk failed: leave it out
+            count -= static_cast<uint32_t>(w - first) / kItemWords;
+            *status = step;
+            return static_cast<int32_t>(count);
+        }
+        if (count == max) break;
+        w[0] = VOK_END;
+        w[1] = *at + info.length - 1;
+        w[2] = info.length;
+        w[3] = 0;
+        w += kItemWords;
+        ++count;
+        *at += info.length;
+    }
+    if (*at >= size) *status = VOK_END_OF_STREAM;
+    return static_cast<int32_t>(count);
 }
 
 // Walks a stream opened for reading to its end without describing its
