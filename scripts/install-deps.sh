@@ -68,6 +68,12 @@ needs=(
   '/usr/include/python3*/Python.h' python3-dev
   /usr/lib/cmake/pybind11/pybind11Config.cmake pybind11-dev
   py:msgpack python3-msgpack
+  # WebAssembly and the browser: emscripten, the machine's Node.js and npm
+  # (npm brings TypeScript and playwright-core), Debian's Chromium
+  emcc emscripten
+  node nodejs
+  npm npm
+  /usr/bin/chromium chromium
 )
 
 present() {

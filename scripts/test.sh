@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 stages=("$@")
-((${#stages[@]})) || stages=(linux sanitizers fuzz consumers windows python)
+((${#stages[@]})) || stages=(linux sanitizers fuzz consumers windows python web)
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
