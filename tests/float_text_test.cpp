@@ -4,6 +4,7 @@
 // the values at the edges of each type's range.  White-box.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -31,7 +32,19 @@ template <typename Float, typename Bits> void agree_on_random_values(Bits mask) 
     }
 }
 
+template <typename Float> void agree_on_value(Float f) {
+    char library[64], portable[400];
+    const std::string expected(library, std::to_chars(library, library + 64, f).ptr);
+    ASSERT_EQ(std::string(portable, ft::portable_to_chars(portable, f)), expected);
+}
+
 TEST(FloatText, ShortestTextAgreesWithTheLibrary) {
+    // Where fixed and scientific are as long (fixed wins), or nearly so.
+    for (const double d : {0.001, 0.0001, 0.01, 100.0, 1e15, 1e16, 1e21, 1e22, 123456.0,
+                           1234567.0, 1.5, -0.001, 5e-324, 1.7976931348623157e308}) {
+        agree_on_value(d);
+        if (std::isfinite(static_cast<float>(d))) agree_on_value(static_cast<float>(d));
+    }
     agree_on_random_values<float, uint32_t>(0xFFFFFFFFu);
     agree_on_random_values<double, uint64_t>(~uint64_t{0});
     // Small exponents too, where fixed and scientific forms compete.

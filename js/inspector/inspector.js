@@ -146,7 +146,7 @@ function drawRecord(index) {
     const line = document.createElement('div');
     line.className = 'refusal';
     line.textContent = `refused: ${e.status} at ${e.path || 'the block'}, byte ` +
-      `${block.offset + e.offset}: ${e.detail}`;
+      `${block.offset + e.offset}: ${e.message}`;
     box.append(line);
     const fault = $('hex').querySelector(`span[data-byte="${e.offset}"]`);
     fault?.classList.add('fault');
@@ -179,7 +179,7 @@ async function openSchema(text) {
     state.records = new Map();
   } catch (e) {
     state.schema = null;
-    $('record').textContent = `The schema was refused: ${e.message}`;
+    $('record').textContent = `The schema was refused: ${e.path ? `${e.path}: ` : ''}${e.message}`;
     return;
   }
   if (state.selected >= 0) select(state.selected);

@@ -85,15 +85,19 @@ export const classOfKind = Uint8Array.from({ length: 256 }, (_, kind) => wasm._v
 export const CLASS_NAMES = ['invalid', 'flag', 'unsigned', 'signed', 'string', 'utf8', 'safe',
   'mark', 'phrase', 'end'];
 
-// A refusal in the shape the tool and Python give it.
+// A refusal in the shape the tool and Python give it: message is the
+// sentence alone, as in Python; toString() puts the path before it.
 export class VokError extends Error {
   constructor({ status, path = '', offset = 0, block = 0, message }) {
-    super(path ? `${path}: ${message}` : message);
+    super(message);
     this.name = 'VokError';
     this.status = typeof status === 'number' ? statusName(status) : status;
     this.path = path;
     this.offset = offset;
     this.block = block;
-    this.detail = message;
+  }
+
+  toString() {
+    return `${this.name}: ${this.status}: ${this.path ? `${this.path}: ` : ''}${this.message}`;
   }
 }

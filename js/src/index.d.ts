@@ -13,8 +13,9 @@ export declare class VokError extends Error {
   readonly offset: number;
   /** The block's start in the input it came from (0 for a lone block). */
   readonly block: number;
-  /** The sentence without the path: 'is required but was not written'. */
-  readonly detail: string;
+  /** The sentence alone, as in Python: 'is required but was not written'
+   * (toString() adds the status and the path). */
+  readonly message: string;
 }
 
 export interface Frame {

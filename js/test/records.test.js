@@ -78,7 +78,7 @@ test('records are written as the shared vectors say', () => {
     assert.throws(() => schema.encode(c.record), (e) => {
       assert.ok(e instanceof VokError, where);
       assert.deepEqual([e.status, e.path], [c.refusal.status, c.refusal.path], where);
-      if (c.refusal.words) assert.equal(e.detail, c.refusal.words, where);
+      if (c.refusal.words) assert.equal(e.message, c.refusal.words, where);
       return true;
     });
   }

@@ -11,5 +11,5 @@ try {
   const id = record['id'];
   if (typeof id === 'bigint') console.log(id + 1n, lengths, classes);
 } catch (e) {
-  if (e instanceof VokError) console.log(e.status, e.path, e.offset, e.block, e.detail);
+  if (e instanceof VokError) console.log(e.status, e.path, e.offset, e.block, e.message);
 }
