@@ -189,10 +189,13 @@ export function forEachItem(bytes, visit) {
     while (status === VOK_OK) {
       const steps = wasm._vokjsWalkBlocks(address, bytes.length, at, 1 << 14, at + 4);
       status = heap.u8[at + 4] | (heap.u8[at + 5] << 8);
-      const u32 = heap.u32;
-      for (let i = 0, w = wasm._vokjsTape() >> 2; i < steps; i++, w += 4) {
-        const tag = u32[w];
-        visit(tag, u32[w + 1], classOfKind[tag] === SIGNED ? u32[w + 2] | 0 : u32[w + 2]);
+      // Read as signed words, which stay small integers in V8; unsigned
+      // values are made so only where they are.
+      const i32 = heap.i32;
+      for (let w = wasm._vokjsTape() >> 2, end = w + steps * 4; w < end; w += 4) {
+        const tag = i32[w];
+        const value = i32[w + 2];
+        visit(tag, i32[w + 1] >>> 0, value >= 0 || classOfKind[tag] === SIGNED ? value : value >>> 0);
       }
       count += steps;
       if (steps === 0 && status === VOK_OK) break;
