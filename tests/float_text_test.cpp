@@ -40,8 +40,8 @@ template <typename Float> void agree_on_value(Float f) {
 
 TEST(FloatText, ShortestTextAgreesWithTheLibrary) {
     // Where fixed and scientific are as long (fixed wins), or nearly so.
-    for (const double d : {0.001, 0.0001, 0.01, 100.0, 1e15, 1e16, 1e21, 1e22, 123456.0,
-                           1234567.0, 1.5, -0.001, 5e-324, 1.7976931348623157e308}) {
+    for (const double d : {0.001, 0.0001, 0.01, 100.0, 1e15, 1e16, 1e21, 1e22, 123456.0, 1234567.0,
+                           1.5, -0.001, 5e-324, 1.7976931348623157e308}) {
         agree_on_value(d);
         if (std::isfinite(static_cast<float>(d))) agree_on_value(static_cast<float>(d));
     }
