@@ -1,9 +1,9 @@
 // The inspector in headless Chromium (Debian's, driven by playwright-core):
 // a fixed sample over HTTP, its block list with the damaged range, an item
-// and its bytes lit from either side, a decoded record and a refusal, and
-// a screenshot.  Usage: node js/browser/inspector.check.mjs SCREENSHOT.png
+// and its bytes lit from either side, a decoded record and a refusal, a
+// large file listed while it is read, and a screenshot.  Usage: node js/browser/inspector.check.mjs SCREENSHOT.png
 import assert from 'node:assert/strict';
-import { mkdirSync } from 'node:fs';
+import { mkdirSync, readFileSync } from 'node:fs';
 import { dirname } from 'node:path';
 import { chromium } from 'playwright-core';
 import { serve } from './serve.mjs';
@@ -47,6 +47,23 @@ try {
     /VOKX_MISSING_FIELD at paid, byte 149: is required but/);
   assert.equal(await page.locator('#hex span.fault').count(), 1);
 
+  // A large file is read in slices: the page answers while it reads.
+  const sample = readFileSync(new URL('../inspector/sample/orders.bin', import.meta.url));
+  const good = sample.subarray(0, 98); // the two sound orders before the damage
+  const large = Buffer.concat(Array(400000).fill(good)); // 39 MB, 800,000 blocks
+  await page.setInputFiles('#open-file', { name: 'large.bin', mimeType: 'application/octet-stream',
+    buffer: large });
+  await page.waitForFunction(() => document.getElementById('summary').textContent.includes('large'));
+  assert.match(await page.textContent('#summary'), /large\.bin: 39200000 bytes, .*reading/);
+  await rows.nth(3).click();
+  assert.match(await page.textContent('#record'), /"customer": "Ann"/);
+  await page.waitForFunction(() => !document.getElementById('summary').textContent.includes('reading'),
+    null, { timeout: 120000 });
+  assert.match(await page.textContent('#summary'), /800000 blocks$/);
+  assert.ok(await rows.count() < 100, 'only the rows on screen are drawn');
+
+  await page.goto(`${base}/js/inspector/?file=sample/orders.bin&schema=/examples/order.schema.json`);
+  await page.waitForSelector('body[data-ready="true"]');
   await rows.nth(1).click();
   await page.locator('.item .line', { hasText: 'utf8 "Ann"' }).click();
   mkdirSync(dirname(screenshot), { recursive: true });
