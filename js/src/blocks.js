@@ -2,12 +2,11 @@
 // (through the glue's tape), and writing through the handle functions.
 import {
   wasm, heap, alloc, withBytes, statusName, decoder, encoder, classOfKind, CLASS_NAMES, VokError,
-  VOK_OK, VOK_END_OF_STREAM,
+  VOK_OK, VOK_END_OF_STREAM, readable,
 } from './core.js';
 
 const VOK_START = 200;
 const SIGNED = CLASS_NAMES.indexOf('signed');
-const VOK_INVALID_STREAM = 11;
 const DEFAULT_MAX_BLOCK = 16 * 1024 * 1024;
 const INFO_SIZE = 16; // vokxBlockInfo: length, type (padded), version, body
 const STREAM_SIZE = 16; // vokStream on wasm32
@@ -39,7 +38,7 @@ function walksToEnd(address, size, type, version) {
   const stream = alloc(STREAM_SIZE);
   try {
     const opened = wasm._vokxOpen(stream, address, size, type, version);
-    if (opened !== VOK_OK && opened !== 8 && opened !== 9) return false;
+    if (!readable(opened)) return false;
     return wasm._vokjsWalkToEnd(stream) === VOK_END_OF_STREAM;
   } finally {
     wasm._free(stream);

@@ -35,8 +35,13 @@ export const heap = {
 
 export const VOK_OK = 0;
 export const VOK_END_OF_STREAM = 14;
-export const VOK_OLDER_VERSION = 8;
-export const VOK_NEWER_VERSION = 9;
+const VOK_OLDER_VERSION = 8;
+const VOK_NEWER_VERSION = 9;
+
+// Whether an open's status lets the block be read: an older or newer
+// version still can be.
+export const readable = (status) =>
+  status === VOK_OK || status === VOK_OLDER_VERSION || status === VOK_NEWER_VERSION;
 
 function cString(address) {
   const u8 = heap.u8;

@@ -2,7 +2,7 @@
 // file, the engine reads and writes records, and values cross as words of
 // the glue's tape, never as JSON text on the way out.
 import {
-  wasm, heap, alloc, withBytes, cString, statusName, decoder, encoder, VokError, VOK_OK,
+  wasm, heap, alloc, withBytes, cString, decoder, encoder, VokError, VOK_OK, readable,
 } from './core.js';
 
 const KIND = {
@@ -224,7 +224,7 @@ export class Schema {
     try {
       const status = withBytes(block, (address) =>
         wasm._vokjsDecode(this.address, address, block.length, error));
-      if (status !== VOK_OK && status !== 8 && status !== 9) throw refusal(error, status);
+      if (!readable(status)) throw refusal(error, status);
       return this.#build(wasm._vokjsTape(), wasm._vokjsSteps());
     } finally {
       wasm._free(error);
