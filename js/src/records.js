@@ -170,11 +170,16 @@ function isPlainObject(value) {
     !(value instanceof Date) && !(value instanceof Uint8Array);
 }
 
+// A schema's memory in the module goes back when the Schema is collected,
+// or at once with free().
+const schemas = new FinalizationRegistry((document) => wasm._vokxSchemaFree(document));
+
 export class Schema {
   #document;
 
   constructor(document) {
     this.#document = document;
+    schemas.register(this, document, this);
     const schema = wasm._vokxSchemaOf(document);
     this.address = schema;
     const u32 = heap.u32;
@@ -210,16 +215,23 @@ export class Schema {
     }
   }
 
-  // Releases the schema's memory in the module; it cannot be used after.
+  #live() {
+    if (this.address === 0) throw new TypeError('vok32: the schema was freed');
+  }
+
+  // Releases the schema's memory in the module now; it cannot be used after.
   free() {
+    schemas.unregister(this);
     wasm._vokxSchemaFree(this.#document);
     this.#document = 0;
+    this.address = 0;
   }
 
   // A block as a plain object: every field and group of the schema by name
   // (absent ones as null, [] or their default).  Throws a VokError with the
   // refusal's status, path and offset.
   decode(block) {
+    this.#live();
     const error = alloc(ERROR_SIZE);
     try {
       const status = withBytes(block, (address) =>
@@ -268,6 +280,7 @@ export class Schema {
   // A plain object as a block, by the same rules as decode's output and the
   // tool's JSON (see the package's README).  Throws a VokError.
   encode(record) {
+    this.#live();
     if (!isPlainObject(record)) {
       throw new VokError({ status: 'VOK_WRONG_TYPE', message: 'a record must be an object' });
     }

@@ -115,6 +115,13 @@ test('values cross as the package documents', () => {
   assert.equal(hex(same), hex(schema.encode(reading)));
 });
 
+test('a freed schema refuses to be used', () => {
+  const schema = Schema.parse(schemaText('examples/order.schema.json'));
+  schema.free();
+  assert.throws(() => schema.decode(new Uint8Array(9)), TypeError);
+  assert.throws(() => schema.encode({}), TypeError);
+});
+
 test('a schema file the loader refuses is a VokError with its path', () => {
   assert.throws(() => Schema.parse('{"name": "X", "type": 300, "version": 1, "fields": []}'),
     (e) => e instanceof VokError && e.status === 'VOKX_BAD_SCHEMA' && e.path === 'type');
