@@ -205,6 +205,13 @@ export function forEachItem(bytes, visit) {
   }
 }
 
+// A writer dropped before finish() gives its buffer and handle back when
+// it is collected.
+const writers = new FinalizationRegistry((stream) => {
+  if (wasm._vokCloseStream(stream) === VOK_OK) wasm._vokDestroyStream(wasm._vokGetData(stream));
+  wasm._free(stream);
+});
+
 // Writes one block through a vokStream handle: new Writer(type, version),
 // then one call per item, then finish() for the block's bytes.
 export class Writer {
@@ -214,6 +221,7 @@ export class Writer {
     this.#stream = alloc(STREAM_SIZE);
     heap.u8.fill(0, this.#stream, this.#stream + STREAM_SIZE);
     this.#check(wasm._vokCreateStream(this.#stream, type, version));
+    writers.register(this, this.#stream, this);
   }
 
   // Numbers outside an item's range are refused before they reach the
@@ -225,37 +233,43 @@ export class Writer {
     return value;
   }
 
+  #live() {
+    if (this.#stream === 0) throw new TypeError('vok32: the writer has finished');
+    return this.#stream;
+  }
+
   #check(status) {
     if (status !== VOK_OK) throw new VokError({ status, message: 'the writer refused' });
     return this;
   }
 
   mark(mark) {
-    return this.#check(wasm._vokWriteUserMark(this.#stream, this.#number(mark, 0, 255)));
+    return this.#check(wasm._vokWriteUserMark(this.#live(), this.#number(mark, 0, 255)));
   }
   phrase(phrase) {
-    return this.#check(wasm._vokWritePhraseMark(this.#stream, this.#number(phrase, 0, 255)));
+    return this.#check(wasm._vokWritePhraseMark(this.#live(), this.#number(phrase, 0, 255)));
   }
-  flag(flag) { return this.#check(wasm._vokWriteFlag(this.#stream, flag ? 1 : 0)); }
+  flag(flag) { return this.#check(wasm._vokWriteFlag(this.#live(), flag ? 1 : 0)); }
   signed(value) {
-    return this.#check(wasm._vokWriteSigned(this.#stream, this.#number(value, -(2 ** 31), 2 ** 31 - 1)));
+    return this.#check(wasm._vokWriteSigned(this.#live(), this.#number(value, -(2 ** 31), 2 ** 31 - 1)));
   }
   unsigned(value) {
-    return this.#check(wasm._vokWriteUnsigned(this.#stream, this.#number(value, 0, 2 ** 32 - 1)));
+    return this.#check(wasm._vokWriteUnsigned(this.#live(), this.#number(value, 0, 2 ** 32 - 1)));
   }
   safe(length) {
-    return this.#check(wasm._vokxWriteSafeString(this.#stream, this.#number(length, 0, 2 ** 32 - 1)));
+    return this.#check(wasm._vokxWriteSafeString(this.#live(), this.#number(length, 0, 2 ** 32 - 1)));
   }
   string(bytes) { return this.#text(wasm._vokxWriteString, bytes); }
   utf8(text) { return this.#text(wasm._vokxWriteUTF8String, encoder.encode(text)); }
 
   #text(write, bytes) {
-    return this.#check(withBytes(bytes, (address) => write(this.#stream, address, bytes.length)));
+    return this.#check(withBytes(bytes, (address) => write(this.#live(), address, bytes.length)));
   }
 
   // The finished block; the writer cannot be used after.
   finish() {
-    const stream = this.#stream;
+    const stream = this.#live();
+    writers.unregister(this);
     try {
       this.#check(wasm._vokCloseStream(stream));
       const data = wasm._vokGetData(stream);

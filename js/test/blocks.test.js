@@ -27,6 +27,10 @@ test('the writer refuses what the library refuses', () => {
   assert.throws(() => new Writer(1).mark(200), (e) => e instanceof VokError);
   assert.throws(() => new Writer(1).phrase(256), RangeError);
   assert.throws(() => new Writer(1).unsigned(-1), RangeError);
+  const finished = new Writer(1);
+  finished.finish();
+  assert.throws(() => finished.flag(true), TypeError);
+  assert.throws(() => finished.finish(), TypeError);
 });
 
 // One line per item as the tool lists it, offsets from the file's start,
