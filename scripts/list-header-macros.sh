@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Lists the macros that the headers included by `vok gen`'s output define,
 # under gcc and clang in every standard the generated code supports (and
-# mingw-w64's, when installed), as the table tools/vok/header_macros.cpp
+# mingw-w64's, when installed), as the table tools/vok/codegen/header_macros.cpp
 # holds.  A schema name equal to one of them would be replaced by the
 # preprocessor, so vok gen refuses it.  Run it again when those includes
-# change:  scripts/list-header-macros.sh > tools/vok/header_macros.cpp
+# change:  scripts/list-header-macros.sh > tools/vok/codegen/header_macros.cpp
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
@@ -48,4 +48,4 @@ echo '    return std::binary_search(std::begin(kMacros), std::end(kMacros), std:
 echo '}'
 echo
 echo '} // namespace vok::tool::codegen'
-} | clang-format --assume-filename="$repo/tools/vok/header_macros.cpp"
+} | clang-format --assume-filename="$repo/tools/vok/codegen/header_macros.cpp"

@@ -1,3 +1,7 @@
+// The items part: the item-level commands' engines — dump lists a
+// stream, check reports on each block, pack builds blocks from lines of
+// notation or JSON.  It uses json, notation, stream and io.
+//
 // `vok dump`: a listing of a stream, one entry per line, as it is read.
 #pragma once
 

@@ -1,3 +1,9 @@
+// The io part: where the tool's bytes come from and where its text and
+// files go — input from files, pipes and standard input, output files
+// replaced atomically, buffered text (Sink), hex and escaped text, the
+// messages' small words, and the few system calls that differ on Windows.
+// It uses no other part of the tool and nothing of the libraries.
+//
 // Where the tool's bytes come from: a named file, a FIFO, a pipe or standard
 // input, whatever can be read.  Everything goes through read(): nothing is
 // mapped, so a file that shrinks while it is read ends early instead of

@@ -1,3 +1,7 @@
+// The codegen part: `vok gen`, C and C++ source for a schema's records.
+// It sees a schema only through vok32x and uses no other part of the
+// tool: generated code depends on the schema, never on the notation.
+//
 // `vok gen c|cpp`: C or C++ source for a schema's records, on the records
 // engine of vok32x.  Generated files include public headers only, are the
 // same bytes for the same schema, and say at the top which file and which

@@ -1,6 +1,7 @@
 #include "packer.hpp"
 
 #include "item_bytes.hpp"
+#include "json_reader.hpp"
 #include "vok32x.h"
 
 namespace vok::tool {

@@ -1,5 +1,5 @@
-// How pack reads a line of its input: in the text notation, or in the JSON
-// lines that dump --json writes.
+// How pack reads a line of its input: the interface that the text notation
+// here and the JSON lines (json/json_reader.hpp) both implement.
 #pragma once
 
 #include <cstddef>
@@ -34,9 +34,5 @@ class LineParser {
 
 // The text notation, line by line.
 std::unique_ptr<LineParser> make_notation_parser();
-
-// The JSON lines that `vok dump --json` writes, one entry a line, so that
-// `vok dump --json X | vok pack --json` gives X back byte for byte.
-std::unique_ptr<LineParser> make_json_reader();
 
 } // namespace vok::tool

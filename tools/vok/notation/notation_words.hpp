@@ -1,3 +1,8 @@
+// The notation part: the tool's text notation of items — its words, the
+// line parser pack reads it with (and the interface every line reader
+// implements), the writer dump lists items with, and the near-miss
+// suggestions in messages.  It uses stream and io.
+//
 // The words of the text notation, shared by its writer and its parser, and
 // the kinds' names in the JSON lines.
 #pragma once

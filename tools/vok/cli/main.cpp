@@ -1,3 +1,7 @@
+// The cli part: the command line (this file) and the commands behind it
+// (commands.hpp), which read options, open inputs and outputs, and report
+// on standard error.  It is the only part that uses all the others.
+//
 // vok: lists, checks and builds vok32 streams from the command line.
 //   vok dump  [FILE|-] [--full|--short] [--json] [--block N|--offset N] [--schema SCHEMA]
 //             [--first] [--max-block BYTES]

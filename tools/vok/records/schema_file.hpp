@@ -1,3 +1,8 @@
+// The records part: everything that takes a schema — schema files read
+// through vok32x, records written as JSON by dump --schema, JSON records
+// packed by pack --schema, and the compatibility of two schemas.  It uses
+// json, stream and io; generated code lives in codegen instead.
+//
 // A schema file (JSON; docs/schema.md) read by vok32x's one reader of
 // schema files, in its words.
 #pragma once

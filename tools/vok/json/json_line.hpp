@@ -1,3 +1,8 @@
+// The json part: items as JSON lines — the reader pack --json uses, the
+// writer behind dump --json and check --json, and the bounds every JSON
+// line passes first.  It uses notation (the kinds' words, the line reader
+// interface), stream and io.
+//
 // What every JSON line the tool reads goes through: a bound on nesting,
 // checked before any parser sees the line, and nlohmann's reason for a line
 // that is not JSON, in one form for item lines and record lines.

@@ -12,7 +12,7 @@
 #include <unordered_map>
 
 #include "json_line.hpp"
-#include "line_parser.hpp"
+#include "json_reader.hpp"
 #include "notation_words.hpp"
 #include "suggestion.hpp"
 #include "vok32.h"
