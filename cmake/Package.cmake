@@ -16,7 +16,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION ${VOK_INSTALL_DOCDIR} COMPONENT Documentation)
 # Beside the README, so that its links to docs/ resolve where it is installed.
 file(GLOB vok_docs ${PROJECT_SOURCE_DIR}/docs/*.md)
-install(FILES ${vok_docs} ${PROJECT_SOURCE_DIR}/docs/performance.png
+file(GLOB vok_doc_pictures ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${vok_docs} ${vok_doc_pictures}
   DESTINATION ${VOK_INSTALL_DOCDIR}/docs COMPONENT Documentation)
 
 set(CPACK_PACKAGE_VENDOR "the vok32 authors")

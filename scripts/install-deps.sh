@@ -3,26 +3,35 @@
 # that everything the scripts and stages call is really there.  Each entry is
 # checked itself, not its package's name: Debian's wine64, for one, brings no
 # `wine` command.  A missing one is named with the package that brings it.
+#   scripts/install-deps.sh        everything every stage of scripts/test.sh uses
+#   scripts/install-deps.sh demo   only what the README's path needs (scripts/demo.sh)
 set -euo pipefail
 
 # What is needed -> the Debian package that brings it.  An entry is a command
 # (looked up on PATH), an absolute path (may hold a glob), or py:MODULE (a
 # module /usr/bin/python3 must import).
-needs=(
-  # building
+demo_needs=(
+  # building the release preset: the libraries, QVRCore and the tool
   cmake cmake
   ninja ninja-build
   gcc gcc
   cc gcc
   g++ g++
-  pkg-config pkg-config
-  git git
-  readelf binutils
-  ldd libc-bin
   /usr/include/unicode/ucnv.h libicu-dev
   /usr/include/CLI/CLI.hpp libcli11-dev
   /usr/include/nlohmann/json.hpp nlohmann-json3-dev
   /usr/include/rapidjson/document.h rapidjson-dev
+  # the README's Python step
+  /usr/bin/python3 python3
+)
+
+needs=(
+  "${demo_needs[@]}"
+  # building and consuming
+  pkg-config pkg-config
+  git git
+  readelf binutils
+  ldd libc-bin
   # tests, formatting, sanitizers, fuzzers
   /usr/include/gtest/gtest.h libgtest-dev
   /usr/include/gmock/gmock.h libgmock-dev
@@ -57,7 +66,6 @@ needs=(
   wineserver wine
   /usr/lib/wine/wine64 wine64
   # Python
-  /usr/bin/python3 python3
   pip3 python3-pip
   pytest-3 python3-pytest
   py:pytest python3-pytest
@@ -75,6 +83,15 @@ needs=(
   npm npm
   /usr/bin/chromium chromium
 )
+
+case ${1:-} in
+  "") ;;
+  demo) needs=("${demo_needs[@]}") ;;
+  *)
+    echo "usage: scripts/install-deps.sh [demo]" >&2
+    exit 2
+    ;;
+esac
 
 present() {
   case $1 in

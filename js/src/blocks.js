@@ -73,7 +73,7 @@ function resume(address, size, from, maxBlock, type) {
 // status 'VOK_OK' for a sound block, else what is wrong with it; a block
 // whose frame is damaged comes with damaged: true and the bytes up to the
 // place reading went on as length.  Reading goes past damage by the same
-// rule as `vok check` (see the README).  A generator, so that a page can
+// rule as `vok check` (see docs/tool.md).  A generator, so that a page can
 // list a large file in steps.
 export function* scanBlocks(bytes, { maxBlock = DEFAULT_MAX_BLOCK, type } = {}) {
   const size = bytes.length;

@@ -1,6 +1,4 @@
 """Every item kind and width, written and read by Python and by the C side."""
-import re
-from pathlib import Path
 
 import pytest
 
@@ -43,10 +41,3 @@ def test_every_kind_and_width_reads_back_in_python_and_in_the_tool():
         assert wrong.value.offset == reader.position == item.offset
         assert getattr(reader, "read_" + method, lambda: next(reader).value)() == value
     assert reader.peek() == Kind.END and list(reader) == []
-
-
-def test_readme_example_runs():
-    readme = Path(__file__).resolve().parents[2] / "README.md"
-    if not readme.exists():
-        pytest.skip("run from outside the source tree")
-    exec(re.search(r"## Python.*?```python\n(.*?)```", readme.read_text(), re.S).group(1), {})
