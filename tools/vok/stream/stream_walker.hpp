@@ -1,4 +1,5 @@
-// The stream part: a stream as the tool sees it, through vok32x only —
+// The stream part: a stream as the tool sees it, on the libraries' public
+// headers —
 // items and their tags, the bytes of an item, blocks read from an input
 // with resynchronisation after damage, and the walk through one block's
 // items.  It uses io.
