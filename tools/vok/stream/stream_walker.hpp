@@ -1,8 +1,7 @@
 // The stream part: a stream as the tool sees it, on the libraries' public
-// headers —
-// items and their tags, the bytes of an item, blocks read from an input
-// with resynchronisation after damage, and the walk through one block's
-// items.  It uses io.
+// headers — items and their tags, the bytes of an item, blocks read from
+// an input with resynchronisation after damage, and the walk through one
+// block's items.  It uses io.
 //
 // Walks one block, entry by entry: the header, each body item and the end
 // marker.  The frame is checked with vokxInspect, the block opened with
