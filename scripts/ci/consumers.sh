@@ -65,7 +65,8 @@ for doc in README.md docs/*.md docs/*.png; do # the README's and the pages' link
   [ -f "$prefix/share/doc/vok32/$doc" ] || { echo "not installed: share/doc/vok32/$doc" >&2; exit 1; }
 done
 
-echo "--- every marked example of the README and docs/, as printed"
+echo "--- the links of the README and docs/, and every marked example, as printed"
+/usr/bin/python3 scripts/ci/doc_links.py README.md docs/*.md
 # The README's reader installs into ~/vok32; here that is under the scratch folder.
 cmake --install "$build" --prefix "$work/docs/home/vok32" >/dev/null
 /usr/bin/python3 scripts/ci/doc_examples.py --prefix "$work/docs/home/vok32" --work "$work/docs" \
